@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test: first the normal
+# build, then the effects library, platform, engine and music library tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/install-deps.sh
+
+jobs=${TAVORO_JOBS:-2}
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/tavoro-runtime-$(id -u)}
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs" --timeout 600
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTAVORO_SANITIZE=ON
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs" --timeout 900
