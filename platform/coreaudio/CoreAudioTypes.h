@@ -1,0 +1,81 @@
+#pragma once
+// The plain data types that the audio graph, the audio file reader and the engine pass
+// between each other: status codes, four-character codes, stream descriptions and buffer
+// lists, laid out as the engine expects them (a stream description is 40 bytes).
+
+#include <cstddef>
+#include <cstdint>
+
+using OSStatus = int32_t;
+using UInt32 = uint32_t;
+using SInt32 = int32_t;
+using SInt64 = int64_t;
+using Float32 = float;
+using Float64 = double;
+using Boolean = bool;
+
+constexpr OSStatus noErr = 0;
+
+// A four-character code as one big-endian word: FourCC("lpcm") == 'lpcm'.
+constexpr UInt32 FourCC(const char (&code)[5])
+{
+    return (UInt32(uint8_t(code[0])) << 24) | (UInt32(uint8_t(code[1])) << 16)
+         | (UInt32(uint8_t(code[2])) << 8) | UInt32(uint8_t(code[3]));
+}
+
+struct AudioStreamBasicDescription {
+    Float64 mSampleRate;
+    UInt32 mFormatID;
+    UInt32 mFormatFlags;
+    UInt32 mBytesPerPacket;
+    UInt32 mFramesPerPacket;
+    UInt32 mBytesPerFrame;
+    UInt32 mChannelsPerFrame;
+    UInt32 mBitsPerChannel;
+    UInt32 mReserved;
+};
+static_assert(sizeof(AudioStreamBasicDescription) == 40);
+
+constexpr UInt32 kAudioFormatLinearPCM = FourCC("lpcm");
+constexpr UInt32 kAudioFormatMPEG4AAC = FourCC("aac ");
+constexpr UInt32 kAudioFormatAppleLossless = FourCC("alac");
+constexpr UInt32 kAudioFormatMPEGLayer3 = FourCC(".mp3");
+
+constexpr UInt32 kAudioFormatFlagIsFloat = 1u << 0;
+constexpr UInt32 kAudioFormatFlagIsBigEndian = 1u << 1;
+constexpr UInt32 kAudioFormatFlagIsSignedInteger = 1u << 2;
+constexpr UInt32 kAudioFormatFlagIsPacked = 1u << 3;
+constexpr UInt32 kAudioFormatFlagIsAlignedHigh = 1u << 4;
+constexpr UInt32 kAudioFormatFlagIsNonInterleaved = 1u << 5;
+constexpr UInt32 kLinearPCMFormatFlagsSampleFractionShift = 7;
+constexpr UInt32 kLinearPCMFormatFlagsSampleFractionMask = 0x3Fu << kLinearPCMFormatFlagsSampleFractionShift;
+
+struct AudioBuffer {
+    UInt32 mNumberChannels;
+    UInt32 mDataByteSize;
+    void* mData;
+};
+
+struct AudioBufferList {
+    UInt32 mNumberBuffers;
+    AudioBuffer mBuffers[1];
+};
+
+// Status codes the stand-ins answer with; their four bytes read as text name the fault.
+constexpr OSStatus kAudioFileUnspecifiedError = OSStatus(FourCC("wht?"));
+constexpr OSStatus kAudioFileUnsupportedFileTypeError = OSStatus(FourCC("typ?"));
+constexpr OSStatus kAudioFileInvalidFileError = OSStatus(FourCC("dta?"));
+constexpr OSStatus kAudioFileNotOpenError = -38;
+constexpr OSStatus kAudioFileEndOfFileError = OSStatus(FourCC("eof!"));
+constexpr OSStatus kAudioUnitErr_InvalidProperty = -10879;
+constexpr OSStatus kAudioUnitErr_InvalidParameter = -10878;
+constexpr OSStatus kAudioUnitErr_InvalidElement = -10877;
+constexpr OSStatus kAudioUnitErr_FormatNotSupported = -10868;
+constexpr OSStatus kAudioUnitErr_Uninitialized = -10867;
+constexpr OSStatus kAudioUnitErr_InvalidScope = -10866;
+constexpr OSStatus kAUGraphErr_NodeNotFound = -10860;
+constexpr OSStatus kAUGraphErr_InvalidConnection = -10861;
+constexpr OSStatus kAUGraphErr_CannotDoInCurrentContext = -10863;
+constexpr OSStatus kAudioUnitErr_NoConnection = -10876;
+constexpr OSStatus kAudioSessionNotInitialized = OSStatus(FourCC("!ini"));
+constexpr OSStatus kAudioSessionUnspecifiedError = OSStatus(FourCC("what"));
