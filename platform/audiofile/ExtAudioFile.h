@@ -1,0 +1,142 @@
+#pragma once
+// The extended audio file reader: opens a local audio file, decodes it with FFmpeg and
+// hands out 16-bit signed interleaved PCM ("client frames") at the client rate, 1 or 2
+// channels. Every call answers a status; noErr is success.
+//
+// Typical use (what the engine does):
+//   ExtAudioFileRef f = nullptr;
+//   ExtAudioFileOpenURL("file:///home/me/music.m4a", &f);
+//   AudioStreamBasicDescription file{}; UInt32 size = sizeof file;
+//   ExtAudioFileGetProperty(f, kExtAudioFileProperty_FileDataFormat, &size, &file);
+//   ExtAudioFileSetProperty(f, kExtAudioFileProperty_ClientDataFormat, sizeof client, &client);
+//   SInt64 length = 0; size = sizeof length;
+//   ExtAudioFileGetProperty(f, kExtAudioFileProperty_FileLengthFrames, &size, &length);
+//   ... ExtAudioFileRead(f, &frames, &list) on the render thread, ExtAudioFileSeek(f, frame) ...
+//   ExtAudioFileDispose(f);
+//
+// Lengths and positions are in CLIENT frames. kExtAudioFileProperty_FileLengthFrames
+// answers the number of frames that reads deliver from frame 0 to the end, at the client
+// rate (44100 Hz unless a client format with another rate is set). For a 44.1 kHz file this
+// is the file's own frame count; for a 48 kHz file of N frames it is N * 44100 / 48000,
+// rounded to the nearest frame, so the length, the play position and the seek targets all
+// count the same 44100 frames per second. The length is the track's real length: encoder
+// priming and end padding are removed where the container records them (MP4 edit list /
+// iTunSMPB, LAME/Xing gapless header, Ogg pre-skip and granule end).
+//
+// Threads: one reference is used by one thread at a time (the caller keeps seeks and reads
+// apart). Reads allocate no buffers of this reader's own after the client format is set;
+// FFmpeg's decoders may allocate inside their decode calls.
+
+#include "platform/coreaudio/CoreAudioTypes.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct OpaqueExtAudioFile;
+using ExtAudioFileRef = OpaqueExtAudioFile*;
+using ExtAudioFilePropertyID = UInt32;
+
+// Properties.
+// FileDataFormat (get, 40-byte AudioStreamBasicDescription): the file's own format: sample
+//   rate, channels, format id ('aac ', 'alac', '.mp3', 'lpcm', 'flac', 'vorb', 'opus'); for
+//   PCM also the bit depth and flags (big-endian bit set for AIFF); for compressed formats
+//   the frames per packet where known and 0 byte/bit fields.
+// ClientDataFormat (get/set, 40 bytes): what reads deliver. Accepted: 'lpcm', signed
+//   integer + packed (flags 12, no big-endian/float/non-interleaved bits), 16 bits,
+//   1 or 2 channels, interleaved, any rate from 8000 to 192000 Hz. Until one is set the
+//   client format is 16-bit interleaved at 44100 Hz with the file's channel count (2 when
+//   the file has more than 2). More channels are mixed down; one channel is copied to both.
+// FileLengthFrames (get, 8-byte SInt64): the length in client frames, see above.
+constexpr ExtAudioFilePropertyID kExtAudioFileProperty_FileDataFormat = FourCC("ffmt");
+constexpr ExtAudioFilePropertyID kExtAudioFileProperty_ClientDataFormat = FourCC("cfmt");
+constexpr ExtAudioFilePropertyID kExtAudioFileProperty_FileLengthFrames = FourCC("#frm");
+
+// Format ids of the file data format beyond those in CoreAudioTypes.h.
+constexpr UInt32 kAudioFormatFLAC = FourCC("flac");
+constexpr UInt32 kAudioFormatVorbis = FourCC("vorb");
+constexpr UInt32 kAudioFormatOpus = FourCC("opus");
+
+// Statuses of this reader (beside the kAudioFile* ones in CoreAudioTypes.h):
+//   fnfErr                                  the file does not exist
+//   kAudioFilePermissionsError              the file cannot be read
+//   kAudioFileUnsupportedFileTypeError      not an audio file, or a directory
+//   kAudioFileInvalidFileError              corrupt or truncated container or stream
+//   kAudioFileUnsupportedDataFormatError    no decoder for the audio stream
+//   kExtAudioFileError_InvalidProperty      unknown property, or set on a read-only one
+//   kExtAudioFileError_InvalidPropertySize  size does not match the property
+//   kExtAudioFileError_NonPCMClientFormat   client format is not the accepted PCM layout
+//   kExtAudioFileError_InvalidSeek          seek to a negative frame
+//   kAudioFileNotOpenError                  null reference or null out-argument
+constexpr OSStatus fnfErr = -43;
+constexpr OSStatus kAudioFilePermissionsError = OSStatus(FourCC("prm?"));
+constexpr OSStatus kAudioFileUnsupportedDataFormatError = OSStatus(FourCC("fmt?"));
+constexpr OSStatus kExtAudioFileError_InvalidProperty = -66561;
+constexpr OSStatus kExtAudioFileError_InvalidPropertySize = -66562;
+constexpr OSStatus kExtAudioFileError_NonPCMClientFormat = -66563;
+constexpr OSStatus kExtAudioFileError_InvalidSeek = -66568;
+
+// Opens a local file for reading. `url` is a file URL ("file:///path", percent-encoded as
+// QUrl::toString() or toEncoded() writes it) or a plain absolute or relative path. On
+// success *outExtAudioFile is the new reader, positioned at frame 0. On failure it is set
+// to nullptr and the status says why. An empty (0-byte) regular file opens as an empty
+// 44.1 kHz stereo PCM track of length 0 whose reads deliver 0 frames, so callers can treat
+// "nothing to play" the same way for an empty file and for a file with no frames.
+OSStatus ExtAudioFileOpenURL(const std::string& url, ExtAudioFileRef* outExtAudioFile);
+
+// Reads a property into outPropertyData. *ioPropertyDataSize must be the property's size
+// (40 for the formats, 8 for the length); it is left at the size written.
+OSStatus ExtAudioFileGetProperty(ExtAudioFileRef file, ExtAudioFilePropertyID propertyID,
+                                 UInt32* ioPropertyDataSize, void* outPropertyData);
+
+// Sets a property; only kExtAudioFileProperty_ClientDataFormat can be set. Setting it
+// sizes the reader's buffers for reads (allocation happens here, not in reads) and moves
+// the read position to client frame 0.
+OSStatus ExtAudioFileSetProperty(ExtAudioFileRef file, ExtAudioFilePropertyID propertyID,
+                                 UInt32 propertyDataSize, const void* propertyData);
+
+// Delivers up to *ioNumberFrames client frames into ioData->mBuffers[0] (one interleaved
+// buffer) and sets *ioNumberFrames to the frames delivered. At most mDataByteSize /
+// bytes-per-frame frames are written. As the platform call does, mDataByteSize is set to
+// the bytes delivered, so a caller that reuses one buffer list must restore it before the
+// next read. At and after the end of the track it delivers 0 frames with noErr. A decode
+// error answers its status with *ioNumberFrames = 0.
+OSStatus ExtAudioFileRead(ExtAudioFileRef file, UInt32* ioNumberFrames, AudioBufferList* ioData);
+
+// Moves the read position to the given client frame; the next read starts exactly there.
+// A target at or past the length positions at the end (reads then deliver 0 frames).
+OSStatus ExtAudioFileSeek(ExtAudioFileRef file, SInt64 frameOffset);
+
+// The current read position in client frames.
+OSStatus ExtAudioFileTell(ExtAudioFileRef file, SInt64* outFrameOffset);
+
+// Closes the file and frees the reader. A null reference answers kAudioFileNotOpenError.
+OSStatus ExtAudioFileDispose(ExtAudioFileRef file);
+
+// ---- Test helpers -------------------------------------------------------------------
+
+// Opens a reader that serves the given 16-bit interleaved PCM (1 or 2 channels, 44100 Hz)
+// from memory, copied at open. It behaves like a 44.1 kHz 'lpcm' file: same properties,
+// same client formats (only 44100 Hz clients), reads and seeks; its reads never allocate,
+// so a test can count the allocations of a render path around it.
+OSStatus ExtAudioFileOpenMemory(const int16_t* samples, size_t frameCount, UInt32 channels,
+                                ExtAudioFileRef* outExtAudioFile);
+
+// The calls a test can make fail.
+enum class ExtAudioFileCall {
+    Open,                  // ExtAudioFileOpenURL / ExtAudioFileOpenMemory
+    GetFileDataFormat,     // ExtAudioFileGetProperty(kExtAudioFileProperty_FileDataFormat)
+    SetClientDataFormat,   // ExtAudioFileSetProperty(kExtAudioFileProperty_ClientDataFormat)
+    GetFileLengthFrames,   // ExtAudioFileGetProperty(kExtAudioFileProperty_FileLengthFrames)
+    Read,                  // ExtAudioFileRead
+    Seek,                  // ExtAudioFileSeek
+};
+
+// Makes the next call of that kind (in any thread, on any reader) answer `status` without
+// doing anything else; `afterCalls` lets that many calls of the kind succeed first. A read
+// that fails this way delivers 0 frames. One pending failure per kind; a new one replaces
+// it. Safe to call while another thread reads.
+void ExtAudioFileFailNext(ExtAudioFileCall call, OSStatus status, unsigned afterCalls = 0);
+
+// Drops every pending failure.
+void ExtAudioFileClearFailures();
