@@ -1,0 +1,96 @@
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/RunLoop.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+void spinUntil(const std::function<bool()>& done, int timeoutMs = 3000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+} // namespace
+
+TEST(NotificationCenter, DeliversByNameAndSenderInRegistrationOrder)
+{
+    NotificationCenter center;
+    int observerA = 0, observerB = 0, senderX = 0, senderY = 0;
+    std::vector<std::string> seen;
+    center.addObserver(&observerA, "Tick", nullptr, [&](const Notification& n) {
+        seen.push_back("A:" + n.userInfo.value("k").toString().toStdString());
+    });
+    center.addObserver(&observerB, "Tick", &senderX, [&](const Notification&) { seen.push_back("B"); });
+    center.addObserver(&observerB, "", nullptr, [&](const Notification& n) { seen.push_back("all:" + n.name.toStdString()); });
+
+    center.postNotification("Tick", &senderY, {{"k", 7}});
+    center.postNotification("Tick", &senderX, {{"k", 8}});
+    center.postNotification("Other", &senderX);
+    EXPECT_EQ(seen, (std::vector<std::string>{"A:7", "all:Tick", "A:8", "B", "all:Tick", "all:Other"}));
+
+    center.removeObserver(&observerB, "Tick");
+    EXPECT_EQ(center.observerCount(), 2u);
+    center.removeObserver(&observerB);
+    center.removeObserver(&observerA);
+    EXPECT_EQ(center.observerCount(), 0u);
+}
+
+TEST(NotificationCenter, HandlerMayRemoveObserversDuringAPost)
+{
+    NotificationCenter center;
+    int first = 0, second = 0, calls = 0;
+    center.addObserver(&first, "N", nullptr, [&](const Notification&) {
+        ++calls;
+        center.removeObserver(&second);
+        center.removeObserver(&first);
+    });
+    center.addObserver(&second, "N", nullptr, [&](const Notification&) { ++calls; });
+    center.postNotification("N", nullptr);
+    center.postNotification("N", nullptr);
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(RunLoop, WorkerHandsWorkToTheMainThreadAndWaits)
+{
+    std::atomic<bool> ranOnMain{false}, workerDone{false};
+    RunLoop::detachNewThread([&] {
+        RunLoop::performOnMainThread([&] { ranOnMain = RunLoop::isMainThread(); }, true);
+        workerDone = true; // only after the main thread has run the work
+    });
+    spinUntil([&] { return workerDone.load(); });
+    EXPECT_TRUE(workerDone);
+    EXPECT_TRUE(ranOnMain);
+    EXPECT_TRUE(RunLoop::isMainThread());
+}
+
+TEST(RunLoop, DelayedCallIsReplacedByALaterScheduleAndCanBeCancelled)
+{
+    DelayedCall call;
+    std::vector<int> ran;
+    call.schedule(0.05, [&] { ran.push_back(1); });
+    call.schedule(0.05, [&] { ran.push_back(2); });
+    EXPECT_TRUE(call.isPending());
+    spinUntil([&] { return !ran.empty(); });
+    EXPECT_EQ(ran, std::vector<int>{2});
+
+    call.schedule(0.02, [&] { ran.push_back(3); });
+    call.cancel();
+    spinUntil([] { return false; }, 80);
+    EXPECT_EQ(ran, std::vector<int>{2});
+    EXPECT_FALSE(call.isPending());
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
