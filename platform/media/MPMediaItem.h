@@ -1,0 +1,92 @@
+#pragma once
+// A song of the device library: an immutable, cheaply copied handle on its properties.
+// Read properties by name with valueForProperty() (an invalid QVariant means "absent"),
+// or through the typed getters. Two items are equal when their persistent identifiers are.
+
+#include "platform/media/MediaItemProperties.h"
+
+#include <QImage>
+#include <QMetaType>
+#include <QSize>
+#include <QString>
+#include <QUrl>
+#include <QVariant>
+
+#include <memory>
+
+// Property names; each constant's text equals its identifier.
+inline const QString MPMediaItemPropertyPersistentID = QStringLiteral("MPMediaItemPropertyPersistentID");
+inline const QString MPMediaItemPropertyTitle = QStringLiteral("MPMediaItemPropertyTitle");
+inline const QString MPMediaItemPropertyArtist = QStringLiteral("MPMediaItemPropertyArtist");
+inline const QString MPMediaItemPropertyAlbumArtist = QStringLiteral("MPMediaItemPropertyAlbumArtist");
+inline const QString MPMediaItemPropertyAlbumTitle = QStringLiteral("MPMediaItemPropertyAlbumTitle");
+inline const QString MPMediaItemPropertyGenre = QStringLiteral("MPMediaItemPropertyGenre");
+inline const QString MPMediaItemPropertyComposer = QStringLiteral("MPMediaItemPropertyComposer");
+inline const QString MPMediaItemPropertyAlbumTrackNumber = QStringLiteral("MPMediaItemPropertyAlbumTrackNumber");
+inline const QString MPMediaItemPropertyAlbumTrackCount = QStringLiteral("MPMediaItemPropertyAlbumTrackCount");
+inline const QString MPMediaItemPropertyDiscNumber = QStringLiteral("MPMediaItemPropertyDiscNumber");
+inline const QString MPMediaItemPropertyDiscCount = QStringLiteral("MPMediaItemPropertyDiscCount");
+inline const QString MPMediaItemPropertyLyrics = QStringLiteral("MPMediaItemPropertyLyrics");
+inline const QString MPMediaItemPropertyArtwork = QStringLiteral("MPMediaItemPropertyArtwork");
+inline const QString MPMediaItemPropertyPlaybackDuration = QStringLiteral("MPMediaItemPropertyPlaybackDuration");
+inline const QString MPMediaItemPropertyAssetURL = QStringLiteral("MPMediaItemPropertyAssetURL");
+
+// The cover embedded in a song's file. The image is read from the file on request.
+class MPMediaItemArtwork {
+public:
+    MPMediaItemArtwork() = default;
+    explicit MPMediaItemArtwork(QString filePath);
+
+    bool isNull() const { return m_filePath.isEmpty(); }
+    // The cover scaled to exactly `size`; a null image when the file has no readable
+    // cover (any more) or the size is empty.
+    QImage imageWithSize(QSize size) const;
+    // The cover at its stored size; a null image when there is none.
+    QImage image() const;
+
+private:
+    QString m_filePath;
+};
+Q_DECLARE_METATYPE(MPMediaItemArtwork)
+
+class MPMediaItem {
+public:
+    MPMediaItem() = default;  // the null item
+    explicit MPMediaItem(MediaItemProperties properties);
+
+    bool isNull() const { return !m_properties; }
+    explicit operator bool() const { return !isNull(); }
+
+    // By property name: quint64 for the persistent identifier, QString for texts, int for
+    // numbers, double for the duration, QUrl for the asset URL, MPMediaItemArtwork for
+    // the artwork; an invalid QVariant when the value is absent or the name is unknown.
+    QVariant valueForProperty(const QString& property) const;
+
+    MPMediaEntityPersistentID persistentID() const;
+    QString title() const;
+    std::optional<QString> artist() const;
+    std::optional<QString> albumArtist() const;
+    std::optional<QString> albumTitle() const;
+    std::optional<QString> genre() const;
+    std::optional<QString> composer() const;
+    std::optional<QString> lyrics() const;
+    std::optional<int> albumTrackNumber() const;
+    std::optional<int> albumTrackCount() const;
+    std::optional<int> discNumber() const;
+    std::optional<int> discCount() const;
+    double playbackDuration() const;
+    QUrl assetURL() const;               // file URL of the song's file
+    MPMediaItemArtwork artwork() const;  // null artwork when the song has none
+
+    // All properties at once; empty defaults for the null item.
+    const MediaItemProperties& properties() const;
+
+    friend bool operator==(const MPMediaItem& a, const MPMediaItem& b)
+    {
+        return a.persistentID() == b.persistentID();
+    }
+
+private:
+    std::shared_ptr<const MediaItemProperties> m_properties;
+};
+Q_DECLARE_METATYPE(MPMediaItem)

@@ -1,0 +1,57 @@
+#pragma once
+// An ordered group of songs: one song, an artist's, an album's or a genre's songs, the
+// songs a user picked, or a playlist. A playlist is a collection that also has a name.
+
+#include "platform/media/MPMediaItem.h"
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+inline const QString MPMediaPlaylistPropertyName = QStringLiteral("MPMediaPlaylistPropertyName");
+inline const QString MPMediaPlaylistPropertyPersistentID = QStringLiteral("MPMediaPlaylistPropertyPersistentID");
+
+class MPMediaItemCollection {
+public:
+    MPMediaItemCollection() = default;  // empty collection
+    explicit MPMediaItemCollection(QList<MPMediaItem> items);
+    static MPMediaItemCollection collectionWithItems(QList<MPMediaItem> items)
+    {
+        return MPMediaItemCollection(std::move(items));
+    }
+
+    const QList<MPMediaItem>& items() const;
+    qsizetype count() const { return items().size(); }
+    // The song that stands for the group (its first song); the null item when empty.
+    MPMediaItem representativeItem() const;
+
+    // Playlist properties (MPMediaPlaylistPropertyName, MPMediaPlaylistPropertyPersistentID)
+    // of a playlist; an invalid QVariant for other collections or unknown names.
+    QVariant valueForProperty(const QString& property) const;
+
+protected:
+    struct Data {
+        QList<MPMediaItem> items;
+        bool isPlaylist = false;
+        QString playlistName;
+        MPMediaEntityPersistentID playlistID = 0;
+    };
+    std::shared_ptr<const Data> m_data;
+};
+Q_DECLARE_METATYPE(MPMediaItemCollection)
+
+// A playlist: its songs in the order of its file, and its name (the file name without
+// extension). The collections of a playlists query are playlists; wrap one in
+// MPMediaPlaylist to read its name directly.
+class MPMediaPlaylist : public MPMediaItemCollection {
+public:
+    MPMediaPlaylist() = default;
+    explicit MPMediaPlaylist(const MPMediaItemCollection& collection)
+        : MPMediaItemCollection(collection) {}
+    MPMediaPlaylist(QString name, MPMediaEntityPersistentID persistentID, QList<MPMediaItem> items);
+
+    QString name() const;  // empty for a collection that is not a playlist
+    MPMediaEntityPersistentID persistentID() const;
+};

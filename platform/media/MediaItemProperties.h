@@ -1,0 +1,33 @@
+#pragma once
+// The values the device library knows about one song: what the scanner reads from the
+// file's tags and container, and what the scan cache stores. A media item is a shared,
+// immutable view of one of these.
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+// The library's identifier of an item: stable across scans and restarts, the full
+// unsigned 64-bit range (0 is never used, it means "no item").
+using MPMediaEntityPersistentID = uint64_t;
+
+struct MediaItemProperties {
+    MPMediaEntityPersistentID persistentID = 0;
+    QString filePath;                  // absolute path of the audio file
+    QString title;                     // tag title, or the file name without extension
+    std::optional<QString> artist;     // absent when the tag has none; may be empty
+    std::optional<QString> albumArtist;
+    std::optional<QString> albumTitle;
+    std::optional<QString> genre;
+    std::optional<QString> composer;
+    std::optional<QString> lyrics;
+    std::optional<int> albumTrackNumber;  // absent when the tag has none (or 0)
+    std::optional<int> albumTrackCount;
+    std::optional<int> discNumber;
+    std::optional<int> discCount;
+    double playbackDuration = 0.0;     // seconds, from the decoder's container
+    bool hasArtwork = false;           // an embedded cover was found at scan time
+
+    bool operator==(const MediaItemProperties&) const = default;
+};
