@@ -1,0 +1,148 @@
+#include "platform/export/AVURLAsset.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+}
+
+#include <cstring>
+
+namespace {
+
+// FFmpeg's codec tags are four bytes in file order, first byte lowest; a format identifier
+// holds its first character in the highest byte.
+UInt32 formatIDFromCodecTag(uint32_t tag)
+{
+    return ((tag & 0xFFu) << 24) | ((tag & 0xFF00u) << 8) | ((tag >> 8) & 0xFF00u) | (tag >> 24);
+}
+
+struct PcmLayout {
+    bool isFloat;
+    bool isSigned;
+    bool bigEndian;
+};
+
+std::optional<PcmLayout> pcmLayout(AVCodecID id, bool aiffContainer)
+{
+    switch (id) {
+    case AV_CODEC_ID_PCM_S16LE: case AV_CODEC_ID_PCM_S24LE: case AV_CODEC_ID_PCM_S32LE:
+        return PcmLayout{false, true, false};
+    case AV_CODEC_ID_PCM_S16BE: case AV_CODEC_ID_PCM_S24BE: case AV_CODEC_ID_PCM_S32BE:
+        return PcmLayout{false, true, true};
+    case AV_CODEC_ID_PCM_F32LE: case AV_CODEC_ID_PCM_F64LE:
+        return PcmLayout{true, false, false};
+    case AV_CODEC_ID_PCM_F32BE: case AV_CODEC_ID_PCM_F64BE:
+        return PcmLayout{true, false, true};
+    case AV_CODEC_ID_PCM_U8:
+        return PcmLayout{false, false, false};
+    case AV_CODEC_ID_PCM_S8:
+        // Single bytes have no byte order; an AIFF file is a big-endian container.
+        return PcmLayout{false, true, aiffContainer};
+    default:
+        return std::nullopt;
+    }
+}
+
+AudioStreamBasicDescription describeAudioStream(const AVStream* stream, bool aiffContainer)
+{
+    const AVCodecParameters* par = stream->codecpar;
+    AudioStreamBasicDescription d;
+    std::memset(&d, 0, sizeof d);
+    d.mSampleRate = par->sample_rate;
+    d.mChannelsPerFrame = UInt32(par->ch_layout.nb_channels > 0 ? par->ch_layout.nb_channels : 0);
+
+    if (auto pcm = pcmLayout(par->codec_id, aiffContainer)) {
+        const int bits = av_get_bits_per_sample(par->codec_id);
+        d.mFormatID = kAudioFormatLinearPCM;
+        d.mFormatFlags = kAudioFormatFlagIsPacked
+            | (pcm->isFloat ? kAudioFormatFlagIsFloat : 0)
+            | (pcm->isSigned ? kAudioFormatFlagIsSignedInteger : 0)
+            | (pcm->bigEndian ? kAudioFormatFlagIsBigEndian : 0);
+        d.mBitsPerChannel = UInt32(bits);
+        d.mBytesPerFrame = UInt32(bits / 8) * d.mChannelsPerFrame;
+        d.mBytesPerPacket = d.mBytesPerFrame;
+        d.mFramesPerPacket = 1;
+        return d;
+    }
+
+    switch (par->codec_id) {
+    case AV_CODEC_ID_AAC:
+        d.mFormatID = kAudioFormatMPEG4AAC;
+        d.mFramesPerPacket = 1024;
+        break;
+    case AV_CODEC_ID_ALAC:
+        d.mFormatID = kAudioFormatAppleLossless;
+        d.mFramesPerPacket = 4096;
+        break;
+    case AV_CODEC_ID_MP3:
+        d.mFormatID = kAudioFormatMPEGLayer3;
+        d.mFramesPerPacket = 1152;
+        break;
+    case AV_CODEC_ID_FLAC:
+        d.mFormatID = FourCC("flac");
+        break;
+    case AV_CODEC_ID_VORBIS:
+        d.mFormatID = FourCC("vorb");
+        break;
+    case AV_CODEC_ID_OPUS:
+        d.mFormatID = FourCC("opus");
+        break;
+    default:
+        d.mFormatID = formatIDFromCodecTag(par->codec_tag);
+        break;
+    }
+    if (d.mFramesPerPacket == 0 && par->frame_size > 0)
+        d.mFramesPerPacket = UInt32(par->frame_size);
+    return d;
+}
+
+} // namespace
+
+std::shared_ptr<AVURLAsset> AVURLAsset::URLAssetWithURL(const QUrl& url)
+{
+    return std::make_shared<AVURLAsset>(url);
+}
+
+AVURLAsset::AVURLAsset(QUrl url) : m_url(std::move(url)) {}
+
+QList<AVAssetTrack> AVURLAsset::tracksWithMediaType(const QString& mediaType) const
+{
+    std::call_once(m_loaded, [this] { loadTracks(); });
+    QList<AVAssetTrack> result;
+    for (const AVAssetTrack& track : m_tracks) {
+        if (track.mediaType() == mediaType)
+            result.append(track);
+    }
+    return result;
+}
+
+void AVURLAsset::loadTracks() const
+{
+    if (m_url.isEmpty() || !m_url.isLocalFile())
+        return;
+    const QByteArray path = m_url.toLocalFile().toUtf8();
+
+    AVFormatContext* fmt = nullptr;
+    if (avformat_open_input(&fmt, path.constData(), nullptr, nullptr) < 0)
+        return;
+    if (avformat_find_stream_info(fmt, nullptr) < 0) {
+        avformat_close_input(&fmt);
+        return;
+    }
+    const bool aiff = fmt->iformat && std::strcmp(fmt->iformat->name, "aiff") == 0;
+    for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+        const AVStream* stream = fmt->streams[i];
+        switch (stream->codecpar->codec_type) {
+        case AVMEDIA_TYPE_AUDIO:
+            m_tracks.append(AVAssetTrack(AVMediaTypeAudio, {describeAudioStream(stream, aiff)}));
+            break;
+        case AVMEDIA_TYPE_VIDEO:
+            m_tracks.append(AVAssetTrack(AVMediaTypeVideo, {}));
+            break;
+        default:
+            break;
+        }
+    }
+    avformat_close_input(&fmt);
+}
