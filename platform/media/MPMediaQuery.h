@@ -82,7 +82,8 @@ public:
     // matching songs, playlist after playlist).
     QList<MPMediaItem> items() const;
     // The groups of the matching songs; a group with no matching song is left out. For
-    // the playlist grouping the collections are playlists (MPMediaPlaylistPropertyName).
+    // the playlist grouping the collections are playlists (MPMediaPlaylistPropertyName);
+    // without predicates every playlist is listed, an empty one too.
     QList<MPMediaItemCollection> collections() const;
 
 private:

@@ -1,0 +1,60 @@
+#include "platform/media/PlaylistFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <QUrl>
+
+bool isPlaylistFile(const QString& path)
+{
+    return path.endsWith(QLatin1String(".m3u"), Qt::CaseInsensitive)
+        || path.endsWith(QLatin1String(".m3u8"), Qt::CaseInsensitive);
+}
+
+QString playlistName(const QString& path)
+{
+    return QFileInfo(path).completeBaseName();
+}
+
+namespace {
+
+QString decodePlaylist(const QByteArray& bytes, bool forceUtf8)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (!forceUtf8 && utf8.hasError())
+        text = QString::fromLatin1(bytes);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    return text;
+}
+
+} // namespace
+
+QStringList readPlaylistEntries(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QString text = decodePlaylist(file.readAll(), path.endsWith(QLatin1String(".m3u8"), Qt::CaseInsensitive));
+    const QDir folder = QFileInfo(path).absoluteDir();
+
+    QStringList entries;
+    for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
+        line = line.trimmed();  // also drops the '\r' of CRLF files
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        QString entry = line.toString();
+        if (entry.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+            const QUrl url(entry);
+            if (!url.isLocalFile())
+                continue;
+            entry = url.toLocalFile();
+        } else if (entry.contains(QLatin1String("://"))) {
+            continue;  // streams and other remote entries are not library songs
+        }
+        entries.append(QDir::cleanPath(folder.absoluteFilePath(entry)));
+    }
+    return entries;
+}
