@@ -1,0 +1,144 @@
+#pragma once
+// The audio engine: one processing graph (3D mixer -> output unit) whose mixer pulls its
+// audio from the render callback `renderInput`. Every block is read from the open track
+// file, passed through exactly one effect chosen by the effect flags, and handed to the
+// mixer. The graph, the mixer, the stream formats, the open file and the effect flags are
+// process-wide (EngineGlobals.h); there is one engine object per process.
+//
+// Threads: the transport, file and mode calls come from the main thread (and, for stop,
+// close, open and start, from the thread that finishes a track import). `renderInput` runs
+// on the output's audio thread; it stops the graph itself at the end of a track or on a
+// read error and then posts the end report (MusicPlayTimerNotification with
+// MusciPlayfinishKey) synchronously on that thread. The periodic position report is posted
+// on the main thread once a second.
+
+#include "engine/MusicPlayTimerNotification.h"
+#include "platform/audio/AudioUnitTypes.h"
+#include "platform/audiofile/ExtAudioFile.h"
+
+#include <QUrl>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+class DelayedCall;
+
+// The mode numbers of setModeChange().
+enum EffectMode : int {
+    EffectModeEqualizer = 0,
+    EffectModeStereo3D = 1,
+    EffectModeStage = 2,
+    EffectModeSpeedPitch = 3,
+    EffectModeDocking = 4,
+};
+
+class AUGraphController {
+public:
+    // The largest block the render callback reads at once; larger requests are served in
+    // pieces of this size (the graph asks for at most this many frames per call).
+    static constexpr UInt32 kMaxFramesPerRead = 4096;
+
+    // Clears mIsPlaying, sets mfileLoadStateFlag and starts the position reports (a worker
+    // thread arms the first one `reportIntervalSeconds` later on the main thread; each one
+    // re-arms the next). Create it on the main thread, under a QCoreApplication.
+    explicit AUGraphController(double reportIntervalSeconds = 1.0);
+    // Prints "AUGraphController dealloc", disposes of the open track file and of the graph.
+    ~AUGraphController();
+    AUGraphController(const AUGraphController&) = delete;
+    AUGraphController& operator=(const AUGraphController&) = delete;
+
+    // ---- Graph and transport --------------------------------------------------------
+    // Builds, opens and initialises the graph with a client format of `channels` channels.
+    // Each failing step prints its line and ends the set-up there.
+    void initializeAUGraph(int channels);
+    // Starts the graph. `dockingSetting` is the stored Docking Mode value (1 off, 2 on):
+    // with 1 the effect master flag follows the current route.
+    void startAUGraph(int dockingSetting);
+    // Stops the graph if it is running.
+    void stopAUGraph();
+    bool isPlaying() const { return mIsPlaying.load(std::memory_order_relaxed); }
+    // Switches the client format to `channels` interleaved 16-bit channels for the mixer
+    // input and for the next file opened. False when the mixer or the graph refuses it.
+    bool InputStremFormatChange(int channels);
+    // Output gain of the mixer in dB.
+    void setOutputVolume(float gain);
+    // Playback rate of the mixer in percent of normal (100 = 1.0).
+    void setSpeedNormal(int percent);
+    // Accepted and ignored.
+    void setInputVolume(int bus, float value);
+    void enableInput(int bus, bool isOn);
+
+    // The render callback installed on the mixer's input bus 0 (context: the engine).
+    static OSStatus renderInput(void* inRefCon, AudioUnitRenderActionFlags* ioActionFlags,
+                                const AudioTimeStamp* inTimeStamp, UInt32 inBusNumber,
+                                UInt32 inNumberFrames, AudioBufferList* ioData);
+    // Zeroes every buffer of the list (mDataByteSize bytes each).
+    static void SilenceData(AudioBufferList* ioData);
+
+    // ---- Effect mode control --------------------------------------------------------
+    // Switches one effect on (non-zero) or off; switching one of modes 0..3 on switches the
+    // other three off. Mode 4 is the master switch.
+    void setModeChange(int mode, int8_t on);
+    // Selector 1: speed in tenths of normal (10 = normal); selector 2: pitch 1..13 (7 =
+    // unchanged). Other selectors, and pitches outside 1..13, are ignored.
+    void setSpeedPitch(int selector, int value);
+    void setEQMode(int preset);
+    // Band 0..6 (others are ignored) with its gain index.
+    void setUserEQBand(int band, int value);
+    // which: 0 surround, non-zero bass; value 0..10.
+    void set3DStereoValue(int which, int value);
+    void setStageMode(int preset);
+    // Initialises all four effects with headroom shift 2 at 44100 Hz.
+    void QBSInit();
+
+    // ---- Track file and position ----------------------------------------------------
+    // Opens the file and prepares the engine; true when the track is ready to play.
+    bool loadFiles(const QUrl& url);
+    // Disposes of the open file. Stop the graph first.
+    void CloseFile();
+    SInt64 frameCount() const { return mFrameCount.load(std::memory_order_relaxed); }
+    ExtAudioFileRef AudioFileRef() const;
+    void incrementFrames(UInt32 frames);
+    bool LockSeek() const;
+    void LockSeekChange(bool locked);
+    // Clears the seek lock (scheduled 0.2 s after speed/pitch is switched on).
+    void DelayLockEnabl();
+    void playTimeUpDate(bool on);
+    void ExtFileReadEndFlag(bool finished);
+    // Moves the read position to a client frame and silences the output until the seek
+    // lock is cleared. Ignored until the first block has been read since launch.
+    void FileSeek(SInt64 frame);
+    void setFileLoadStartFlag() { mfileLoadStateFlag_.store(false, std::memory_order_relaxed); }
+    bool mfileLoadStateFlag() const { return mfileLoadStateFlag_.load(std::memory_order_relaxed); }
+    // The play position: frames requested by the render path since the last open or seek,
+    // plus the seek target.
+    SInt64 currentFrame() const { return mCurFrame.load(std::memory_order_relaxed); }
+    // The end-of-track handler (render thread): stops the graph and posts the end report.
+    void musicDidEnd();
+    // The periodic position report (main thread); re-arms itself.
+    void makeMusciPlaySliderMovig();
+    // Starts the worker thread that arms the first position report.
+    void startTheBackGroundJob();
+
+private:
+    void closeReader();
+    void scheduleLockRelease();
+    OSStatus render(UInt32 frames, AudioBufferList* ioData);
+
+    std::atomic<bool> mIsPlaying{false};
+    std::atomic<bool> mfileLoadStateFlag_{true};
+    std::atomic<SInt64> mFrameCount{0};
+    std::atomic<SInt64> mCurFrame{0};
+
+    // The read block and the stereo work block of the render path, allocated here once.
+    std::unique_ptr<int16_t[]> mReadBlock;
+    std::unique_ptr<int16_t[]> mWorkBlock;
+
+    double mReportInterval;
+    double mLockReleaseDelay = 0.2;
+    std::unique_ptr<DelayedCall> mReportTimer;
+    std::unique_ptr<DelayedCall> mLockReleaseTimer;
+    // Expires with the engine, so that work queued for the main thread can tell.
+    std::shared_ptr<int> mAlive = std::make_shared<int>(0);
+};

@@ -1,0 +1,146 @@
+// The track file: opening, closing, seeking, and the flags and position the render
+// callback keeps.
+
+#include "engine/AUGraphController.h"
+
+#include "engine/EngineGlobals.h"
+#include "engine/RenderGate.h"
+#include "engine/StatusLog.h"
+
+#include <cstdio>
+
+namespace {
+
+// Hands a configured reader to the render path (or leaves the file slot empty).
+void PublishReader(ExtAudioFileRef file, UInt32 channels)
+{
+    mFileChannels.store(channels, std::memory_order_release);
+    mxafref.store(file, std::memory_order_seq_cst);
+}
+
+} // namespace
+
+void AUGraphController::closeReader()
+{
+    // Empty the slot first, then wait for a block that may still be reading from the old
+    // reader; after that no block can reach it.
+    ExtAudioFileRef old = mxafref.exchange(nullptr, std::memory_order_seq_cst);
+    if (old == nullptr)
+        return;
+    RenderGate::waitForRenderIdle();
+    ExtAudioFileDispose(old);
+}
+
+bool AUGraphController::loadFiles(const QUrl& url)
+{
+    mCurFrame.store(0);
+    mFrameCount.store(0);
+    closeReader();
+
+    // The reader is prepared while the render path cannot see it and handed over at the
+    // end, also when a step fails (it then stays open, as it was left).
+    ExtAudioFileRef file = nullptr;
+    OSStatus result = ExtAudioFileOpenURL(url.toEncoded().toStdString(), &file);
+    if (result || file == nullptr) {
+        PrintStatusLine("ExtAudioFileOpenURL result", result);
+        return false;
+    }
+    const UInt32 channels = mClientFormat.mChannelsPerFrame;
+
+    CAStreamBasicDescription fileFormat;
+    UInt32 size = sizeof(AudioStreamBasicDescription);
+    result = ExtAudioFileGetProperty(file, kExtAudioFileProperty_FileDataFormat, &size, &fileFormat);
+    if (result) {
+        PrintStatusLine("ExtAudioFileGetProperty kExtAudioFileProperty_FileDataFormat result", result);
+        PublishReader(file, channels);
+        return false;
+    }
+    fileFormat.PrintFormat(stdout, "", "AudioStreamBasicDescription:");
+
+    result = ExtAudioFileSetProperty(file, kExtAudioFileProperty_ClientDataFormat, sizeof(AudioStreamBasicDescription),
+                                     &mClientFormat);
+    if (result) {
+        PrintStatusLine("ExtAudioFileSetProperty kExtAudioFileProperty_ClientDataFormat", result);
+        PublishReader(file, channels);
+        return false;
+    }
+
+    SInt64 length = 0;
+    size = sizeof(length);
+    result = ExtAudioFileGetProperty(file, kExtAudioFileProperty_FileLengthFrames, &size, &length);
+    if (result) {
+        PrintStatusLine("ExtAudioFileGetProperty kExtAudioFileProperty_FileLengthFrames result", result);
+        PublishReader(file, channels);
+        return false;
+    }
+    mFrameCount.store(length);
+    if (length == 0) {
+        PublishReader(file, channels);
+        return false;
+    }
+
+    mfileLoadStateFlag_.store(true);
+    mSeekFlag.store(true);
+    SeekLock.store(false, std::memory_order_seq_cst);
+    QBSInit();
+    PublishReader(file, channels);
+    return true;
+}
+
+void AUGraphController::CloseFile()
+{
+    closeReader();
+}
+
+ExtAudioFileRef AUGraphController::AudioFileRef() const
+{
+    return mxafref.load(std::memory_order_seq_cst);
+}
+
+void AUGraphController::incrementFrames(UInt32 frames)
+{
+    mCurFrame.fetch_add(SInt64(frames), std::memory_order_relaxed);
+}
+
+bool AUGraphController::LockSeek() const
+{
+    return SeekLock.load(std::memory_order_seq_cst);
+}
+
+void AUGraphController::LockSeekChange(bool locked)
+{
+    SeekLock.store(locked, std::memory_order_seq_cst);
+}
+
+void AUGraphController::DelayLockEnabl()
+{
+    LockSeekChange(false);
+}
+
+void AUGraphController::playTimeUpDate(bool on)
+{
+    mSeekFlag.store(on, std::memory_order_relaxed);
+}
+
+void AUGraphController::ExtFileReadEndFlag(bool finished)
+{
+    if (!finished)
+        mFirstReadStarted.store(true, std::memory_order_relaxed);
+    mFileReadFlag.store(finished, std::memory_order_relaxed);
+}
+
+void AUGraphController::FileSeek(SInt64 frame)
+{
+    // Nothing has been read since launch: the request is dropped.
+    if (!mFirstReadStarted.load(std::memory_order_relaxed))
+        return;
+    // A read in progress is waited for rather than dropped: the lock keeps every later
+    // block from reading, and the reader is moved only once the block in progress is done,
+    // so the next block read starts exactly at the target.
+    LockSeekChange(true);
+    RenderGate::waitForRenderIdle();
+    ExtAudioFileRef file = AudioFileRef();
+    if (file != nullptr)
+        ExtAudioFileSeek(file, frame);
+    mCurFrame.store(frame);
+}

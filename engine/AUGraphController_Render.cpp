@@ -1,0 +1,144 @@
+// The render callback: one block read from the track file, one effect, handed to the mixer.
+
+#include "engine/AUGraphController.h"
+
+#include "engine/EngineGlobals.h"
+#include "engine/RenderGate.h"
+#include "qbs/QBS.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Runs exactly one effect over `count` interleaved stereo samples, chosen by the flags in
+// this order: master switch clear -> bypass, then 3D stereo, equalizer, stage, speed/pitch,
+// and bypass when none is selected.
+void ProcessOneEffect(int16_t* out, const int16_t* in, int32_t count)
+{
+    if (!DockingModeOnOffFlag.load(std::memory_order_seq_cst)) {
+        QBS_BYPASS(out, in, count);
+    } else if (StereoModeOnOffFlag.load(std::memory_order_seq_cst)) {
+        QBSt_M3D(out, in, count);
+    } else if (EqModeOnOffFlag.load(std::memory_order_seq_cst)) {
+        QBSt_MEQ(out, in, count);
+    } else if (StageModeOnOffFlag.load(std::memory_order_seq_cst)) {
+        QBSt_MOS(out, in, count);
+    } else if (PTCEnable.load(std::memory_order_seq_cst)) {
+        // The speed/pitch block writes nothing while its output queue fills (after it is
+        // switched on, and now and then after a large speed change); those frames must
+        // play as silence, not as whatever the buffer held before.
+        std::memset(out, 0, size_t(count) * sizeof(int16_t));
+        QBS_PTC(out, in, count);
+    } else {
+        QBS_BYPASS(out, in, count);
+    }
+}
+
+// Copies frames of one channel to both sides of a stereo block, in place (back to front).
+void SpreadMonoToStereo(int16_t* block, UInt32 frames)
+{
+    for (UInt32 i = frames; i-- > 0;) {
+        const int16_t s = block[i];
+        block[2 * i] = s;
+        block[2 * i + 1] = s;
+    }
+}
+
+} // namespace
+
+void AUGraphController::SilenceData(AudioBufferList* ioData)
+{
+    for (UInt32 i = 0; i < ioData->mNumberBuffers; ++i) {
+        AudioBuffer& buffer = ioData->mBuffers[i];
+        if (buffer.mData != nullptr)
+            std::memset(buffer.mData, 0, buffer.mDataByteSize);
+    }
+}
+
+OSStatus AUGraphController::renderInput(void* inRefCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*,
+                                        UInt32, UInt32 inNumberFrames, AudioBufferList* ioData)
+{
+    RenderGate::CallbackScope scope;
+    return static_cast<AUGraphController*>(inRefCon)->render(inNumberFrames, ioData);
+}
+
+OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
+{
+    RenderGate::enter();
+
+    if (LockSeek()) {
+        playTimeUpDate(false);
+        SilenceData(ioData);
+        RenderGate::leave();
+        return noErr;
+    }
+
+    playTimeUpDate(true);
+    ExtFileReadEndFlag(false);
+    incrementFrames(frames);
+
+    // The mixer's input may be stereo or mono; the effects always work on stereo.
+    AudioBuffer& outBuffer = ioData->mBuffers[0];
+    UInt32 outChannels = outBuffer.mNumberChannels;
+    if (outChannels != 1 && outChannels != 2)
+        outChannels = outBuffer.mDataByteSize >= frames * 4 ? 2 : 1;
+    const UInt32 outFrames = std::min<UInt32>(frames, outBuffer.mDataByteSize / (2 * outChannels));
+    int16_t* out = static_cast<int16_t*>(outBuffer.mData);
+
+    const ExtAudioFileRef file = AudioFileRef();
+    const UInt32 fileChannels = mFileChannels.load(std::memory_order_acquire) == 1 ? 1 : 2;
+
+    bool trackEnded = false; // a read delivered fewer frames than asked
+    UInt32 done = 0;
+    do {
+        const UInt32 piece = std::min(frames - done, kMaxFramesPerRead);
+        int16_t* in = mReadBlock.get();
+        UInt32 delivered = 0;
+        if (!trackEnded) {
+            AudioBufferList readList;
+            readList.mNumberBuffers = 1;
+            readList.mBuffers[0].mNumberChannels = fileChannels;
+            readList.mBuffers[0].mDataByteSize = piece * fileChannels * sizeof(int16_t);
+            readList.mBuffers[0].mData = in;
+            delivered = piece;
+            const OSStatus status = ExtAudioFileRead(file, &delivered, &readList);
+            if (status != noErr) {
+                ExtFileReadEndFlag(true);
+                SilenceData(ioData);
+                RenderGate::leave();
+                stopAUGraph();
+                return status;
+            }
+            delivered = std::min(delivered, piece);
+            if (delivered == 0 && done == 0) {
+                ExtFileReadEndFlag(true);
+                SilenceData(ioData);
+                RenderGate::leave();
+                musicDidEnd();
+                return noErr;
+            }
+            trackEnded = delivered < piece;
+        }
+        // Frames past the end of the track play as silence through the effect.
+        std::memset(in + delivered * fileChannels, 0, (piece - delivered) * fileChannels * sizeof(int16_t));
+        if (fileChannels == 1)
+            SpreadMonoToStereo(in, piece);
+
+        const UInt32 pieceOut = done < outFrames ? std::min(piece, outFrames - done) : 0;
+        if (outChannels == 2) {
+            ProcessOneEffect(out + 2 * done, in, int32_t(pieceOut * 2));
+        } else {
+            // A mono mixer input: process as stereo, then hand over the mix of both sides.
+            int16_t* work = mWorkBlock.get();
+            ProcessOneEffect(work, in, int32_t(pieceOut * 2));
+            for (UInt32 i = 0; i < pieceOut; ++i)
+                out[done + i] = int16_t((int32_t(work[2 * i]) + int32_t(work[2 * i + 1])) >> 1);
+        }
+        done += piece;
+    } while (done < frames);
+
+    ExtFileReadEndFlag(true);
+    RenderGate::leave();
+    return noErr;
+}
