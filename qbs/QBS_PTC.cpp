@@ -1,0 +1,368 @@
+// QBS_PTC: time stretch by similarity-placed overlap-add, then a linear-interpolation
+// resampler; see QBS_PTC.h for the outline and the state.
+#include "qbs/QBS_PTC.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+int16_t QBS_PTC_Prescale = 1;
+
+int32_t Scan_Size = 618;
+int32_t Window_Size = 3617;
+int32_t Pow_Overlap = 512;
+int32_t Pow_Exp = 9;
+int32_t Slider_Factor = 87381;
+
+std::atomic<int32_t> Target_Rate{0};
+std::atomic<int32_t> Hop_Size{0};
+std::atomic<int32_t> Required_Sample{0};
+
+int16_t L_In_Tempo_Buf[QBS_PTC_IN_TEMPO_CAP], R_In_Tempo_Buf[QBS_PTC_IN_TEMPO_CAP];
+int32_t In_Tempo_Buf_Size = 0, In_Tempo_Buf_Index = 0;
+int16_t L_Temp_Buf[QBS_PTC_TEMP_CAP], R_Temp_Buf[QBS_PTC_TEMP_CAP];
+int16_t Flag_Check_Temp_Buf = 0;
+int16_t L_Out_Tempo_Buf[QBS_PTC_OUT_TEMPO_CAP], R_Out_Tempo_Buf[QBS_PTC_OUT_TEMPO_CAP];
+int32_t Out_Tempo_Buf_Size = 0;
+int16_t L_Out_RConv_Buf[QBS_PTC_OUT_RCONV_CAP], R_Out_RConv_Buf[QBS_PTC_OUT_RCONV_CAP];
+int32_t Out_RConv_Buf_Size = 0, Out_RConv_Buf_Index = 0;
+int16_t L_In_FIFO[QBS_PTC_IN_FIFO_CAP], R_In_FIFO[QBS_PTC_IN_FIFO_CAP];
+int32_t Prev_Sample_Index = 0;
+int16_t Flag_Check_Out_FIFO = 0;
+int32_t Window_Index = 0;
+int16_t L_Prev_Sample = 0, R_Prev_Sample = 0;
+
+namespace {
+
+constexpr int32_t kOne = 65536;  // 1.0 in Q16
+
+struct RateSizes {
+  int32_t rate, scan, window, overlap, exp, slider;
+};
+
+// Sizes per sample rate: search range ~14 ms, segment ~82 ms, cross-fade 2^exp samples,
+// slider = overlap^2 / 3 (truncated). Unlisted rates use the 44100 Hz row.
+constexpr RateSizes kRateSizes[] = {
+    {8000, 112, 656, 128, 7, 5461},      {11025, 155, 905, 256, 8, 21845},
+    {16000, 224, 1312, 256, 8, 21845},   {22050, 309, 1809, 512, 9, 87381},
+    {36000, 504, 2952, 512, 9, 87381},   {44100, 618, 3617, 512, 9, 87381},
+    {48000, 672, 3936, 512, 9, 87381},
+};
+constexpr RateSizes kDefaultSizes = kRateSizes[5];
+
+int32_t TableIndex(int32_t speed, int32_t pitch) {
+  speed = std::clamp(speed, QBS_PTC_SPEED_MIN, QBS_PTC_SPEED_MAX);
+  pitch = std::clamp(pitch, QBS_PTC_PITCH_MIN, QBS_PTC_PITCH_MAX);
+  return (pitch - QBS_PTC_PITCH_MIN) * QBS_PTC_SPEED_STEPS + (speed - QBS_PTC_SPEED_MIN);
+}
+
+// Smallest and largest step the resampler can be given (speed 200 pitch -6, speed 50
+// pitch +6).
+int32_t MinTargetRate() { return Target_Rate_Table[TableIndex(200, -6)]; }
+int32_t MaxTargetRate() { return Target_Rate_Table[TableIndex(50, 6)]; }
+
+struct Rates {
+  int32_t target, hop, required;
+};
+
+// Reads the three rate parameters once. Answers false while they are no usable set:
+// before the first QBS_PTC_Set all three are 0, and a block run with them would never
+// consume its input (hop 0) nor leave the resampler (step 0), so the block then does
+// nothing. A step outside the table's range would also let one segment's resampled output
+// outgrow its queue.
+bool LoadRates(Rates& r) {
+  r.target = Target_Rate.load(std::memory_order_relaxed);
+  r.hop = Hop_Size.load(std::memory_order_relaxed);
+  r.required = Required_Sample.load(std::memory_order_relaxed);
+  if (r.target < MinTargetRate() || r.target > MaxTargetRate() || r.hop < 1 ||
+      r.required > QBS_PTC_IN_TEMPO_CAP)
+    return false;
+  // A segment reads up to Window_Size + Scan_Size - 1 samples past the queue head. The
+  // parameters always ask for at least that when Set ran with the sizes now in force.
+  r.required = std::max(r.required, Window_Size + Scan_Size);
+  return true;
+}
+
+// Windowed cross-correlation between the search weights and the candidate's start. Each
+// product is shifted on its own before it is added. weight[0] is 0 (the window vanishes
+// at its ends), so the sum may start at n = 0, which keeps the loop count a power of two.
+template <int32_t N, int32_t Exp>
+int32_t ScoreFixed(const int16_t* weight, const int16_t* x) {
+  int32_t sum = 0;
+  for (int32_t n = 0; n < N; ++n) sum += (int32_t{weight[n]} * x[n]) >> Exp;
+  return sum;
+}
+
+int32_t Score(const int16_t* weight, const int16_t* x, int32_t n_overlap, int32_t exp) {
+  if (n_overlap == 512 && exp == 9) return ScoreFixed<512, 9>(weight, x);
+  if (n_overlap == 256 && exp == 8) return ScoreFixed<256, 8>(weight, x);
+  if (n_overlap == 128 && exp == 7) return ScoreFixed<128, 7>(weight, x);
+  int32_t sum = 0;
+  for (int32_t n = 0; n < n_overlap; ++n) sum += (int32_t{weight[n]} * x[n]) >> exp;
+  return sum;
+}
+
+// Finds the offset, from the queue head `in` (left channel), at which the next segment
+// best continues the previous tail: a coarse scan of the search range, then three
+// refinements around the best position so far. Ties keep the earlier candidate.
+int32_t SearchBestPosition(const int16_t* in) {
+  const int32_t n_overlap = Pow_Overlap;
+  // The weights are the tail shaped by the parabolic window 3n(N - n)/N^2; they depend
+  // only on the tail, so they are formed once per segment rather than per candidate.
+  alignas(32) int16_t weight[QBS_PTC_TEMP_CAP];
+  weight[0] = 0;
+  for (int32_t n = 1; n < n_overlap; ++n)
+    weight[n] = static_cast<int16_t>((n * L_Temp_Buf[n] * (n_overlap - n)) / Slider_Factor);
+
+  int32_t best_score = -1;
+  int32_t best_pos = 0;
+  for (int32_t stage = 0; stage < QBS_PTC_SEARCH_STAGES; ++stage) {
+    const int32_t base = stage == 0 ? 0 : best_pos;
+    for (int32_t i = 0; i < QBS_PTC_SEARCH_OFFSETS; ++i) {
+      const int32_t offset = Search_Offset_Table[stage][i];
+      if (offset == 0) break;
+      const int32_t pos = base + offset;
+      if (pos >= Scan_Size) break;
+      // With no coarse candidate above -1 the base stays 0 and the refinements would look
+      // before the queued input: such positions are skipped.
+      if (pos < 0) continue;
+      const int32_t score = Score(weight, in + pos, n_overlap, Pow_Exp);
+      if (score > best_score) {
+        best_score = score;
+        best_pos = pos;
+      }
+    }
+  }
+  return best_pos;
+}
+
+// Builds one channel's segment at `best` from the queue head: the previous tail faded
+// out against the new start, then the body; keeps the segment's end as the next tail.
+void StretchChannel(const int16_t* in, int16_t* tail, int16_t* seg, int32_t best) {
+  const int32_t n_overlap = Pow_Overlap;
+  const int32_t exp = Pow_Exp;
+  const int16_t* src = in + best;
+  for (int32_t n = 0; n < n_overlap; ++n)
+    seg[n] = static_cast<int16_t>(((n_overlap - n) * tail[n] + n * src[n]) >> exp);
+  std::memcpy(seg + n_overlap, src + n_overlap,
+              sizeof(int16_t) * (Window_Size - 2 * n_overlap));
+  std::memcpy(tail, src + Window_Size - n_overlap, sizeof(int16_t) * n_overlap);
+}
+
+// Reads the stretched segment at `rate` input samples per output sample (Q16) and
+// appends the result to the resampled queue. The phase and each channel's last sample
+// carry over, so consecutive segments join without a seam.
+void Resample(int32_t rate) {
+  const int32_t size = Out_Tempo_Buf_Size;
+  const int16_t* seg_l = L_Out_Tempo_Buf;
+  const int16_t* seg_r = R_Out_Tempo_Buf;
+  int16_t* out_l = L_Out_RConv_Buf + Out_RConv_Buf_Index + Out_RConv_Buf_Size;
+  int16_t* out_r = R_Out_RConv_Buf + Out_RConv_Buf_Index + Out_RConv_Buf_Size;
+  // The phase never leaves 0..largest step in operation; the clamp only guards the
+  // products below against a phase stored from outside.
+  int32_t ph = std::clamp(Window_Index, 0, MaxTargetRate());
+  int32_t m = 0;
+
+  // Between the previous segment's last sample and this segment's first.
+  const int32_t prev_l = L_Prev_Sample;
+  const int32_t prev_r = R_Prev_Sample;
+  while (ph <= kOne) {
+    out_l[m] = static_cast<int16_t>((ph * seg_l[0] + prev_l * (kOne - ph)) >> 16);
+    out_r[m] = static_cast<int16_t>((ph * seg_r[0] + prev_r * (kOne - ph)) >> 16);
+    ++m;
+    ph += rate;
+  }
+  ph -= kOne;
+  for (int32_t k = 0; k < size - 1;) {
+    const int32_t a_l = seg_l[k], b_l = seg_l[k + 1];
+    const int32_t a_r = seg_r[k], b_r = seg_r[k + 1];
+    while (ph <= kOne) {
+      out_l[m] = static_cast<int16_t>((b_l * ph + a_l * (kOne - ph)) >> 16);
+      out_r[m] = static_cast<int16_t>((b_r * ph + a_r * (kOne - ph)) >> 16);
+      ++m;
+      ph += rate;
+    }
+    ph -= kOne;
+    ++k;
+  }
+  Window_Index = ph;
+  L_Prev_Sample = seg_l[size - 1];
+  R_Prev_Sample = seg_r[size - 1];
+  Out_RConv_Buf_Size += m;
+}
+
+// Moves the resampled queue into the output queue, oldest first; frames that find the
+// output queue full are dropped.
+//
+// It runs after every segment rather than once after all the segments of a call: the
+// output queue receives the same frames in the same order (it only grows while frames
+// arrive), and the resampled queue never has to hold more than one segment (at most
+// 65536 * 3424 / 23171 + 1 = 9685 samples), however many segments one block runs.
+void Drain() {
+  const int32_t room = QBS_PTC_IN_FIFO_CAP - Prev_Sample_Index;
+  const int32_t n = std::min(Out_RConv_Buf_Size, room);
+  std::memcpy(L_In_FIFO + Prev_Sample_Index, L_Out_RConv_Buf + Out_RConv_Buf_Index,
+              sizeof(int16_t) * n);
+  std::memcpy(R_In_FIFO + Prev_Sample_Index, R_Out_RConv_Buf + Out_RConv_Buf_Index,
+              sizeof(int16_t) * n);
+  Prev_Sample_Index += n;
+  Out_RConv_Buf_Size = 0;
+  Out_RConv_Buf_Index = 0;
+}
+
+// One segment: search, cross-fade and body on both channels, new tail, consume the hop,
+// resample, drain.
+void RunSegment(const Rates& rates) {
+  const int16_t* in_l = L_In_Tempo_Buf + In_Tempo_Buf_Index;
+  const int16_t* in_r = R_In_Tempo_Buf + In_Tempo_Buf_Index;
+  const int32_t best = SearchBestPosition(in_l);
+  StretchChannel(in_l, L_Temp_Buf, L_Out_Tempo_Buf, best);
+  StretchChannel(in_r, R_Temp_Buf, R_Out_Tempo_Buf, best);
+  Out_Tempo_Buf_Size = Window_Size - Pow_Overlap;
+
+  const int32_t consumed = std::min(rates.hop, In_Tempo_Buf_Size);
+  In_Tempo_Buf_Index += consumed;
+  In_Tempo_Buf_Size -= consumed;
+  if (In_Tempo_Buf_Size == 0) In_Tempo_Buf_Index = 0;
+
+  Resample(rates.target);
+  Out_Tempo_Buf_Size = 0;
+  Drain();
+}
+
+// Moves the queued input to the start of its arrays and appends up to `frames` frames of
+// `in`, each sample shifted by the headroom shift. Answers the frames taken: no more than
+// the queue has room for.
+int32_t Enqueue(const int16_t* in, int32_t frames) {
+  if (In_Tempo_Buf_Index != 0) {
+    std::memmove(L_In_Tempo_Buf, L_In_Tempo_Buf + In_Tempo_Buf_Index,
+                 sizeof(int16_t) * In_Tempo_Buf_Size);
+    std::memmove(R_In_Tempo_Buf, R_In_Tempo_Buf + In_Tempo_Buf_Index,
+                 sizeof(int16_t) * In_Tempo_Buf_Size);
+    In_Tempo_Buf_Index = 0;
+  }
+  const int32_t taken = std::min(frames, QBS_PTC_IN_TEMPO_CAP - In_Tempo_Buf_Size);
+  const int shift = (QBS_PTC_Prescale >= 0 && QBS_PTC_Prescale <= 2) ? QBS_PTC_Prescale : 1;
+  int16_t* dst_l = L_In_Tempo_Buf + In_Tempo_Buf_Size;
+  int16_t* dst_r = R_In_Tempo_Buf + In_Tempo_Buf_Size;
+  for (int32_t i = 0; i < taken; ++i) {
+    dst_l[i] = static_cast<int16_t>(int32_t{in[2 * i]} >> shift);
+    dst_r[i] = static_cast<int16_t>(int32_t{in[2 * i + 1]} >> shift);
+  }
+  In_Tempo_Buf_Size += taken;
+  return taken;
+}
+
+// Writes up to `frames` frames from the output queue to `out`, interleaved.
+//
+// Start margin: between segments the output queue only drains, and a segment arrives
+// only once enough input has queued up. If delivery began as soon as the first segment
+// arrived, the queue would now and then run dry even at a fixed setting (speed 100,
+// pitch 0, 1024-frame blocks: the 41st block after Init gets only 397 frames, and 22
+// later blocks are one frame short: audible gaps and clicks). So after Init (and at
+// program start) nothing is delivered until the queue holds the block's frames plus one
+// hop (at most its capacity); from then on each call delivers as usual.
+void Deliver(int16_t* out, int32_t frames) {
+  if (Flag_Check_Out_FIFO == 0) {
+    const int64_t hop = std::max(Hop_Size.load(std::memory_order_relaxed), 0);
+    const int64_t margin = std::min<int64_t>(int64_t{frames} + hop, QBS_PTC_IN_FIFO_CAP);
+    if (Prev_Sample_Index < margin) return;
+    Flag_Check_Out_FIFO = 1;
+  }
+  if (Prev_Sample_Index == 0) return;
+  // With fewer than `frames` queued everything goes out and the rest of `out` stays as
+  // it was.
+  const int32_t n = std::min(frames, Prev_Sample_Index);
+  for (int32_t i = 0; i < n; ++i) {
+    out[2 * i] = L_In_FIFO[i];
+    out[2 * i + 1] = R_In_FIFO[i];
+  }
+  const int32_t rest = Prev_Sample_Index - n;
+  std::memmove(L_In_FIFO, L_In_FIFO + n, sizeof(int16_t) * rest);
+  std::memmove(R_In_FIFO, R_In_FIFO + n, sizeof(int16_t) * rest);
+  Prev_Sample_Index = rest;
+}
+
+}  // namespace
+
+void QBS_PTC_Init(int16_t shift, int32_t rate) {
+  In_Tempo_Buf_Size = 0;
+  In_Tempo_Buf_Index = 0;
+  Out_Tempo_Buf_Size = 0;
+  Out_RConv_Buf_Size = 0;
+  Out_RConv_Buf_Index = 0;
+  Flag_Check_Temp_Buf = 0;
+  Flag_Check_Out_FIFO = 0;
+  std::memset(L_In_Tempo_Buf, 0, sizeof L_In_Tempo_Buf);
+  std::memset(R_In_Tempo_Buf, 0, sizeof R_In_Tempo_Buf);
+  std::memset(L_Temp_Buf, 0, sizeof L_Temp_Buf);
+  std::memset(R_Temp_Buf, 0, sizeof R_Temp_Buf);
+  std::memset(L_Out_Tempo_Buf, 0, sizeof L_Out_Tempo_Buf);
+  std::memset(R_Out_Tempo_Buf, 0, sizeof R_Out_Tempo_Buf);
+  std::memset(L_Out_RConv_Buf, 0, sizeof L_Out_RConv_Buf);
+  std::memset(R_Out_RConv_Buf, 0, sizeof R_Out_RConv_Buf);
+  // The output queue's frame count stays; its frames become silence.
+  std::memset(L_In_FIFO, 0, sizeof L_In_FIFO);
+  std::memset(R_In_FIFO, 0, sizeof R_In_FIFO);
+
+  RateSizes sizes = kDefaultSizes;
+  for (const RateSizes& row : kRateSizes)
+    if (row.rate == rate) sizes = row;
+  Scan_Size = sizes.scan;
+  Window_Size = sizes.window;
+  Pow_Overlap = sizes.overlap;
+  Pow_Exp = sizes.exp;
+  Slider_Factor = sizes.slider;
+
+  QBS_PTC_Prescale = (shift >= 0 && shift <= 2) ? shift : 1;
+}
+
+void QBS_PTC_Set(int16_t speed, int16_t pitch) {
+  std::printf("QBS_Speed:%d QBS_Pitch:%d", speed, pitch);
+  const int32_t index = TableIndex(speed, pitch);
+  const int64_t tempo = Tempo_Table[index];
+  const int32_t hop = static_cast<int32_t>(((Window_Size - Pow_Overlap) * tempo + 32768) >> 16);
+  const int32_t required = Window_Size < hop + Pow_Overlap ? hop + Pow_Overlap + Scan_Size
+                                                           : Window_Size + Scan_Size;
+  Target_Rate.store(Target_Rate_Table[index], std::memory_order_relaxed);
+  Hop_Size.store(hop, std::memory_order_relaxed);
+  Required_Sample.store(required, std::memory_order_relaxed);
+}
+
+void QBS_PTC(int16_t* out, const int16_t* in, int32_t count) {
+  Rates rates;
+  if (!LoadRates(rates)) return;
+  // State that survives Init is kept inside its range.
+  Prev_Sample_Index = std::clamp(Prev_Sample_Index, 0, QBS_PTC_IN_FIFO_CAP);
+
+  const int32_t frames = count > 0 ? count / 2 : 0;
+  int32_t done = 0;
+  // A block larger than the input queue's free room is taken in pieces, running the
+  // segments that each piece completes before the next one is queued. Segments only read
+  // queued input, so they come out exactly as if the whole block had been queued at
+  // once; the output block is written once, after the last piece.
+  do {
+    const int32_t taken = Enqueue(in + 2 * done, frames - done);
+    done += taken;
+
+    if (Flag_Check_Temp_Buf == 0) {
+      // The first tail comes straight from the input.
+      if (In_Tempo_Buf_Size < Pow_Overlap) return;
+      std::memcpy(L_Temp_Buf, L_In_Tempo_Buf + In_Tempo_Buf_Index,
+                  sizeof(int16_t) * Pow_Overlap);
+      std::memcpy(R_Temp_Buf, R_In_Tempo_Buf + In_Tempo_Buf_Index,
+                  sizeof(int16_t) * Pow_Overlap);
+      In_Tempo_Buf_Index += Pow_Overlap;
+      In_Tempo_Buf_Size -= Pow_Overlap;
+      Flag_Check_Temp_Buf = 1;
+    }
+
+    while (LoadRates(rates) && In_Tempo_Buf_Size >= rates.required) RunSegment(rates);
+
+    // With usable rate parameters a full queue always runs a segment; should they turn
+    // unusable in the middle of a block, the rest of the block is left out.
+    if (taken == 0) break;
+  } while (done < frames);
+
+  Deliver(out, frames);
+}

@@ -1,0 +1,258 @@
+// Speed/pitch block: rate tables and parameters, start-up, steady delivery at fixed
+// settings, pitch of a sine, robustness, and a sample-for-sample comparison with the plain
+// model in ptc_model.h.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "qbs/QBS_PTC.h"
+#include "tests/qbs/ptc_model.h"
+
+namespace {
+
+// With shift 2 no output sample comes near this, so a frame holding it was not written.
+constexpr int16_t kUnwritten = 32767;
+
+int Index(int s, int p) { return (p + 6) * 151 + (s - 50); }
+
+// Set without its trace line in the test log.
+void QuietSet(int speed, int pitch) {
+  testing::internal::CaptureStdout();
+  QBS_PTC_Set(speed, pitch);
+  testing::internal::GetCapturedStdout();
+}
+
+// The module as at program start, then prepared as when the effect is switched on.
+void Prepare(int speed, int pitch, int rate = 44100) {
+  Prev_Sample_Index = 0, Window_Index = 0, L_Prev_Sample = R_Prev_Sample = 0;
+  Flag_Check_Out_FIFO = 0;
+  QBS_PTC_Init(2, rate);
+  QuietSet(speed, pitch);
+  QBS_PTC_Init(2, rate);
+}
+
+// Frames written by one call, found by the first frame still holding kUnwritten.
+int Call(const int16_t* in, int frames, std::vector<int16_t>& out) {
+  out.assign(2 * frames, kUnwritten);
+  QBS_PTC(out.data(), in, 2 * frames);
+  int n = 0;
+  while (n < frames && !(out[2 * n] == kUnwritten && out[2 * n + 1] == kUnwritten)) ++n;
+  return n;
+}
+
+// Music-like test signal: two tones and some noise, different on each channel.
+std::vector<int16_t> Signal(int frames, double f = 220.0, int noise_gain = 4) {
+  std::vector<int16_t> v(2 * frames);
+  uint32_t seed = 12345;
+  for (int i = 0; i < frames; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    const double noise = static_cast<int>(seed >> 20) - 2048;
+    const double t = i / 44100.0;
+    v[2 * i] = static_cast<int16_t>(12000 * std::sin(2 * M_PI * f * t) + noise_gain * noise);
+    v[2 * i + 1] = static_cast<int16_t>(9000 * std::sin(2 * M_PI * 1.5 * f * t + 1) - 3 * noise);
+  }
+  return v;
+}
+
+}  // namespace
+
+TEST(PtcTables, MatchKnownEntriesAndAnIndependentComputation) {
+  const int tempo[][3] = {{100, 0, 65536}, {50, 0, 32768},   {200, 0, 131072}, {100, -6, 92682},
+                          {100, 6, 46341}, {200, -6, 185364}, {50, 6, 23170}};
+  const int rate[][3] = {{100, 0, 65536}, {50, 0, 131072},  {200, 0, 32768}, {100, -6, 46341},
+                         {100, 6, 92682}, {200, -6, 23171}, {50, 6, 185364}};
+  for (const auto& e : tempo) EXPECT_EQ(Tempo_Table[Index(e[0], e[1])], e[2]);
+  for (const auto& e : rate) EXPECT_EQ(Target_Rate_Table[Index(e[0], e[1])], e[2]);
+  for (int p = -6; p <= 6; ++p) {
+    for (int s = 50; s <= 200; ++s) {
+      const long double t = 65536.0L * s / 100 * std::exp2l(-p / 12.0L);
+      const long double r = 65536.0L * std::exp2l(p / 12.0L) * 100 / s;
+      EXPECT_EQ(Tempo_Table[Index(s, p)], std::llround(t)) << s << " " << p;
+      const long long up = p == 0 ? (6553600 + s - 1) / s : std::ceil(r);
+      EXPECT_EQ(Target_Rate_Table[Index(s, p)], up) << s << " " << p;
+    }
+  }
+}
+
+TEST(PtcSet, RateParametersTraceAndClamping) {
+  QBS_PTC_Init(2, 44100);
+  const int cases[][5] = {{100, 0, 65536, 3105, 4235}, {200, -6, 23171, 8782, 9912},
+                          {50, 6, 185364, 1098, 4235},  {50, 0, 131072, 1553, 4235}};
+  for (const auto& c : cases) {
+    testing::internal::CaptureStdout();
+    QBS_PTC_Set(c[0], c[1]);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "QBS_Speed:" + std::to_string(c[0]) + " QBS_Pitch:" + std::to_string(c[1]));
+    EXPECT_EQ(Target_Rate, c[2]);
+    EXPECT_EQ(Hop_Size, c[3]);
+    EXPECT_EQ(Required_Sample, c[4]);
+  }
+  QuietSet(900, -40);  // clamped to speed 200, pitch -6
+  EXPECT_EQ(Target_Rate, 23171);
+  EXPECT_EQ(Hop_Size, 8782);
+  QuietSet(-3, 32000);  // clamped to speed 50, pitch +6
+  EXPECT_EQ(Target_Rate, 185364);
+  EXPECT_EQ(Hop_Size, 1098);
+}
+
+TEST(PtcStart, FirstOutputOnTheEighthCallAndInitKeepsRatesAndQueueCount) {
+  Prepare(100, 0);
+  const std::vector<int16_t> in = Signal(1024 * 40);
+  std::vector<int16_t> out;
+  for (int call = 1; call <= 7; ++call) EXPECT_EQ(Call(&in[2048 * (call - 1)], 1024, out), 0);
+  EXPECT_EQ(Call(&in[2048 * 7], 1024, out), 1024);
+  for (int call = 9; call <= 12; ++call) Call(&in[2048 * (call - 1)], 1024, out);
+
+  QuietSet(137, -2);
+  const int32_t rate = Target_Rate, hop = Hop_Size, required = Required_Sample;
+  const int32_t queued = Prev_Sample_Index, phase = Window_Index;
+  ASSERT_GT(queued, 0);
+  QBS_PTC_Init(2, 48000);
+  EXPECT_EQ(Target_Rate, rate);
+  EXPECT_EQ(Hop_Size, hop);
+  EXPECT_EQ(Required_Sample, required);
+  EXPECT_EQ(Prev_Sample_Index, queued);
+  EXPECT_EQ(Window_Index, phase);
+  EXPECT_EQ(In_Tempo_Buf_Size, 0);
+  EXPECT_EQ(L_In_FIFO[0], 0);
+}
+
+TEST(PtcSteady, NoFixedSettingDropsFramesOnceOutputHasStarted) {
+  const int seconds = 10;
+  const std::vector<int16_t> in = Signal(2048);
+  std::vector<int16_t> out;
+  for (int frames : {256, 441, 1024, 2048})
+    for (int speed : {50, 81, 100, 150, 200})
+      for (int pitch : {-6, 0, 3, 6}) {
+        Prepare(speed, pitch);
+        int started = 0, short_calls = 0;
+        for (int done = 0; done < seconds * 44100; done += frames) {
+          const int n = Call(in.data(), frames, out);
+          if (started && n != frames) ++short_calls;
+          started |= n > 0;
+        }
+        EXPECT_EQ(short_calls, 0) << speed << " " << pitch << " " << frames;
+      }
+}
+
+TEST(PtcPitch, SineComesOutAtTheExpectedFrequency) {
+  const double f0 = 441.0;
+  const std::vector<int16_t> in = Signal(44100 * 3, f0, 0);
+  for (const auto& [speed, pitch] : {std::pair{100, 3}, {150, 0}, {50, -6}, {200, 6}, {73, -2}}) {
+    Prepare(speed, pitch);
+    std::vector<int16_t> left, out;
+    for (int i = 0; i + 1024 <= 44100 * 3; i += 1024) {
+      const int n = Call(&in[2 * i], 1024, out);
+      for (int k = 0; k < n; ++k) left.push_back(out[2 * k]);
+    }
+    // Upward zero crossings, located to a fraction of a sample, after the first 0.3 s.
+    std::vector<double> ups;
+    for (size_t i = 13230; i + 1 < left.size(); ++i)
+      if (left[i] < 0 && left[i + 1] >= 0) ups.push_back(i + double(-left[i]) / (left[i + 1] - left[i]));
+    ASSERT_GT(ups.size(), 100u);
+    const double measured = 44100.0 * (ups.size() - 1) / (ups.back() - ups.front());
+    const double expected = f0 * (100.0 / speed) * std::exp2(pitch / 12.0);
+    EXPECT_NEAR(measured / expected, 1.0, 0.002) << speed << " " << pitch;
+  }
+}
+
+TEST(PtcSafety, OddCountsOversizedBlocksUnsetRatesAndOutOfRangeArguments) {
+  std::vector<int16_t> in = Signal(60000), out;
+  // Before any Set the rate parameters are 0: the block must neither hang nor queue.
+  Target_Rate = 0, Hop_Size = 0, Required_Sample = 0;
+  QBS_PTC_Init(2, 44100);
+  EXPECT_EQ(Call(in.data(), 4096, out), 0);
+  EXPECT_EQ(In_Tempo_Buf_Size, 0);
+
+  Prepare(100, 0);
+  Call(in.data(), 3000, out);
+  const int32_t queued = In_Tempo_Buf_Size;
+  for (int count : {0, -8}) {
+    out.assign(4, kUnwritten);
+    QBS_PTC(out.data(), in.data(), count);
+    EXPECT_EQ(out, std::vector<int16_t>(4, kUnwritten));
+    EXPECT_EQ(In_Tempo_Buf_Size, queued);
+  }
+
+  // Blocks far beyond the queues, at the settings that keep the most input queued.
+  for (int rate : {48000, 44100, 8000})
+    for (const auto& [s, p] : {std::pair{200, -6}, {50, 6}, {9999, -99}, {-5, 77}}) {
+      Prepare(s, p, rate);
+      for (int frames : {60000, 4096, 13001, 1, 30000}) {
+        ASSERT_LE(Call(in.data(), frames, out), frames);
+        ASSERT_LE(Prev_Sample_Index, QBS_PTC_IN_FIFO_CAP);
+        ASSERT_LT(In_Tempo_Buf_Size, Required_Sample);
+      }
+    }
+}
+
+// Runs the module and the model side by side over a long signal with changing block
+// sizes and settings, half of the calls in place, and compares every output sample.
+void CompareWithModel(int rate, bool change_settings) {
+  Prepare(100, 0, rate);
+  PtcModel model;
+  model.init(2, rate), model.set(100, 0), model.init(2, rate);
+  const std::vector<int16_t> in = Signal(44100 * 12);
+  uint32_t seed = 7;
+  int calls = 0;
+  for (int at = 0; at < 44100 * 11;) {
+    seed = seed * 1664525u + 1013904223u;
+    const int frames = (seed >> 8) % 100 == 0 ? 5000 : 64 + (seed >> 12) % 2000;
+    if (change_settings && ++calls % 40 == 0) {
+      const int s = 50 + (seed >> 4) % 151, p = static_cast<int>((seed >> 16) % 13) - 6;
+      QuietSet(s, p), model.set(s, p);
+    }
+    std::vector<int16_t> ours(in.begin() + 2 * at, in.begin() + 2 * (at + frames));
+    std::vector<int16_t> theirs = ours;
+    if (calls % 2) QBS_PTC(ours.data(), ours.data(), 2 * frames);
+    else QBS_PTC(ours.data(), &in[2 * at], 2 * frames);
+    model.process(theirs.data(), &in[2 * at], 2 * frames);
+    ASSERT_EQ(ours, theirs) << "rate " << rate << " at frame " << at;
+    at += frames;
+  }
+}
+
+TEST(PtcModelCheck, SameSamplesAsThePlainModel) {
+  CompareWithModel(44100, true);
+  CompareWithModel(48000, true);
+  CompareWithModel(22050, true);
+  CompareWithModel(8000, true);  // no coarse candidate fits: refinements start below 0
+}
+
+TEST(PtcModelCheck, UnitStepPassesStretchedSamplesThrough) {
+  Prepare(100, 0);
+  PtcModel model;
+  model.init(2, 44100), model.set(100, 0), model.init(2, 44100);
+  const std::vector<int16_t> in = Signal(44100 * 2);
+  std::vector<int16_t> left, out(2048), ignored(2048);
+  for (int i = 0; i + 1024 <= 44100 * 2; i += 1024) {
+    const int n = Call(&in[2 * i], 1024, out);
+    model.process(ignored.data(), &in[2 * i], 2048);
+    for (int k = 0; k < n; ++k) left.push_back(out[2 * k]);
+  }
+  // One extra sample, the stored previous sample (0), precedes the first segment.
+  ASSERT_GT(left.size(), 40000u);
+  EXPECT_EQ(left[0], 0);
+  EXPECT_TRUE(std::equal(left.begin() + 1, left.end(), model.stretched.begin()));
+}
+
+TEST(PtcModelCheck, WithoutTheStartMarginTheQueueRunsDry) {
+  // Delivering as soon as the first segment arrives starts on the fifth call, and the
+  // 41st call then finds only 397 frames queued.
+  PtcModel model;
+  model.start_margin = false;
+  model.init(2, 44100), model.set(100, 0), model.init(2, 44100);
+  const std::vector<int16_t> in = Signal(1024);
+  std::vector<int16_t> out;
+  std::vector<int> written;
+  for (int call = 1; call <= 41; ++call) {
+    out.assign(2048, kUnwritten);
+    model.process(out.data(), in.data(), 2048);
+    written.push_back(std::find(out.begin(), out.end(), kUnwritten) - out.begin());
+  }
+  EXPECT_EQ(written[3], 0);
+  EXPECT_EQ(written[4], 2048);
+  EXPECT_EQ(written[40], 2 * 397);
+}
