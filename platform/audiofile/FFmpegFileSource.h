@@ -1,0 +1,91 @@
+#pragma once
+// A source that decodes a local file with FFmpeg and converts it to the client format with
+// libswresample.
+//
+// Frame indices: "file frames" count decoded samples of the track from its first real
+// sample (after encoder priming) at the file's rate; "client frames" count output frames at
+// the client rate. The track's length in file frames comes from the container (see
+// trackLengthFrames in the .cpp); reads stop exactly at the matching client length.
+
+#include "platform/audiofile/AudioFileSource.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct AVCodecContext;
+struct AVFormatContext;
+struct AVFrame;
+struct AVPacket;
+struct SwrContext;
+
+class FFmpegFileSource final : public AudioFileSource {
+public:
+    // Opens `path` (a local file) and positions at frame 0 with a 44.1 kHz client format
+    // of the file's channels (at most 2).
+    static OSStatus open(const std::string& path, std::unique_ptr<AudioFileSource>& out);
+    ~FFmpegFileSource() override;
+
+    AudioStreamBasicDescription fileDataFormat() const override { return fileFormat_; }
+    OSStatus setClientFormat(UInt32 rate, UInt32 channels) override;
+    SInt64 lengthFrames() const override { return clientLength_; }
+    OSStatus read(int16_t* out, UInt32 frames, UInt32* delivered) override;
+    OSStatus seek(SInt64 frame) override;
+    SInt64 tell() const override { return clientPosition_; }
+
+private:
+    FFmpegFileSource() = default;
+    OSStatus openFile(const std::string& path);
+    OSStatus measureByScanning(SInt64& fileFrames);
+    OSStatus configureResampler(int format, int rate, const void* layout);
+    OSStatus restartAtBeginning();
+    OSStatus positionDecoderAt(SInt64 fileFrame);
+    OSStatus nextFrame();
+    void takeFrame();
+    OSStatus produce(int16_t* out, int frames, int* produced);
+    OSStatus skipClientFrames(SInt64 frames);
+    SInt64 fileIndexOfPts(int64_t pts) const;
+
+    AVFormatContext* format_ = nullptr;
+    AVCodecContext* decoder_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    AVFrame* frame_ = nullptr;
+    SwrContext* resampler_ = nullptr;
+    int stream_ = -1;
+    bool needsPreroll_ = true;
+    int seekPrerollFrames_ = 0;
+    AudioStreamBasicDescription fileFormat_{};
+
+    int fileRate_ = 0;
+    SInt64 fileLength_ = 0;       // the track's length in file frames
+    int64_t firstPacketPts_ = 0;  // where a restart from the beginning seeks to
+    SInt64 originPtsIndex_ = 0;   // pts of the track's first sample, in samples
+    bool haveOrigin_ = false;
+
+    // Decoder position.
+    bool haveFrame_ = false;       // frame_ holds samples not yet fed to the resampler
+    SInt64 frameIndex_ = 0;        // file index of frame_'s first sample
+    int frameOffset_ = 0;          // samples of frame_ already consumed or dropped
+    int frameEnd_ = 0;             // samples of frame_ that belong to the track
+    SInt64 nextFrameIndex_ = 0;    // file index the next decoded frame starts at
+    bool syncOnPts_ = false;       // take the next frame's index from its pts
+    bool frameIndexKnown_ = true;  // false when that frame had no pts
+    SInt64 dropBefore_ = 0;        // decoded samples before this file index are dropped
+    bool demuxDone_ = false;
+    bool decoderDone_ = false;
+    bool resamplerDrained_ = false;
+    int decodeErrors_ = 0;
+
+    // Client side.
+    UInt32 clientRate_ = 0;
+    UInt32 clientChannels_ = 0;
+    SInt64 clientLength_ = 0;
+    SInt64 clientPosition_ = 0;
+    OSStatus pendingError_ = noErr;  // an error met after frames went out; answered next read
+    bool dataEnded_ = false;         // decoding ended well before the length (truncated file)
+    int resamplerInFormat_ = -1;
+    int resamplerInRate_ = 0;
+    int resamplerInChannels_ = 0;
+    std::vector<const uint8_t*> inputPlanes_;
+    std::vector<int16_t> scratch_;
+};

@@ -1,0 +1,47 @@
+#pragma once
+// The tracks the format, seek and client-format tests run over.
+
+#include "AudioFixtures.h"
+
+#include <ostream>
+
+namespace audiofile_test {
+
+struct TrackCase {
+    const char* file;
+    int rate;
+    int channels;
+    int frames;
+    const char* encodeArgs;
+    UInt32 formatId;
+    bool lossless;
+    // FFmpeg's AAC encoder records a few frames fewer at the end than it was given; the
+    // length then follows what the container says (its edit list), not the source.
+    bool lengthFromContainer = false;
+
+    std::string make() const { return makeTrack(file, rate, channels, frames, encodeArgs); }
+    // Frames the reader should deliver at 44100 Hz.
+    SInt64 clientFrames() const
+    {
+        const SInt64 stated = lengthFromContainer ? probeStreamDuration(make()) : frames;
+        return (stated * 44100 + rate / 2) / rate;
+    }
+};
+
+inline std::ostream& operator<<(std::ostream& out, const TrackCase& track) { return out << track.file; }
+
+inline const TrackCase kTracks[] = {
+    {"pcm.wav", 44100, 2, 30000, "-c:a pcm_s16le", kAudioFormatLinearPCM, true},
+    {"pcm.aif", 44100, 2, 30000, "-c:a pcm_s16be", kAudioFormatLinearPCM, true},
+    {"lossless.flac", 44100, 2, 30000, "-c:a flac -sample_fmt s16", kAudioFormatFLAC, true},
+    {"alac.m4a", 44100, 2, 30000, "-c:a alac -sample_fmt s16p", kAudioFormatAppleLossless, true},
+    {"aac.m4a", 44100, 2, 30000, "-c:a aac -b:a 192k", kAudioFormatMPEG4AAC, false, true},
+    {"lame.mp3", 44100, 2, 30000, "-c:a libmp3lame -b:a 192k", kAudioFormatMPEGLayer3, false},
+    {"vorbis.ogg", 44100, 2, 30000, "-c:a libvorbis -q:a 6", kAudioFormatVorbis, false},
+    {"opus.opus", 48000, 2, 32000, "-c:a libopus -b:a 160k", kAudioFormatOpus, false},
+    {"rate48k.wav", 48000, 2, 24000, "-c:a pcm_s16le", kAudioFormatLinearPCM, false},
+    {"mono.wav", 44100, 1, 20000, "-c:a pcm_s16le", kAudioFormatLinearPCM, true},
+    {"mono.m4a", 44100, 1, 20000, "-c:a aac -b:a 96k", kAudioFormatMPEG4AAC, false, true},
+};
+
+} // namespace audiofile_test
