@@ -1,0 +1,59 @@
+// Helpers shared by the filtering-module tests: test signals and block-wise processing.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace qbs_test {
+
+using Samples = std::vector<int16_t>;
+using ProcessFn = void (*)(int16_t*, const int16_t*, int32_t);
+
+// Interleaved stereo noise, uniform over [-amplitude, amplitude].
+inline Samples noise(int frames, uint32_t seed, int amplitude = 32767) {
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> dist(-amplitude, amplitude);
+  Samples s(2 * frames);
+  for (auto& v : s) v = static_cast<int16_t>(dist(rng));
+  return s;
+}
+
+// A square wave between full-scale extremes with a period of `period` frames; channels
+// in opposite phase so sum and difference signals are both exercised.
+inline Samples full_scale_square(int frames, int period) {
+  Samples s(2 * frames);
+  for (int i = 0; i < frames; ++i) {
+    const bool high = (i / (period / 2)) % 2 == 0;
+    s[2 * i] = high ? INT16_MAX : INT16_MIN;
+    s[2 * i + 1] = high ? INT16_MIN : INT16_MAX;
+  }
+  return s;
+}
+
+// Runs `process` over `in` in one call.
+inline Samples whole(ProcessFn process, const Samples& in) {
+  Samples out(in.size());
+  process(out.data(), in.data(), static_cast<int32_t>(in.size()));
+  return out;
+}
+
+// Runs `process` over `in` in blocks of random length (0 to 3000 frames), in place.
+inline Samples in_random_blocks(ProcessFn process, const Samples& in, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> frames(0, 3000);
+  Samples buf = in;
+  size_t pos = 0;
+  while (pos < buf.size()) {
+    const size_t n = std::min(buf.size() - pos, 2 * static_cast<size_t>(frames(rng)));
+    process(buf.data() + pos, buf.data() + pos, static_cast<int32_t>(n));
+    pos += n;
+  }
+  return buf;
+}
+
+inline int16_t clamp16(int64_t v) {
+  return static_cast<int16_t>(v < INT16_MIN ? INT16_MIN : v > INT16_MAX ? INT16_MAX : v);
+}
+
+}  // namespace qbs_test
