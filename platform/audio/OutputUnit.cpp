@@ -1,0 +1,215 @@
+#include "platform/audio/OutputUnit.h"
+
+#include "platform/audio/MixerUnit.h"
+#include "platform/audio/OutputSelection.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <thread>
+
+namespace {
+
+thread_local const OutputUnit* tRenderingUnit = nullptr;
+
+const AudioStreamBasicDescription kDeviceFormat{
+    OutputUnit::kSampleRate, kAudioFormatLinearPCM, kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsPacked,
+    4, 1, 4, 2, 16, 0};
+
+bool SameFormat(const AudioStreamBasicDescription& a, const AudioStreamBasicDescription& b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+int16_t Fixed824ToInt16(int32_t value)
+{
+    // Round to the nearest 16-bit step; a value that came from 16 bits comes back unchanged.
+    int32_t rounded = (value >> 9) + ((value >> 8) & 1);
+    return static_cast<int16_t>(std::clamp(rounded, -32768, 32767));
+}
+
+} // namespace
+
+OutputUnit::OutputUnit() = default;
+
+OutputUnit::~OutputUnit()
+{
+    stop();
+}
+
+bool OutputUnit::OnRenderThread()
+{
+    return tRenderingUnit != nullptr;
+}
+
+OSStatus OutputUnit::setProperty(AudioUnitPropertyID property, AudioUnitScope scope, AudioUnitElement element,
+                                 const void* data, UInt32 dataSize)
+{
+    switch (property) {
+    case kAudioUnitProperty_StreamFormat: {
+        if (scope != kAudioUnitScope_Input && scope != kAudioUnitScope_Output)
+            return kAudioUnitErr_InvalidScope;
+        if (element != 0)
+            return kAudioUnitErr_InvalidElement;
+        AudioStreamBasicDescription format{};
+        if (OSStatus status = ReadPropertyValue(data, dataSize, &format))
+            return status;
+        // The input follows the connected mixer, the output is the device's: both fixed.
+        AudioStreamBasicDescription current{};
+        UInt32 size = sizeof current;
+        getProperty(property, scope, element, &current, &size);
+        return SameFormat(format, current) ? noErr : kAudioUnitErr_FormatNotSupported;
+    }
+    case kAudioUnitProperty_ElementCount:
+    case kAudioUnitProperty_MaximumFramesPerSlice:
+        return kAudioUnitErr_PropertyNotWritable;
+    default:
+        return kAudioUnitErr_InvalidProperty;
+    }
+}
+
+OSStatus OutputUnit::getProperty(AudioUnitPropertyID property, AudioUnitScope scope, AudioUnitElement element,
+                                 void* data, UInt32* dataSize)
+{
+    switch (property) {
+    case kAudioUnitProperty_StreamFormat: {
+        if (scope != kAudioUnitScope_Input && scope != kAudioUnitScope_Output)
+            return kAudioUnitErr_InvalidScope;
+        if (element != 0)
+            return kAudioUnitErr_InvalidElement;
+        if (scope == kAudioUnitScope_Output)
+            return WritePropertyValue(kDeviceFormat, data, dataSize);
+        MixerUnit idle;
+        return WritePropertyValue(mSource ? mSource->outputFormat() : idle.outputFormat(), data, dataSize);
+    }
+    case kAudioUnitProperty_ElementCount:
+        if (scope != kAudioUnitScope_Input && scope != kAudioUnitScope_Output)
+            return kAudioUnitErr_InvalidScope;
+        return WritePropertyValue(UInt32(1), data, dataSize);
+    case kAudioUnitProperty_MaximumFramesPerSlice:
+        if (scope != kAudioUnitScope_Global)
+            return kAudioUnitErr_InvalidScope;
+        return WritePropertyValue(MixerUnit::kMaxFramesPerSlice, data, dataSize);
+    default:
+        return kAudioUnitErr_InvalidProperty;
+    }
+}
+
+OSStatus OutputUnit::initialize()
+{
+    if (mInitialized)
+        return noErr;
+    if (mSource == nullptr)
+        return kAudioUnitErr_NoConnection;
+    mLeft.assign(MixerUnit::kMaxFramesPerSlice * 2, 0);
+    mRight.assign(MixerUnit::kMaxFramesPerSlice, 0);
+    mListStorage.assign(sizeof(AudioBufferList) + sizeof(AudioBuffer), 0);
+    mList = new (mListStorage.data()) AudioBufferList{};
+    mInitialized = true;
+    return noErr;
+}
+
+void OutputUnit::uninitialize()
+{
+    stop();
+    mInitialized = false;
+}
+
+OSStatus OutputUnit::start()
+{
+    if (!mInitialized || mSource == nullptr || !mSource->isInitialized())
+        return kAudioUnitErr_Uninitialized;
+    std::lock_guard lock(mControlMutex);
+    if (mRunning.load())
+        return noErr;
+    // A render that stopped the unit itself may still be winding down.
+    reapBackend();
+    mSource->prepareForStart();
+    mRunning.store(true);
+    mBackend = StartOutputBackend(*this);
+    return noErr;
+}
+
+OSStatus OutputUnit::stop()
+{
+    if (tRenderingUnit == this) {
+        // From inside our own render: the backend winds down once this render returns.
+        mRunning.store(false);
+        return noErr;
+    }
+    std::lock_guard lock(mControlMutex);
+    mRunning.store(false);
+    reapBackend();
+    return noErr;
+}
+
+void OutputUnit::reapBackend()
+{
+    if (mBackend) {
+        mBackend->stop();
+        mBackend.reset();
+    }
+    // A render that got past its running check before the stop finishes here.
+    while (mActiveRenders.load() > 0)
+        std::this_thread::yield();
+    if (mSource)
+        mSource->maintain();
+}
+
+const char* OutputUnit::activeName() const
+{
+    auto* self = const_cast<OutputUnit*>(this);
+    std::lock_guard lock(self->mControlMutex);
+    return (mRunning.load() && mBackend) ? mBackend->name() : "";
+}
+
+OutputUnit::RenderOutcome OutputUnit::render(int16_t* out, UInt32 frames)
+{
+    mActiveRenders.fetch_add(1);
+    if (!mRunning.load() || mSource == nullptr) {
+        mActiveRenders.fetch_sub(1);
+        std::memset(out, 0, size_t(frames) * 4);
+        return RenderOutcome::NotRunning;
+    }
+    const OutputUnit* outer = tRenderingUnit;
+    tRenderingUnit = this;
+
+    const AudioStreamBasicDescription& format = mSource->outputFormat();
+    bool nonInterleaved = (format.mFormatFlags & kAudioFormatFlagIsNonInterleaved) != 0;
+    UInt32 done = 0;
+    while (done < frames) {
+        if (!mRunning.load()) {
+            // Stopped by the callback: what is left of this request is silence.
+            std::memset(out + size_t(done) * 2, 0, size_t(frames - done) * 4);
+            break;
+        }
+        UInt32 chunk = std::min(frames - done, MixerUnit::kMaxFramesPerSlice);
+        int16_t* dst = out + size_t(done) * 2;
+        if (format.mBitsPerChannel == 16) {
+            mList->mNumberBuffers = 1;
+            mList->mBuffers[0] = {2, chunk * 4, dst};
+            mSource->render(chunk, mList);
+        } else if (nonInterleaved) {
+            mList->mNumberBuffers = 2;
+            mList->mBuffers[0] = {1, chunk * 4, mLeft.data()};
+            mList->mBuffers[1] = {1, chunk * 4, mRight.data()};
+            mSource->render(chunk, mList);
+            for (UInt32 i = 0; i < chunk; ++i) {
+                dst[2 * i] = Fixed824ToInt16(mLeft[i]);
+                dst[2 * i + 1] = Fixed824ToInt16(mRight[i]);
+            }
+        } else {
+            mList->mNumberBuffers = 1;
+            mList->mBuffers[0] = {2, chunk * 8, mLeft.data()};
+            mSource->render(chunk, mList);
+            for (UInt32 i = 0; i < 2 * chunk; ++i)
+                dst[i] = Fixed824ToInt16(mLeft[i]);
+        }
+        done += chunk;
+    }
+
+    tRenderingUnit = outer;
+    bool running = mRunning.load();
+    mActiveRenders.fetch_sub(1);
+    return running ? RenderOutcome::Rendered : RenderOutcome::RenderedThenStopped;
+}

@@ -1,0 +1,140 @@
+#include "platform/audio/PulseOutput.h"
+
+#include "platform/audio/AudioOutputEvents.h"
+#include "platform/audio/OutputUnit.h"
+#include "platform/audio/PulseConnection.h"
+
+#include <atomic>
+#include <cstring>
+
+namespace {
+
+std::atomic<AudioOutputEventHandler> gEventHandler{nullptr};
+std::atomic<void*> gEventContext{nullptr};
+
+constexpr int kStreamTimeoutMs = 2000;
+
+} // namespace
+
+void AudioOutputSetEventHandler(AudioOutputEventHandler handler, void* context)
+{
+    gEventContext.store(context);
+    gEventHandler.store(handler);
+}
+
+PulseOutput::~PulseOutput()
+{
+    stop();
+}
+
+bool PulseOutput::start(OutputUnit& unit)
+{
+    PulseConnection& connection = PulseConnection::instance();
+    if (!connection.ensureConnected())
+        return false;
+    mUnit = &unit;
+    mWoundDown = false;
+
+    pa_sample_spec spec{PA_SAMPLE_S16LE, uint32_t(OutputUnit::kSampleRate), 2};
+    pa_buffer_attr buffering;
+    buffering.maxlength = uint32_t(-1);
+    buffering.tlength = uint32_t(pa_usec_to_bytes(pa_usec_t(kBufferMs) * PA_USEC_PER_MSEC, &spec));
+    buffering.prebuf = uint32_t(-1);
+    buffering.minreq = uint32_t(-1);
+    buffering.fragsize = uint32_t(-1);
+
+    connection.lock();
+    pa_proplist* properties = pa_proplist_new();
+    pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "music");
+    mStream = pa_stream_new_with_proplist(connection.context(), "Music", &spec, nullptr, properties);
+    pa_proplist_free(properties);
+    bool ready = false;
+    if (mStream) {
+        pa_stream_set_state_callback(mStream, &StateChanged, connection.mainloop());
+        pa_stream_set_write_callback(mStream, &WriteRequested, this);
+        pa_stream_set_event_callback(mStream, &EventReceived, this);
+        auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE
+                                       | PA_STREAM_INTERPOLATE_TIMING);
+        if (pa_stream_connect_playback(mStream, nullptr, &buffering, flags, nullptr, nullptr) >= 0) {
+            connection.waitUntil(
+                [this] {
+                    pa_stream_state_t state = pa_stream_get_state(mStream);
+                    return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
+                },
+                kStreamTimeoutMs);
+            ready = pa_stream_get_state(mStream) == PA_STREAM_READY;
+        }
+        if (!ready)
+            release();
+    }
+    connection.unlock();
+    return ready;
+}
+
+void PulseOutput::stop()
+{
+    if (!mStream)
+        return;
+    PulseConnection& connection = PulseConnection::instance();
+    // Write requests run with the loop's lock held: once we hold it, none is in progress.
+    connection.lock();
+    release();
+    connection.unlock();
+}
+
+void PulseOutput::release()
+{
+    pa_stream_set_write_callback(mStream, nullptr, nullptr);
+    pa_stream_set_state_callback(mStream, nullptr, nullptr);
+    pa_stream_set_event_callback(mStream, nullptr, nullptr);
+    pa_stream_disconnect(mStream);
+    pa_stream_unref(mStream);
+    mStream = nullptr;
+}
+
+void PulseOutput::StateChanged(pa_stream*, void* mainloop)
+{
+    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(mainloop), 0);
+}
+
+void PulseOutput::WriteRequested(pa_stream*, size_t bytes, void* self)
+{
+    static_cast<PulseOutput*>(self)->write(bytes);
+}
+
+void PulseOutput::EventReceived(pa_stream*, const char* name, pa_proplist*, void*)
+{
+    AudioOutputEventHandler handler = gEventHandler.load();
+    if (!handler)
+        return;
+    if (std::strcmp(name, PA_STREAM_EVENT_REQUEST_CORK) == 0)
+        handler(gEventContext.load(), AudioOutputEvent::PauseRequested);
+    else if (std::strcmp(name, PA_STREAM_EVENT_REQUEST_UNCORK) == 0)
+        handler(gEventContext.load(), AudioOutputEvent::ResumeRequested);
+}
+
+void PulseOutput::write(size_t bytes)
+{
+    constexpr size_t kFrameBytes = 4;
+    while (!mWoundDown && bytes >= kFrameBytes) {
+        size_t size = std::min(bytes, size_t(kChunkFrames) * kFrameBytes);
+        void* data = nullptr;
+        if (pa_stream_begin_write(mStream, &data, &size) < 0 || data == nullptr)
+            return;
+        size_t frames = std::min(size, bytes) / kFrameBytes;
+        if (frames == 0) {
+            pa_stream_cancel_write(mStream);
+            return;
+        }
+        auto outcome = mUnit->render(static_cast<int16_t*>(data), UInt32(frames));
+        pa_stream_write(mStream, data, frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
+        bytes -= frames * kFrameBytes;
+        if (outcome != OutputUnit::RenderOutcome::Rendered) {
+            // Stopped, possibly by the render callback: stop asking for more; the controlling
+            // thread releases the stream at its next start or stop.
+            mWoundDown = true;
+            if (pa_operation* operation = pa_stream_cork(mStream, 1, nullptr, nullptr))
+                pa_operation_unref(operation);
+        }
+    }
+}

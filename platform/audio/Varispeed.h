@@ -1,0 +1,79 @@
+#pragma once
+// Varispeed for interleaved stereo float: plays the input at a rate from 0.5 to 2.0, so
+// tempo and pitch change together, through a variable-rate resampler that glides to a new
+// rate instead of jumping to it. At rate 1.0 with no change under way the input is passed
+// through untouched, and the resampler is left out altogether.
+//
+// Hand-overs between pass-through and resampling keep the signal continuous: on the way in
+// the resampler is primed with the most recent input and its output lined up with the next
+// input frame; on the way out it is drained and the input it still held is replayed.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct soxr;
+
+class Varispeed {
+public:
+    // Fills `frames` frames of interleaved stereo input at `stereo`.
+    using Pull = void (*)(void* context, float* stereo, uint32_t frames);
+
+    static constexpr double kMinRate = 0.5;
+    static constexpr double kMaxRate = 2.0;
+    // Output frames over which the resampler glides from one rate to the next (about 46 ms).
+    static constexpr size_t kGlideFrames = 2048;
+
+    Varispeed();
+    ~Varispeed();
+    Varispeed(const Varispeed&) = delete;
+    Varispeed& operator=(const Varispeed&) = delete;
+
+    // Sizes every buffer for output blocks of up to maxFrames and creates the resampler;
+    // never on the render thread. False when the resampler cannot be created.
+    bool prepare(uint32_t maxFrames);
+    bool prepared() const { return mResampler != nullptr; }
+
+    // Back to pass-through with nothing held. Only while no render is in progress.
+    void reset();
+
+    // Readies a resampler left behind by the render thread for the next rate change, so that
+    // the render thread never has to; for any thread but the render thread.
+    void maintain();
+
+    // Writes exactly `frames` (at most the prepared size) output frames at `rate` (clamped to
+    // 0.5..2.0), pulling input in blocks of `frames`. Render thread.
+    void render(float* out, uint32_t frames, double rate, Pull pull, void* context);
+
+    // Render-thread view, for diagnostics and tests.
+    bool resampling() const { return mResampling; }
+
+private:
+    enum ResamplerState : int { Clean, InUse, Dirty, Cleaning };
+
+    void enter();
+    void leave();
+    void feed(const float* in, size_t frames);
+    void remember(const float* in, size_t frames);
+    void append(const float* in, size_t frames);
+    void take(float* out, size_t frames);
+
+    soxr* mResampler = nullptr;
+    std::atomic<int> mResamplerState{Clean};
+    bool mResampling = false;
+    double mRatio = 1.0;
+    size_t mGlideLeft = 0;
+    size_t mDiscard = 0;
+
+    uint32_t mMaxFrames = 0;
+    std::vector<float> mInput;   // one pulled block
+    std::vector<float> mScratch; // resampler output of one feed
+    std::vector<float> mFifo;    // produced, not yet delivered
+    size_t mFifoCapacity = 0;    // frames
+    size_t mFifoStart = 0;
+    size_t mFifoFrames = 0;
+    std::vector<float> mHistory; // ring of the latest input frames
+    size_t mHistoryWrite = 0;
+    size_t mHistoryFrames = 0;
+};
