@@ -83,9 +83,19 @@ bool LoadRates(Rates& r) {
   return true;
 }
 
-// Windowed cross-correlation between the search weights and the candidate's start. Each
-// product is shifted on its own before it is added. weight[0] is 0 (the window vanishes
-// at its ends), so the sum may start at n = 0, which keeps the loop count a power of two.
+// Search weights: the tail shaped by the parabolic window 3n(N - n)/N^2, truncated to
+// 16 bits. They depend only on the tail, so they are formed once per segment rather than
+// once per candidate. weight[0] is 0 (the window vanishes at its ends).
+template <int32_t N, int32_t Slider>
+void WeightsFixed(int16_t* weight) {
+  weight[0] = 0;
+  for (int32_t n = 1; n < N; ++n)
+    weight[n] = static_cast<int16_t>((n * L_Temp_Buf[n] * (N - n)) / Slider);
+}
+
+// Windowed cross-correlation between the weights and the candidate's start; each product
+// is shifted on its own before it is added. As weight[0] is 0 the sum may start at n = 0,
+// which makes the loop count a power of two.
 template <int32_t N, int32_t Exp>
 int32_t ScoreFixed(const int16_t* weight, const int16_t* x) {
   int32_t sum = 0;
@@ -93,27 +103,11 @@ int32_t ScoreFixed(const int16_t* weight, const int16_t* x) {
   return sum;
 }
 
-int32_t Score(const int16_t* weight, const int16_t* x, int32_t n_overlap, int32_t exp) {
-  if (n_overlap == 512 && exp == 9) return ScoreFixed<512, 9>(weight, x);
-  if (n_overlap == 256 && exp == 8) return ScoreFixed<256, 8>(weight, x);
-  if (n_overlap == 128 && exp == 7) return ScoreFixed<128, 7>(weight, x);
-  int32_t sum = 0;
-  for (int32_t n = 0; n < n_overlap; ++n) sum += (int32_t{weight[n]} * x[n]) >> exp;
-  return sum;
-}
-
 // Finds the offset, from the queue head `in` (left channel), at which the next segment
 // best continues the previous tail: a coarse scan of the search range, then three
 // refinements around the best position so far. Ties keep the earlier candidate.
-int32_t SearchBestPosition(const int16_t* in) {
-  const int32_t n_overlap = Pow_Overlap;
-  // The weights are the tail shaped by the parabolic window 3n(N - n)/N^2; they depend
-  // only on the tail, so they are formed once per segment rather than per candidate.
-  alignas(32) int16_t weight[QBS_PTC_TEMP_CAP];
-  weight[0] = 0;
-  for (int32_t n = 1; n < n_overlap; ++n)
-    weight[n] = static_cast<int16_t>((n * L_Temp_Buf[n] * (n_overlap - n)) / Slider_Factor);
-
+template <typename ScoreFn>
+int32_t SearchWith(const int16_t* in, ScoreFn score_at) {
   int32_t best_score = -1;
   int32_t best_pos = 0;
   for (int32_t stage = 0; stage < QBS_PTC_SEARCH_STAGES; ++stage) {
@@ -126,7 +120,7 @@ int32_t SearchBestPosition(const int16_t* in) {
       // With no coarse candidate above -1 the base stays 0 and the refinements would look
       // before the queued input: such positions are skipped.
       if (pos < 0) continue;
-      const int32_t score = Score(weight, in + pos, n_overlap, Pow_Exp);
+      const int32_t score = score_at(in + pos);
       if (score > best_score) {
         best_score = score;
         best_pos = pos;
@@ -134,6 +128,31 @@ int32_t SearchBestPosition(const int16_t* in) {
     }
   }
   return best_pos;
+}
+
+// The sizes come in three fixed sets; each gets code with its constants built in (a
+// constant divisor becomes a multiplication, a constant length a vector loop).
+template <int32_t N, int32_t Exp, int32_t Slider>
+int32_t SearchFixed(const int16_t* in) {
+  alignas(32) int16_t weight[N];
+  WeightsFixed<N, Slider>(weight);
+  return SearchWith(in, [&](const int16_t* x) { return ScoreFixed<N, Exp>(weight, x); });
+}
+
+int32_t SearchBestPosition(const int16_t* in) {
+  const int32_t n_overlap = Pow_Overlap, exp = Pow_Exp, slider = Slider_Factor;
+  if (n_overlap == 512 && exp == 9 && slider == 87381) return SearchFixed<512, 9, 87381>(in);
+  if (n_overlap == 256 && exp == 8 && slider == 21845) return SearchFixed<256, 8, 21845>(in);
+  if (n_overlap == 128 && exp == 7 && slider == 5461) return SearchFixed<128, 7, 5461>(in);
+  int16_t weight[QBS_PTC_TEMP_CAP];
+  weight[0] = 0;
+  for (int32_t n = 1; n < n_overlap; ++n)
+    weight[n] = static_cast<int16_t>((n * L_Temp_Buf[n] * (n_overlap - n)) / slider);
+  return SearchWith(in, [&](const int16_t* x) {
+    int32_t sum = 0;
+    for (int32_t n = 0; n < n_overlap; ++n) sum += (int32_t{weight[n]} * x[n]) >> exp;
+    return sum;
+  });
 }
 
 // Builds one channel's segment at `best` from the queue head: the previous tail faded
@@ -152,6 +171,13 @@ void StretchChannel(const int16_t* in, int16_t* tail, int16_t* seg, int32_t best
 // Reads the stretched segment at `rate` input samples per output sample (Q16) and
 // appends the result to the resampled queue. The phase and each channel's last sample
 // carry over, so consecutive segments join without a seam.
+//
+// Stepping: an output sample at phase ph in (0, 1.0] past Seg[k] lies between Seg[k] and
+// Seg[k + 1] (at 1.0 it is Seg[k + 1]); after it the phase grows by `rate`, and each whole
+// 1.0 beyond the first moves k on by one; the segment ends when k reaches size - 1.
+// Counting in one position ph + 65536 k, the outputs are exactly those at positions up
+// to (size - 1) * 65536, so their number is known in advance and no branch depends on
+// the phase.
 void Resample(int32_t rate) {
   const int32_t size = Out_Tempo_Buf_Size;
   const int16_t* seg_l = L_Out_Tempo_Buf;
@@ -164,28 +190,31 @@ void Resample(int32_t rate) {
   int32_t m = 0;
 
   // Between the previous segment's last sample and this segment's first.
-  const int32_t prev_l = L_Prev_Sample;
-  const int32_t prev_r = R_Prev_Sample;
-  while (ph <= kOne) {
-    out_l[m] = static_cast<int16_t>((ph * seg_l[0] + prev_l * (kOne - ph)) >> 16);
-    out_r[m] = static_cast<int16_t>((ph * seg_r[0] + prev_r * (kOne - ph)) >> 16);
-    ++m;
-    ph += rate;
-  }
-  ph -= kOne;
-  for (int32_t k = 0; k < size - 1;) {
-    const int32_t a_l = seg_l[k], b_l = seg_l[k + 1];
-    const int32_t a_r = seg_r[k], b_r = seg_r[k + 1];
-    while (ph <= kOne) {
-      out_l[m] = static_cast<int16_t>((b_l * ph + a_l * (kOne - ph)) >> 16);
-      out_r[m] = static_cast<int16_t>((b_r * ph + a_r * (kOne - ph)) >> 16);
-      ++m;
-      ph += rate;
+  if (ph <= kOne) {
+    const int32_t prev_l = L_Prev_Sample, prev_r = R_Prev_Sample;
+    const int32_t first_l = seg_l[0], first_r = seg_r[0];
+    const int32_t count = (kOne - ph) / rate + 1;
+    for (int32_t j = 0; j < count; ++j, ph += rate) {
+      out_l[j] = static_cast<int16_t>((ph * first_l + prev_l * (kOne - ph)) >> 16);
+      out_r[j] = static_cast<int16_t>((ph * first_r + prev_r * (kOne - ph)) >> 16);
     }
-    ph -= kOne;
-    ++k;
+    m = count;
   }
-  Window_Index = ph;
+  ph -= kOne;  // now > 0: position past Seg[0]
+
+  // Within the segment. Positions stay below 3424 * 65536 + the largest step.
+  const int32_t end = (size - 1) * kOne;
+  if (ph <= end) {
+    const int32_t count = (end - ph) / rate + 1;
+    for (int32_t j = 0; j < count; ++j, ph += rate) {
+      const int32_t k = (ph - 1) >> 16;
+      const int32_t f = ph - (k << 16);
+      out_l[m + j] = static_cast<int16_t>((seg_l[k + 1] * f + seg_l[k] * (kOne - f)) >> 16);
+      out_r[m + j] = static_cast<int16_t>((seg_r[k + 1] * f + seg_r[k] * (kOne - f)) >> 16);
+    }
+    m += count;
+  }
+  Window_Index = ph - end;
   L_Prev_Sample = seg_l[size - 1];
   R_Prev_Sample = seg_r[size - 1];
   Out_RConv_Buf_Size += m;
