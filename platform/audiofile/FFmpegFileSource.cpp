@@ -61,6 +61,19 @@ SInt64 samplesSkippedIn(const AVPacket& packet)
     return SInt64(littleEndian32(data)) + SInt64(littleEndian32(data + 4));
 }
 
+// Containers whose packets carry, after a seek, the same timestamps as when read from the
+// start: an index (MP4, and MP3 once scanned), fixed-size frames (WAV, AIFF) or sample
+// numbers in every frame (FLAC). Ogg's timestamps after a seek are offset by a varying
+// amount, so there the reader walks the packets from the start instead (no decoding).
+bool hasExactSeekTimestamps(const char* demuxer)
+{
+    for (const char* name : {"wav", "aiff", "flac", "mp3", "mov,mp4,m4a,3gp,3g2,mj2"}) {
+        if (std::strcmp(demuxer, name) == 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 OSStatus FFmpegFileSource::open(const std::string& path, std::unique_ptr<AudioFileSource>& out)
@@ -85,13 +98,8 @@ FFmpegFileSource::~FFmpegFileSource()
 OSStatus FFmpegFileSource::openFile(const std::string& path)
 {
     quietenFFmpegWarnings();
-    // Only the file itself: a crafted playlist or reference file must not make FFmpeg
-    // open network or other protocols.
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    const std::string url = "file:" + path;
-    int result = avformat_open_input(&format_, url.c_str(), nullptr, &options);
-    av_dict_free(&options);
+    path_ = path;
+    int result = openDemuxer();
     if (result < 0)
         return result == AVERROR_INVALIDDATA ? kAudioFileUnsupportedFileTypeError : statusFromAVError(result);
     if (avformat_find_stream_info(format_, nullptr) < 0)
@@ -116,6 +124,7 @@ OSStatus FFmpegFileSource::openFile(const std::string& path)
     needsPreroll_ = !decodesWithoutPreroll(params);
     seekPrerollFrames_ = needsPreroll_ ? std::max(kLossyPrerollFrames, params.seek_preroll) : 0;
     firstPacketPts_ = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    seekByTimestamp_ = hasExactSeekTimestamps(format_->iformat->name);
 
     decoder_ = avcodec_alloc_context3(codec);
     packet_ = av_packet_alloc();
@@ -160,6 +169,18 @@ OSStatus FFmpegFileSource::openFile(const std::string& path)
     if (!haveOrigin_ && fileLength_ > 0)
         return kAudioFileInvalidFileError; // the container promises audio that is not there
     return setClientFormat(44100, std::min<UInt32>(2, UInt32(params.ch_layout.nb_channels)));
+}
+
+int FFmpegFileSource::openDemuxer()
+{
+    // Only the file itself: a crafted playlist or reference file must not make FFmpeg
+    // open network or other protocols.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    const std::string url = "file:" + path_;
+    const int result = avformat_open_input(&format_, url.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    return result;
 }
 
 OSStatus FFmpegFileSource::measureByScanning(SInt64& fileFrames)
@@ -336,9 +357,22 @@ void FFmpegFileSource::takeFrame()
 
 OSStatus FFmpegFileSource::restartAtBeginning()
 {
-    if (av_seek_frame(format_, stream_, firstPacketPts_, AVSEEK_FLAG_BACKWARD) < 0
-        && avformat_seek_file(format_, stream_, INT64_MIN, firstPacketPts_, INT64_MAX, 0) < 0)
-        return kAudioFileInvalidFileError;
+    if (seekByTimestamp_) {
+        if (av_seek_frame(format_, stream_, firstPacketPts_, AVSEEK_FLAG_BACKWARD) < 0
+            && avformat_seek_file(format_, stream_, INT64_MIN, firstPacketPts_, INT64_MAX, 0) < 0)
+            return kAudioFileInvalidFileError;
+    } else {
+        // Open the file afresh, so the packets come with the same timestamps as the first
+        // time it was read.
+        avformat_close_input(&format_);
+        if (openDemuxer() < 0 || avformat_find_stream_info(format_, nullptr) < 0
+            || int(format_->nb_streams) <= stream_)
+            return kAudioFileInvalidFileError;
+        for (unsigned i = 0; i < format_->nb_streams; ++i) {
+            if (int(i) != stream_)
+                format_->streams[i]->discard = AVDISCARD_ALL;
+        }
+    }
     avcodec_flush_buffers(decoder_);
     haveFrame_ = demuxDone_ = decoderDone_ = false;
     decodeErrors_ = 0;
@@ -351,7 +385,7 @@ OSStatus FFmpegFileSource::positionDecoderAt(SInt64 fileFrame)
 {
     dropBefore_ = fileFrame;
     const SInt64 start = fileFrame - seekPrerollFrames_;
-    if (start > 0) {
+    if (start > 0 && seekByTimestamp_) {
         AVStream* stream = format_->streams[stream_];
         const int64_t ts = av_rescale_q(originPtsIndex_ + start, AVRational{1, fileRate_}, stream->time_base);
         if (avformat_seek_file(format_, stream_, INT64_MIN, ts, ts, 0) >= 0) {
@@ -370,9 +404,33 @@ OSStatus FFmpegFileSource::positionDecoderAt(SInt64 fileFrame)
         }
     }
     OSStatus status = restartAtBeginning();
+    if (status == noErr && start > 0)
+        status = skipPacketsBefore(start);
     if (status == noErr)
         status = nextFrame();
     return status;
+}
+
+OSStatus FFmpegFileSource::skipPacketsBefore(SInt64 fileFrame)
+{
+    const int64_t ts = av_rescale_q(originPtsIndex_ + fileFrame, AVRational{1, fileRate_},
+                                    format_->streams[stream_]->time_base);
+    for (;;) {
+        if (av_read_frame(format_, packet_) < 0) {
+            demuxDone_ = true;
+            avcodec_send_packet(decoder_, nullptr);
+            return noErr;
+        }
+        const bool wholeBefore = packet_->pts != AV_NOPTS_VALUE && packet_->duration > 0
+                              && packet_->pts + packet_->duration <= ts;
+        if (packet_->stream_index != stream_ || wholeBefore) {
+            av_packet_unref(packet_);
+            continue;
+        }
+        const int result = avcodec_send_packet(decoder_, packet_);
+        av_packet_unref(packet_);
+        return result < 0 && result != AVERROR(EAGAIN) ? kAudioFileInvalidFileError : noErr;
+    }
 }
 
 OSStatus FFmpegFileSource::produce(int16_t* out, int frames, int* produced)

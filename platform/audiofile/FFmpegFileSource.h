@@ -36,16 +36,19 @@ public:
 private:
     FFmpegFileSource() = default;
     OSStatus openFile(const std::string& path);
+    int openDemuxer();
     OSStatus measureByScanning(SInt64& fileFrames);
     OSStatus configureResampler(int format, int rate, const void* layout);
     OSStatus restartAtBeginning();
     OSStatus positionDecoderAt(SInt64 fileFrame);
+    OSStatus skipPacketsBefore(SInt64 fileFrame);
     OSStatus nextFrame();
     void takeFrame();
     OSStatus produce(int16_t* out, int frames, int* produced);
     OSStatus skipClientFrames(SInt64 frames);
     SInt64 fileIndexOfPts(int64_t pts) const;
 
+    std::string path_;
     AVFormatContext* format_ = nullptr;
     AVCodecContext* decoder_ = nullptr;
     AVPacket* packet_ = nullptr;
@@ -53,6 +56,7 @@ private:
     SwrContext* resampler_ = nullptr;
     int stream_ = -1;
     bool needsPreroll_ = true;
+    bool seekByTimestamp_ = false;  // the demuxer's seek gives exact timestamps
     int seekPrerollFrames_ = 0;
     AudioStreamBasicDescription fileFormat_{};
 
