@@ -1,0 +1,25 @@
+#pragma once
+// Reading and writing 16-bit PCM WAV files for the offline effects tool.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PcmAudio {
+    int sampleRate = 44100;
+    int channels = 2;
+    std::vector<int16_t> samples; // interleaved, `channels` per frame
+
+    size_t frames() const { return channels > 0 ? samples.size() / size_t(channels) : 0; }
+};
+
+// Reads a 16-bit PCM WAV file with one or two channels. On failure returns false and sets
+// `error` to one line that says what is wrong.
+bool readWav(const std::string& path, PcmAudio& audio, std::string& error);
+
+// True when the file starts like a RIFF/WAVE file (whatever its sample format).
+bool looksLikeWav(const std::string& path);
+
+// Writes `audio` as a 16-bit PCM WAV file. The file appears under `path` only once it is
+// complete: it is written next to it under a temporary name and renamed.
+bool writeWav(const std::string& path, const PcmAudio& audio, std::string& error);
