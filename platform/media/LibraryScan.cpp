@@ -10,8 +10,10 @@
 #include <QHash>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -66,6 +68,26 @@ std::vector<FoundFile> listFiles(const QString& root)
     return files;
 }
 
+// Reads the files on a few threads (the work is mostly parsing, and the files are read
+// independently); the results keep the order of `files`.
+std::vector<std::optional<MediaItemProperties>> readFiles(const std::vector<const FoundFile*>& files)
+{
+    std::vector<std::optional<MediaItemProperties>> results(files.size());
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t i = next++; i < files.size(); i = next++)
+            results[i] = readMediaFile(files[i]->absolutePath);
+    };
+    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < threads && t * 16 < files.size(); ++t)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+    return results;
+}
+
 MPMediaPlaylist resolvePlaylist(const FoundFile& file, const QHash<QString, MPMediaItem>& byPath)
 {
     QList<MPMediaItem> songs;
@@ -99,40 +121,52 @@ LibraryScanResult scanMusicDirectory(const QString& musicDirectory, const QStrin
     QHash<QString, MPMediaItem> byPath;
     byPath.reserve(qsizetype(files.size()));
 
+    // Which files need reading: new ones and those whose size or time changed.
+    std::vector<const FoundFile*> songFiles;
+    std::vector<const FoundFile*> toRead;
     for (const FoundFile& file : files) {
         ++stats.filesSeen;
         if (isPlaylistFile(file.relativePath)) {
             playlistFiles.push_back(&file);
             continue;
         }
-        ScanCacheEntry entry;
+        songFiles.push_back(&file);
         const auto cached = oldCache.constFind(file.relativePath);
-        if (cached != oldCache.constEnd() && cached->sameFile(file.size, file.modifiedNs)) {
-            entry = *cached;
-            if (entry.isSong)
-                ++stats.itemsFromCache;
-        } else {
-            changed = true;
-            entry.size = file.size;
-            entry.modifiedNs = file.modifiedNs;
-            if (std::optional<MediaItemProperties> song = readMediaFile(file.absolutePath)) {
+        if (cached == oldCache.constEnd() || !cached->sameFile(file.size, file.modifiedNs))
+            toRead.push_back(&file);
+    }
+    std::vector<std::optional<MediaItemProperties>> read = readFiles(toRead);
+    changed = changed || !toRead.empty();
+
+    size_t nextRead = 0;
+    for (const FoundFile* file : songFiles) {
+        ScanCacheEntry entry;
+        if (nextRead < toRead.size() && toRead[nextRead] == file) {
+            entry.size = file->size;
+            entry.modifiedNs = file->modifiedNs;
+            if (std::optional<MediaItemProperties>& song = read[nextRead]) {
                 entry.isSong = true;
                 entry.song = std::move(*song);
                 entry.song.filePath.clear();
                 ++stats.itemsRead;
             }
+            ++nextRead;
+        } else {
+            entry = oldCache.value(file->relativePath);
+            if (entry.isSong)
+                ++stats.itemsFromCache;
         }
         if (entry.isSong) {
             MediaItemProperties properties = entry.song;
-            properties.filePath = file.absolutePath;
-            properties.persistentID = MPMediaLibrary::persistentIDForRelativePath(file.relativePath);
+            properties.filePath = file->absolutePath;
+            properties.persistentID = MPMediaLibrary::persistentIDForRelativePath(file->relativePath);
             MPMediaItem item(std::move(properties));
-            byPath.insert(file.absolutePath, item);
+            byPath.insert(file->absolutePath, item);
             result.items.append(std::move(item));
         } else {
             ++stats.filesSkipped;
         }
-        newCache.insert(file.relativePath, std::move(entry));
+        newCache.insert(file->relativePath, std::move(entry));
     }
     if (newCache.size() != oldCache.size())
         changed = true;  // files were removed
