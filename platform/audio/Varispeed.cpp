@@ -86,7 +86,9 @@ void Varispeed::render(float* out, uint32_t frames, double rate, Pull pull, void
     rate = std::clamp(rate, kMinRate, kMaxRate);
     if (!mResampling && rate != 1.0)
         enter();
-    if (mResampling) {
+    // While primed output is still being dropped the rate stays at 1.0: a glide would
+    // already move the dropped part and shift the rest.
+    if (mResampling && mDiscard == 0) {
         if (rate != mRatio) {
             soxr_set_io_ratio(mResampler, rate, kGlideFrames);
             mRatio = rate;
