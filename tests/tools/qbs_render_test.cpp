@@ -70,7 +70,7 @@ protected:
     {
         PcmAudio a;
         std::string error;
-        EXPECT_TRUE(readWav(path(name), a, error)) << error;
+        EXPECT_EQ(readWav(path(name), a, error), WavRead::Ok) << error;
         return a;
     }
 
@@ -154,19 +154,19 @@ TEST_F(QbsRender, BadInputGivesOneErrorLineStatusTwoAndNoOutput)
         std::ofstream text(path("text.wav"));
         text << "this is not audio";
     }
-    PcmAudio wide = makeSignal(10, 2);
-    write("three.wav", wide);
     {
-        // Turn the stereo file into a 3-channel one: channel count at byte 22.
-        std::fstream f(path("three.wav"), std::ios::in | std::ios::out | std::ios::binary);
-        f.seekp(22);
-        f.put(3);
+        // A WAV header over a data chunk that stops short: truncated.
+        std::ofstream f(path("short.wav"), std::ios::binary);
+        std::ifstream full(path("in.wav"), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(full)), std::istreambuf_iterator<char>());
+        f << bytes.substr(0, bytes.size() / 2);
     }
     std::string in = path("in.wav"), out = path("out.wav");
     const std::string bad[] = {
         "--effect eq " + path("missing.wav") + " " + out,
         "--effect eq " + path("text.wav") + " " + out,
-        "--effect eq " + path("three.wav") + " " + out,
+        "--effect eq " + path("short.wav") + " " + out,
+        "--effect eq " + dir.string() + " " + out,
         "--effect reverb " + in + " " + out,
         "--effect eq --loud 3 " + in + " " + out,
         "--effect eq --preset 9 " + in + " " + out,
@@ -215,4 +215,28 @@ TEST_F(QbsRender, ReadsExtensibleAndOddChunkedWavFiles)
     PcmAudio out = read("out.wav");
     EXPECT_EQ(out.sampleRate, 48000);
     EXPECT_EQ(out.samples, (std::vector<int16_t>{25, -25, 1, -1}));
+}
+
+TEST_F(QbsRender, OtherFormatsAreDecodedAsTheEngineDecodesThem)
+{
+    PcmAudio in = makeSignal(30000, 2);
+    write("in.wav", in);
+    // Lossless: a FLAC of the same samples renders exactly as the WAV does.
+    ASSERT_EQ(std::system(("ffmpeg -v error -y -i " + path("in.wav") + " -sample_fmt s16 " + path("in.flac")).c_str()), 0);
+    ASSERT_EQ(run("--effect eq --preset 4 " + path("in.wav") + " " + path("from-wav.wav")).status, 0);
+    RunResult r = run("--effect eq --preset 4 " + path("in.flac") + " " + path("from-flac.wav"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read("from-flac.wav").samples, read("from-wav.wav").samples);
+
+    // Another rate and one channel: 44100 Hz stereo out, as long as the track plays.
+    PcmAudio mono = makeSignal(48000, 1, 48000);
+    write("mono48k.wav", mono);
+    ASSERT_EQ(std::system(("ffmpeg -v error -y -i " + path("mono48k.wav") + " -c:a pcm_s24le " + path("mono48k-24bit.wav")).c_str()), 0);
+    r = run("--effect bypass " + path("mono48k-24bit.wav") + " " + path("out.wav"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    PcmAudio out = read("out.wav");
+    EXPECT_EQ(out.sampleRate, 44100);
+    EXPECT_NEAR(double(out.frames()), 44100.0, 1.0);
+    for (size_t i = 0; i < out.frames(); ++i)
+        ASSERT_EQ(out.samples[2 * i], out.samples[2 * i + 1]) << "frame " << i;
 }

@@ -39,21 +39,21 @@ bool looksLikeWav(const std::string& path)
     return std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
 }
 
-bool readWav(const std::string& path, PcmAudio& audio, std::string& error)
+WavRead readWav(const std::string& path, PcmAudio& audio, std::string& error)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = "cannot open input file '" + path + "'";
-        return false;
+        return WavRead::NotWav;
     }
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) {
         error = "cannot read input file '" + path + "'";
-        return false;
+        return WavRead::NotWav;
     }
     if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
         error = "input '" + path + "' is not a WAV file";
-        return false;
+        return WavRead::NotWav;
     }
 
     bool haveFormat = false;
@@ -68,7 +68,7 @@ bool readWav(const std::string& path, PcmAudio& audio, std::string& error)
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
             if (size < 16 || size > available) {
                 error = "input '" + path + "' has a damaged format chunk";
-                return false;
+                return WavRead::Damaged;
             }
             const uint8_t* f = bytes.data() + body;
             uint16_t tag = le16(f);
@@ -79,28 +79,28 @@ bool readWav(const std::string& path, PcmAudio& audio, std::string& error)
                 tag = le16(f + 24); // the sub-format's first two bytes carry the plain tag
             if (tag != kFormatPcm || bits != 16) {
                 error = "input '" + path + "' is not 16-bit PCM (format " + std::to_string(tag) + ", " + std::to_string(bits) + " bits)";
-                return false;
+                return WavRead::OtherSampleFormat;
             }
             if (channels != 1 && channels != 2) {
                 error = "input '" + path + "' has " + std::to_string(channels) + " channels; only mono and stereo are supported";
-                return false;
+                return WavRead::OtherSampleFormat;
             }
             if (rate == 0 || rate > 0x7FFFFFFF) {
                 error = "input '" + path + "' has an invalid sample rate";
-                return false;
+                return WavRead::OtherSampleFormat;
             }
             haveFormat = true;
         } else if (std::memcmp(chunk, "data", 4) == 0) {
             if (!haveFormat) {
                 error = "input '" + path + "' has no format chunk before its data";
-                return false;
+                return WavRead::Damaged;
             }
             size_t length = size;
             if (size == kSizeUnknown || size == 0)
                 length = available;
             else if (size > available) {
                 error = "input '" + path + "' is truncated (" + std::to_string(available) + " of " + std::to_string(size) + " data bytes)";
-                return false;
+                return WavRead::Damaged;
             }
             size_t frameBytes = size_t(channels) * 2;
             size_t frames = length / frameBytes;
@@ -110,14 +110,14 @@ bool readWav(const std::string& path, PcmAudio& audio, std::string& error)
             const uint8_t* d = bytes.data() + body;
             for (size_t i = 0; i < audio.samples.size(); ++i)
                 audio.samples[i] = int16_t(le16(d + 2 * i));
-            return true;
+            return WavRead::Ok;
         }
         if (size > available)
             break;
         pos = body + size + (size & 1); // chunks are padded to even sizes
     }
     error = haveFormat ? "input '" + path + "' has no data chunk" : "input '" + path + "' has no format chunk";
-    return false;
+    return WavRead::Damaged;
 }
 
 bool writeWav(const std::string& path, const PcmAudio& audio, std::string& error)

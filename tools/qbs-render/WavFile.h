@@ -13,9 +13,16 @@ struct PcmAudio {
     size_t frames() const { return channels > 0 ? samples.size() / size_t(channels) : 0; }
 };
 
-// Reads a 16-bit PCM WAV file with one or two channels. On failure returns false and sets
-// `error` to one line that says what is wrong.
-bool readWav(const std::string& path, PcmAudio& audio, std::string& error);
+enum class WavRead {
+    Ok,
+    NotWav,            // not a RIFF/WAVE file, or unreadable
+    OtherSampleFormat, // a WAV file, but not 16-bit PCM with one or two channels
+    Damaged,           // a 16-bit PCM WAV file whose chunks are broken or cut short
+};
+
+// Reads a 16-bit PCM WAV file with one or two channels. On failure sets `error` to one line
+// that says what is wrong.
+WavRead readWav(const std::string& path, PcmAudio& audio, std::string& error);
 
 // True when the file starts like a RIFF/WAVE file (whatever its sample format).
 bool looksLikeWav(const std::string& path);

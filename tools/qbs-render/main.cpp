@@ -2,6 +2,7 @@
 // the player's engine would, so that an effect can be heard and measured.
 
 #include "tools/qbs-render/EffectRunner.h"
+#include "tools/qbs-render/InputAudio.h"
 #include "tools/qbs-render/RenderOptions.h"
 #include "tools/qbs-render/WavFile.h"
 
@@ -46,7 +47,7 @@ int main(int argc, char** argv)
     }
 
     PcmAudio input;
-    if (!readWav(options.input, input, error))
+    if (!loadInputAudio(options.input, input, error))
         return fail(error);
 
     prepareEffect(options);
