@@ -1,0 +1,46 @@
+// Storing the live settings and play-control tables in the Setting and PlayControl rows.
+
+#include "library/DTMusicModelController.h"
+#include "library/SettingKeys.h"
+
+void DTMusicModelController::writeSettingRows(NSManagedObjectContext& context, const LiveTable* settings,
+                                              const LiveTable* playControl)
+{
+    if (settings) {
+        auto row = context.insertNewObjectForEntityForName(Setting::entityName);
+        for (const StoredSettingKey& k : kStoredSettingKeys)
+            row->setValue(QVariant::fromValue<qint64>(settings->integerValue(k.key)), QString::fromLatin1(k.attribute));
+    }
+    if (playControl) {
+        auto row = context.insertNewObjectForEntityForName(PlayControl::entityName);
+        for (const StoredSettingKey& k : kStoredPlayControlKeys)
+            row->setValue(QVariant::fromValue<qint64>(playControl->integerValue(k.key)), QString::fromLatin1(k.attribute));
+    }
+}
+
+void DTMusicModelController::saveSetting(const LiveTableRef& settingValueArray, const LiveTableRef& playControlArray)
+{
+    auto context = managedObjectContext();
+    // Every save replaces the row, so the store never holds more than one of each. A
+    // table that was not given leaves its stored row as it is.
+    if (settingValueArray) {
+        if (auto rows = context->executeFetchRequest({Setting::entityName, {}, 0}))
+            for (auto& row : *rows)
+                context->deleteObject(row.get());
+        writeSettingRows(*context, settingValueArray.get(), nullptr);
+    }
+    if (playControlArray) {
+        if (auto rows = context->executeFetchRequest({PlayControl::entityName, {}, 0}))
+            for (auto& row : *rows)
+                context->deleteObject(row.get());
+        writeSettingRows(*context, nullptr, playControlArray.get());
+    }
+    if (context->hasChanges())
+        context->save();
+}
+
+void DTMusicModelController::setSettingValue(const LiveTableRef& settingValueArray, const LiveTableRef& playControlArray)
+{
+    m_settingValueArray = settingValueArray;
+    m_playControlArray = playControlArray;
+}

@@ -1,0 +1,85 @@
+#include "platform/store/NSPersistentStoreCoordinator.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+
+NSPersistentStoreCoordinator::NSPersistentStoreCoordinator(std::shared_ptr<NSManagedObjectModel> model)
+    : m_model(std::move(model))
+{
+    if (!m_model->isComplete())
+        m_model->complete();
+    m_schema = std::make_unique<StoreSchema>(*m_model);
+}
+
+NSPersistentStoreCoordinator::~NSPersistentStoreCoordinator() = default;
+
+NSPersistentStore* NSPersistentStoreCoordinator::addPersistentStoreWithType(
+    const QString& storeType, const QString& configuration, const QUrl& storeURL, const QVariantMap& options,
+    QString* error)
+{
+    (void)configuration;
+    (void)options;
+    if (storeType != NSSQLiteStoreType || !storeURL.isLocalFile()) {
+        if (error)
+            *error = QStringLiteral("unsupported store type or URL");
+        return nullptr;
+    }
+    if (m_store) {
+        if (error)
+            *error = QStringLiteral("the coordinator already has a store");
+        return nullptr;
+    }
+    return openStore(storeURL.toLocalFile(), error) ? m_store.get() : nullptr;
+}
+
+bool NSPersistentStoreCoordinator::openStore(const QString& path, QString* error)
+{
+    StoreOpenFailure failure = StoreOpenFailure::None;
+    m_store = NSPersistentStore::open(*m_schema, path, &failure, error);
+    if (m_store) {
+        m_failedPath.clear();
+        m_failure = StoreOpenFailure::None;
+        return true;
+    }
+    m_failedPath = path;
+    m_failure = failure;
+    return false;
+}
+
+std::vector<NSPersistentStore*> NSPersistentStoreCoordinator::persistentStores() const
+{
+    if (m_store)
+        return {m_store.get()};
+    return {};
+}
+
+NSPersistentStore* NSPersistentStoreCoordinator::storeForSaving(QString* error)
+{
+    if (m_store || m_failedPath.isEmpty())
+        return m_store.get();
+    // A lock may be gone by now; anything else keeps failing until the file is replaced.
+    if (m_failure != StoreOpenFailure::Busy && QFileInfo::exists(m_failedPath)) {
+        const QString base = m_failedPath + QStringLiteral(".corrupt-")
+                             + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        QString aside = base;
+        for (int n = 1; QFileInfo::exists(aside); ++n)
+            aside = base + QLatin1Char('-') + QString::number(n);
+        if (!QFile::rename(m_failedPath, aside)) {
+            if (error)
+                *error = QStringLiteral("cannot move the unusable store file aside");
+            return nullptr;
+        }
+        // A journal left beside the damaged file belongs to it, not to the new one.
+        const QString journal = m_failedPath + QStringLiteral("-journal");
+        if (QFileInfo::exists(journal))
+            QFile::rename(journal, aside + QStringLiteral("-journal"));
+        std::printf("Store file %s could not be used; moved aside to %s\n",
+                    QFile::encodeName(m_failedPath).constData(), QFile::encodeName(aside).constData());
+        std::fflush(stdout);
+    }
+    openStore(m_failedPath, error);
+    return m_store.get();
+}
