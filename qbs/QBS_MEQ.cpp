@@ -26,123 +26,131 @@ constexpr int kMaxGain = 24;
 // Set by QBS_MEQ_Init, taken by the render thread at the start of its next block.
 std::atomic<bool> s_clear_pending{false};
 
-// One gain index's coefficients of a filter, side by side, so that a frame selects a
-// filter's whole row through one pointer.
-struct ShelfRow {
-  int32_t alpha;  // Q15
-  int32_t gamma;  // Q15
-  int32_t mu;     // Q13
-};
-struct PeakRow {
-  int32_t alpha;  // Q14
-  int32_t gamma;  // Q14
-  int32_t beta;   // Q14
-  int32_t mu;     // Q13
+// The seven filters of one channel run side by side in the lanes of one vector:
+// lanes 0..4 hold peak bands 1..5, lane 5 the low shelf, lane 6 the high shelf, lane 7
+// idles (all its factors are 0). Each lane computes
+//   out = (alpha x u + gamma x out1 + beta x out2 + round) >> shift
+// with u = x - x2 for a peak band, x + x1 for the low shelf, x - x1 for the high shelf.
+// The sums are formed in 32-bit lanes: modulo 2^32 they are exact, and every filter's
+// sum is bounded (|out| stays below 2^16 for any 16-bit input at any shift, and the sum
+// is 2^14 or 2^15 times it), so it equals the true sum. Only the gain sum of step 5 can
+// pass 32 bits; it is widened to 64 bits.
+typedef int32_t v8si __attribute__((vector_size(32)));
+typedef int64_t v4di __attribute__((vector_size(32)));
+
+constexpr int kLaneLow = 5;
+constexpr int kLaneHigh = 6;
+
+// The peak bands round (+8192 before the shift) where every other step truncates: their
+// poles sit close to 1, so the recursion multiplies a shift's error by up to about 2048,
+// and a truncating shift's -0.5 bias would leave a DC offset of thousands on the output (a
+// click whenever the equalizer or a preset is switched, and lost headroom). Rounding makes
+// that error zero-mean.
+constexpr v8si kRound = {8192, 8192, 8192, 8192, 8192, 0, 0, 0};
+constexpr v8si kShift = {14, 14, 14, 14, 14, 15, 15, 0};
+// u = x + (x1 on the shelf lanes, negated on the high shelf) - (x2 on the peak lanes).
+constexpr v8si kShelfLanes = {0, 0, 0, 0, 0, -1, -1, 0};
+constexpr v8si kNegateHigh = {0, 0, 0, 0, 0, 0, -1, 0};
+constexpr v8si kPeakLanes = {-1, -1, -1, -1, -1, 0, 0, 0};
+
+// The factors of the seven filters for one set of band gains.
+struct Factors {
+  v8si alpha, gamma, beta, mu;
 };
 
-constexpr auto make_shelf_rows(const int32_t (&alpha)[25], const int32_t (&gamma)[25]) {
-  std::array<ShelfRow, 25> rows{};
-  for (int g = 0; g < 25; ++g) rows[g] = {alpha[g], gamma[g], MEQ_MU[g]};
-  return rows;
+void factors_for(const int (&g)[kBands], Factors& f) {
+  static const int32_t* const alpha[kPeaks] = {MEQ_ALPHA_1, MEQ_ALPHA_2, MEQ_ALPHA_3,
+                                               MEQ_ALPHA_4, MEQ_ALPHA_5};
+  static const int32_t* const gamma[kPeaks] = {MEQ_GAMMA_1, MEQ_GAMMA_2, MEQ_GAMMA_3,
+                                               MEQ_GAMMA_4, MEQ_GAMMA_5};
+  static const int32_t* const beta[kPeaks] = {MEQ_BETA_1, MEQ_BETA_2, MEQ_BETA_3, MEQ_BETA_4,
+                                              MEQ_BETA_5};
+  f = Factors{};
+  for (int k = 0; k < kPeaks; ++k) {
+    const int gk = g[k + 1];
+    f.alpha[k] = alpha[k][gk];
+    f.gamma[k] = gamma[k][gk];
+    f.beta[k] = beta[k][gk];
+    f.mu[k] = MEQ_MU[gk];
+  }
+  f.alpha[kLaneLow] = MEQ_ALPHA_L[g[0]];
+  f.gamma[kLaneLow] = MEQ_GAMMA_L[g[0]];
+  f.mu[kLaneLow] = MEQ_MU[g[0]];
+  f.alpha[kLaneHigh] = MEQ_ALPHA_H[g[6]];
+  f.gamma[kLaneHigh] = MEQ_GAMMA_H[g[6]];
+  f.mu[kLaneHigh] = MEQ_MU[g[6]];
 }
 
-constexpr auto make_peak_rows(const int32_t (&alpha)[25], const int32_t (&gamma)[25],
-                              const int32_t (&beta)[25]) {
-  std::array<PeakRow, 25> rows{};
-  for (int g = 0; g < 25; ++g) rows[g] = {alpha[g], gamma[g], beta[g], MEQ_MU[g]};
-  return rows;
+// The seven gains as one key (raw stored values), to notice a change cheaply.
+struct GainKey {
+  uint64_t lo, hi;
+  bool operator==(const GainKey&) const = default;
+};
+
+[[gnu::always_inline]] inline GainKey read_gains() {
+  auto u = [](int b) {
+    return static_cast<uint64_t>(static_cast<uint16_t>(QBS_MEQ_BAND[b].load(std::memory_order_relaxed)));
+  };
+  return {u(0) | u(1) << 16 | u(2) << 32 | u(3) << 48, u(4) | u(5) << 16 | u(6) << 32};
 }
 
-constexpr auto kLowShelf = make_shelf_rows(MEQ_ALPHA_L, MEQ_GAMMA_L);
-constexpr auto kHighShelf = make_shelf_rows(MEQ_ALPHA_H, MEQ_GAMMA_H);
-constexpr std::array<std::array<PeakRow, 25>, kPeaks> kPeak = {
-    make_peak_rows(MEQ_ALPHA_1, MEQ_GAMMA_1, MEQ_BETA_1),
-    make_peak_rows(MEQ_ALPHA_2, MEQ_GAMMA_2, MEQ_BETA_2),
-    make_peak_rows(MEQ_ALPHA_3, MEQ_GAMMA_3, MEQ_BETA_3),
-    make_peak_rows(MEQ_ALPHA_4, MEQ_GAMMA_4, MEQ_BETA_4),
-    make_peak_rows(MEQ_ALPHA_5, MEQ_GAMMA_5, MEQ_BETA_5),
-};
-
-// The rows the current frame uses, one per band.
-struct FrameRows {
-  const ShelfRow* low;
-  const ShelfRow* high;
-  const PeakRow* peak[kPeaks];
-};
-
-FrameRows read_band_rows() {
+void factors_for(const GainKey& key, Factors& f) {
   int g[kBands];
   for (int b = 0; b < kBands; ++b) {
-    g[b] = std::clamp<int>(QBS_MEQ_BAND[b].load(std::memory_order_relaxed), 0, kMaxGain);
+    const uint64_t word = b < 4 ? key.lo >> (16 * b) : key.hi >> (16 * (b - 4));
+    g[b] = std::clamp<int>(static_cast<int16_t>(word & 0xffff), 0, kMaxGain);
   }
-  FrameRows rows;
-  rows.low = &kLowShelf[g[0]];
-  for (int k = 0; k < kPeaks; ++k) rows.peak[k] = &kPeak[k][g[k + 1]];
-  rows.high = &kHighShelf[g[6]];
-  return rows;
+  factors_for(g, f);
 }
 
-// One channel's filter memories, held in locals for the length of a block.
+// One channel's filter memories, held in vectors for the length of a block.
 struct Channel {
-  int32_t x1, x2;  // shifted input one and two samples back
-  int32_t lp, hp;  // previous shelf outputs
-  int32_t p1[kPeaks], p2[kPeaks];
+  v8si x1, x2;    // shifted input one and two samples back, in every lane
+  v8si out1, out2;  // each filter's previous output and the one before
 
   void load(const int32_t* in_buf, int32_t lps, int32_t hps, int32_t* const* pk) {
-    x1 = in_buf[0];
-    x2 = in_buf[1];
-    lp = lps;
-    hp = hps;
+    x1 = v8si{} + in_buf[0];
+    x2 = v8si{} + in_buf[1];
+    out1 = v8si{};
+    out2 = v8si{};
     for (int k = 0; k < kPeaks; ++k) {
-      p1[k] = pk[k][0];
-      p2[k] = pk[k][1];
+      out1[k] = pk[k][0];
+      out2[k] = pk[k][1];
     }
+    out1[kLaneLow] = lps;
+    out1[kLaneHigh] = hps;
   }
 
   void store(int32_t* in_buf, int32_t& lps, int32_t& hps, int32_t* const* pk) const {
-    in_buf[0] = x1;
-    in_buf[1] = x2;
-    lps = lp;
-    hps = hp;
+    in_buf[0] = x1[0];
+    in_buf[1] = x2[0];
     for (int k = 0; k < kPeaks; ++k) {
-      pk[k][0] = p1[k];
-      pk[k][1] = p2[k];
+      pk[k][0] = out1[k];
+      pk[k][1] = out2[k];
     }
-  }
-
-  // One sample through the seven bands. Products and sums are formed in 64 bits: with a
-  // headroom shift of 2 every value fits in 32 bits and the result is the same, with a
-  // shift of 0 the gain sum of several boosted bands would not fit in 32 bits.
-  int32_t process(int32_t x, const FrameRows& r) {
-    const int64_t lp_new = (int64_t{r.low->alpha} * (x + x1) + int64_t{r.low->gamma} * lp) >> 15;
-    const int64_t hp_new =
-        (int64_t{r.high->alpha} * (x - x1) + int64_t{r.high->gamma} * hp) >> 15;
-    lp = static_cast<int32_t>(lp_new);
-    hp = static_cast<int32_t>(hp_new);
-    int64_t sum = int64_t{r.low->mu} * lp + int64_t{r.high->mu} * hp;
-
-    const int64_t u = int64_t{x} - x2;
-    for (int k = 0; k < kPeaks; ++k) {
-      const PeakRow& c = *r.peak[k];
-      // The peak bands round (+8192 before the shift) where every other step truncates:
-      // their poles sit close to 1, so the recursion multiplies a shift's error by up to
-      // about 2048, and a truncating shift's -0.5 bias would leave a DC offset of
-      // thousands (a click whenever the equalizer or a preset is switched, and lost
-      // headroom). Rounding makes that error zero-mean.
-      const int64_t pk =
-          (int64_t{c.alpha} * u + int64_t{c.gamma} * p1[k] + int64_t{c.beta} * p2[k] + 8192) >>
-          14;
-      p2[k] = p1[k];
-      p1[k] = static_cast<int32_t>(pk);
-      sum += int64_t{c.mu} * p1[k];
-    }
-
-    x2 = x1;
-    x1 = x;
-    const int64_t y = x + (sum >> 13);
-    return static_cast<int32_t>(std::clamp<int64_t>(y, INT16_MIN, INT16_MAX));
+    lps = out1[kLaneLow];
+    hps = out1[kLaneHigh];
   }
 };
+
+// One sample of one channel through the seven bands; returns the clamped output.
+[[gnu::always_inline]] inline int32_t equalize(Channel& c, int32_t sample, const Factors& f) {
+  const v8si x = v8si{} + sample;
+  const v8si shelf_term = ((c.x1 & kShelfLanes) ^ kNegateHigh) - kNegateHigh;
+  const v8si u = x + shelf_term - (c.x2 & kPeakLanes);
+  const v8si out = (f.alpha * u + f.gamma * c.out1 + f.beta * c.out2 + kRound) >> kShift;
+  c.out2 = c.out1;
+  c.out1 = out;
+  c.x2 = c.x1;
+  c.x1 = x;
+
+  const v8si scaled = f.mu * out;  // each product is below 2^31; their sum may not be
+  const v4di sum4 = __builtin_convertvector(__builtin_shufflevector(scaled, scaled, 0, 1, 2, 3), v4di) +
+                    __builtin_convertvector(__builtin_shufflevector(scaled, scaled, 4, 5, 6, 7), v4di);
+  const int64_t sum = (sum4[0] + sum4[1]) + (sum4[2] + sum4[3]);
+  const int64_t y = sample + (sum >> 13);
+  return static_cast<int32_t>(std::clamp<int64_t>(y, INT16_MIN, INT16_MAX));
+}
 
 int32_t* const kLeftPeaks[kPeaks] = {L_MEQ_PK1_Buffer, L_MEQ_PK2_Buffer, L_MEQ_PK3_Buffer,
                                      L_MEQ_PK4_Buffer, L_MEQ_PK5_Buffer};
@@ -153,6 +161,42 @@ void clear_state() {
   const Channel zero{};
   zero.store(L_MEQ_In_Buffer, L_MEQ_LPS_Temp, L_MEQ_HPS_Temp, kLeftPeaks);
   zero.store(R_MEQ_In_Buffer, R_MEQ_LPS_Temp, R_MEQ_HPS_Temp, kRightPeaks);
+}
+
+// The block loop, compiled twice: for processors with AVX2 and for any x86-64.
+[[gnu::always_inline]] inline void equalize_block(int16_t* out, const int16_t* in,
+                                                  int32_t frames, int shift) {
+  Channel left, right;
+  left.load(L_MEQ_In_Buffer, L_MEQ_LPS_Temp, L_MEQ_HPS_Temp, kLeftPeaks);
+  right.load(R_MEQ_In_Buffer, R_MEQ_LPS_Temp, R_MEQ_HPS_Temp, kRightPeaks);
+  GainKey key = read_gains();
+  Factors f;
+  factors_for(key, f);
+
+  for (int32_t i = 0; i < frames; ++i) {
+    // Both channels of a frame use the same gains, read once per frame.
+    const GainKey now = read_gains();
+    if (!(now == key)) {
+      key = now;
+      factors_for(key, f);
+    }
+    const int32_t xl = in[2 * i] >> shift;
+    const int32_t xr = in[2 * i + 1] >> shift;
+    out[2 * i] = static_cast<int16_t>(equalize(left, xl, f));
+    out[2 * i + 1] = static_cast<int16_t>(equalize(right, xr, f));
+  }
+
+  left.store(L_MEQ_In_Buffer, L_MEQ_LPS_Temp, L_MEQ_HPS_Temp, kLeftPeaks);
+  right.store(R_MEQ_In_Buffer, R_MEQ_LPS_Temp, R_MEQ_HPS_Temp, kRightPeaks);
+}
+
+[[gnu::target("avx2")]] void equalize_block_avx2(int16_t* out, const int16_t* in, int32_t frames,
+                                                 int shift) {
+  equalize_block(out, in, frames, shift);
+}
+
+void equalize_block_portable(int16_t* out, const int16_t* in, int32_t frames, int shift) {
+  equalize_block(out, in, frames, shift);
 }
 
 // The headroom shift in use: a stored value outside 0..2 acts as 1, as Init stores it.
@@ -179,20 +223,10 @@ void QBSt_MEQ(int16_t* out, const int16_t* in, int32_t count) {
     clear_state();
   }
   const int shift = effective_shift(QBS_MEQ_Prescale.load(std::memory_order_relaxed));
-
-  Channel left, right;
-  left.load(L_MEQ_In_Buffer, L_MEQ_LPS_Temp, L_MEQ_HPS_Temp, kLeftPeaks);
-  right.load(R_MEQ_In_Buffer, R_MEQ_LPS_Temp, R_MEQ_HPS_Temp, kRightPeaks);
-
-  const int32_t frames = count / 2;
-  for (int32_t i = 0; i < frames; ++i) {
-    const FrameRows rows = read_band_rows();
-    const int32_t xl = in[2 * i] >> shift;
-    const int32_t xr = in[2 * i + 1] >> shift;
-    out[2 * i] = static_cast<int16_t>(left.process(xl, rows));
-    out[2 * i + 1] = static_cast<int16_t>(right.process(xr, rows));
+  static const bool has_avx2 = __builtin_cpu_supports("avx2");
+  if (has_avx2) {
+    equalize_block_avx2(out, in, count / 2, shift);
+  } else {
+    equalize_block_portable(out, in, count / 2, shift);
   }
-
-  left.store(L_MEQ_In_Buffer, L_MEQ_LPS_Temp, L_MEQ_HPS_Temp, kLeftPeaks);
-  right.store(R_MEQ_In_Buffer, R_MEQ_LPS_Temp, R_MEQ_HPS_Temp, kRightPeaks);
 }
