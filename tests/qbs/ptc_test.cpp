@@ -24,10 +24,10 @@ void QuietSet(int speed, int pitch) {
   testing::internal::GetCapturedStdout();
 }
 
-// The module as at program start, then prepared as when the effect is switched on.
+// The module as at program start (Init resets everything else), then prepared as when
+// the effect is switched on.
 void Prepare(int speed, int pitch, int rate = 44100) {
   Prev_Sample_Index = 0, Window_Index = 0, L_Prev_Sample = R_Prev_Sample = 0;
-  Flag_Check_Out_FIFO = 0;
   QBS_PTC_Init(2, rate);
   QuietSet(speed, pitch);
   QBS_PTC_Init(2, rate);
