@@ -100,8 +100,12 @@ OSStatus FFmpegFileSource::openFile(const std::string& path)
     quietenFFmpegWarnings();
     path_ = path;
     int result = openDemuxer();
-    if (result < 0)
-        return result == AVERROR_INVALIDDATA ? kAudioFileUnsupportedFileTypeError : statusFromAVError(result);
+    if (result < 0) {
+        // No demuxer recognised it, or the one that thought it did gave up: not audio.
+        const OSStatus status = statusFromAVError(result);
+        return status == kAudioFileInvalidFileError || status == kAudioFileUnspecifiedError
+             ? kAudioFileUnsupportedFileTypeError : status;
+    }
     if (avformat_find_stream_info(format_, nullptr) < 0)
         return kAudioFileInvalidFileError;
 

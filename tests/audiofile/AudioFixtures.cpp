@@ -35,7 +35,7 @@ struct TempDir {
         char pattern[] = "/tmp/tavoro-audiofile-XXXXXX";
         path = mkdtemp(pattern);
     }
-    ~TempDir() { std::filesystem::remove_all(path); }
+    ~TempDir() { if (!std::getenv("AUDIOFILE_KEEP")) std::filesystem::remove_all(path); }
 };
 
 } // namespace
