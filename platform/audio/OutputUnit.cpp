@@ -127,6 +127,7 @@ OSStatus OutputUnit::start()
     mSource->prepareForStart();
     mRunning.store(true);
     mBackend = StartOutputBackend(*this);
+    mActiveName.store(mBackend->name());
     return noErr;
 }
 
@@ -147,6 +148,7 @@ void OutputUnit::reapBackend()
 {
     if (mBackend) {
         mBackend->stop();
+        mActiveName.store("");
         mBackend.reset();
     }
     // A render that got past its running check before the stop finishes here.
@@ -158,9 +160,8 @@ void OutputUnit::reapBackend()
 
 const char* OutputUnit::activeName() const
 {
-    auto* self = const_cast<OutputUnit*>(this);
-    std::lock_guard lock(self->mControlMutex);
-    return (mRunning.load() && mBackend) ? mBackend->name() : "";
+    const char* name = mActiveName.load();
+    return mRunning.load() ? name : "";
 }
 
 OutputUnit::RenderOutcome OutputUnit::render(int16_t* out, UInt32 frames)

@@ -60,6 +60,7 @@ private:
 
     std::mutex mControlMutex; // start/stop/reap, never taken on the render thread
     std::unique_ptr<OutputBackend> mBackend;
+    std::atomic<const char*> mActiveName{""};
 
     // Render-thread buffers in the mixer's output format.
     std::vector<int32_t> mLeft;

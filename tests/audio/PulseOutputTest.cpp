@@ -130,26 +130,24 @@ TEST_F(PulseOutput, SamplesReachTheSinkBitForBit)
     EXPECT_GT(played, 44100 * 6 / 10);
     EXPECT_LT(played, 44100 * 13 / 10);
 
-    std::ifstream in(recording, std::ios::binary);
-    std::vector<int16_t> got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<int16_t> samples(got.size() / 2);
-    in.close();
-    {
-        std::ifstream again(recording, std::ios::binary);
-        again.read(reinterpret_cast<char*>(samples.data()), std::streamsize(samples.size() * 2));
-    }
+    std::vector<int16_t> samples(fs::file_size(recording) / 2);
+    std::ifstream(recording, std::ios::binary)
+        .read(reinterpret_cast<char*>(samples.data()), std::streamsize(samples.size() * 2));
     size_t first = 0;
     while (first + 1 < samples.size() && samples[first] == 0)
         first += 2;
     ASSERT_LT(first + 2, samples.size()) << "nothing reached the sink";
     int64_t frame = samples[first] - 1;
     size_t matched = 0;
-    for (size_t k = first; k + 1 < samples.size(); k += 2, ++frame) {
+    for (size_t k = first; k + 1 < samples.size(); k += 2) {
+        // Silence is the stop, or an underrun on a busy machine; the sound resumes where it
+        // left off, so the next frame must still follow on.
         if (samples[k] == 0 && samples[k + 1] == 0)
-            break; // the stop
+            continue;
         ASSERT_EQ(samples[k], source.signal(frame, 0)) << "recorded frame " << k / 2;
         ASSERT_EQ(samples[k + 1], source.signal(frame, 1)) << "recorded frame " << k / 2;
         ++matched;
+        ++frame;
     }
     EXPECT_GT(matched, 44100u / 2);
 }
@@ -158,23 +156,23 @@ TEST_F(PulseOutput, StopFromInsideTheCallbackWindsTheStreamDown)
 {
     TestSource source;
     source.onCall = [](TestSource& self) {
-        if (self.calls.load() == 5)
+        if (self.calls.load() == 40)
             AUGraphStop(self.graph);
     };
     TestGraph g;
     ASSERT_EQ(g.build(&source), noErr);
     ASSERT_EQ(AUGraphStart(g.graph), noErr);
     ASSERT_STREQ(AudioOutputActiveName(g.graph), "pulse");
-    for (int i = 0; i < 300 && g.running(); ++i)
+    for (int i = 0; i < 500 && g.running(); ++i)
         std::this_thread::sleep_for(10ms);
     EXPECT_FALSE(g.running());
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(source.calls.load(), 5);
+    EXPECT_EQ(source.calls.load(), 40);
     // And it plays again.
     source.onCall = nullptr;
     ASSERT_EQ(AUGraphStart(g.graph), noErr);
-    for (int i = 0; i < 300 && source.calls.load() < 10; ++i)
+    for (int i = 0; i < 300 && source.calls.load() < 45; ++i)
         std::this_thread::sleep_for(10ms);
-    EXPECT_GE(source.calls.load(), 10);
+    EXPECT_GE(source.calls.load(), 45);
     EXPECT_EQ(AUGraphStop(g.graph), noErr);
 }
