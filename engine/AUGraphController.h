@@ -95,6 +95,9 @@ public:
     // ---- Track file and position ----------------------------------------------------
     // Opens the file and prepares the engine; true when the track is ready to play.
     bool loadFiles(const QUrl& url);
+    // The same for a reader that is already open (for example one serving PCM from
+    // memory); the engine takes it over, also when it answers false.
+    bool loadReader(ExtAudioFileRef file);
     // Disposes of the open file. Stop the graph first.
     void CloseFile();
     SInt64 frameCount() const { return mFrameCount.load(std::memory_order_relaxed); }
@@ -123,6 +126,7 @@ public:
 
 private:
     void closeReader();
+    bool prepareReader(ExtAudioFileRef file);
     void scheduleLockRelease();
     OSStatus render(UInt32 frames, AudioBufferList* ioData);
 

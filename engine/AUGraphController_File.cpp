@@ -45,6 +45,22 @@ bool AUGraphController::loadFiles(const QUrl& url)
         PrintStatusLine("ExtAudioFileOpenURL result", result);
         return false;
     }
+    return prepareReader(file);
+}
+
+bool AUGraphController::loadReader(ExtAudioFileRef file)
+{
+    mCurFrame.store(0);
+    mFrameCount.store(0);
+    closeReader();
+    if (file == nullptr)
+        return false;
+    return prepareReader(file);
+}
+
+bool AUGraphController::prepareReader(ExtAudioFileRef file)
+{
+    OSStatus result = noErr;
     const UInt32 channels = mClientFormat.mChannelsPerFrame;
 
     CAStreamBasicDescription fileFormat;
