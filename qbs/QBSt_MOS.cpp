@@ -83,28 +83,55 @@ struct Channel {
 };
 
 // Schroeder all-pass at one position of its line: the output is the delayed value minus
-// a times the input; the line takes a times the output plus the input.
-inline int32_t all_pass(int32_t& cell, int32_t v, int64_t a) {
-  const auto out = static_cast<int32_t>(cell - ((v * a) >> 15));
+// a times the input; the line takes a times the output plus the input. Values between
+// the stages stay far inside 32 bits (the loop gain is below 1), so they are carried in
+// 64-bit registers and only the line stores them as 32-bit words.
+[[gnu::always_inline]] inline int64_t all_pass(int32_t& cell, int64_t v, int64_t a) {
+  const int64_t out = cell - ((v * a) >> 15);
   cell = static_cast<int32_t>(((out * a) >> 15) + v);
   return out;
 }
 
-// The chain after the pre-delay for one channel, then the low-pass; returns the
-// reverberant signal (T5 x AP5 + T3 x AP3) scaled back to samples.
-inline int64_t chain(Channel& c, int32_t* const* cells, int64_t t3, int64_t t5) {
-  int32_t v = c.d1;
+// The chain after the pre-delay for one channel at position f of every line, then the
+// low-pass; returns the reverberant signal (T5 x AP5 + T3 x AP3) scaled back to samples.
+template <int64_t T3, int64_t T5>
+[[gnu::always_inline]] inline int64_t chain(Channel& c, int32_t* const* base, int32_t f) {
+  int64_t v = c.d1;
+#pragma GCC unroll 5
   for (int n = 0; n < 5; ++n) {
-    v = all_pass(*cells[n], v, kAllPass[n]);
-    c.ap[n] = v;
+    v = all_pass(base[n + 1][f], v, kAllPass[n]);
+    c.ap[n] = static_cast<int32_t>(v);
   }
-  c.lpf_out = static_cast<int32_t>((kLpfIn * c.ap[4] + kLpfMem * c.lpf_buf) >> 15);
+  c.lpf_out = static_cast<int32_t>((kLpfIn * v + kLpfMem * c.lpf_buf) >> 15);
   c.lpf_buf = c.lpf_out;
-  return (t5 * c.ap[4] + t3 * c.ap[2]) >> 15;
+  return (T5 * c.ap[4] + T3 * c.ap[2]) >> 15;
 }
 
 int16_t clamp16(int64_t v) {
   return static_cast<int16_t>(std::clamp<int64_t>(v, INT16_MIN, INT16_MAX));
+}
+
+// A run of frames in which no line's index wraps, with the preset's gains built in:
+// G feeds the tails back, T3 and T5 weigh the taps on all-pass 3 and 5.
+template <int64_t G, int64_t T3, int64_t T5>
+void run_frames(Channel& left, Channel& right, int32_t* const* left_base,
+                int32_t* const* right_base, const int16_t* src, int16_t* dst, int32_t run,
+                int shift) {
+  for (int32_t f = 0; f < run; ++f) {
+    const int32_t xl = src[2 * f] >> shift;
+    const int32_t xr = src[2 * f + 1] >> shift;
+
+    // Pre-delay: each channel's line takes the other channel's low-passed tail, subtracted.
+    left.d1 = left_base[0][f];
+    right.d1 = right_base[0][f];
+    left_base[0][f] = static_cast<int32_t>(xl - ((G * right.lpf_out) >> 15));
+    right_base[0][f] = static_cast<int32_t>(xr - ((G * left.lpf_out) >> 15));
+
+    const int64_t rev_l = chain<T3, T5>(left, left_base, f);
+    const int64_t rev_r = chain<T3, T5>(right, right_base, f);
+    dst[2 * f] = clamp16(xl - rev_l);
+    dst[2 * f + 1] = clamp16(xr - rev_r);
+  }
 }
 
 }  // namespace
@@ -130,21 +157,7 @@ void QBSt_MOS(int16_t* out, const int16_t* in, int32_t count) {
   }
   const int shift = effective_shift(QBS_MOS_Prescale.load(std::memory_order_relaxed));
 
-  int64_t feedback = Gain_LPF[5], tap3 = Gain_Rev[10], tap5 = Gain_Rev[0];  // "Studio"
-  switch (QBS_MOS_PRESET.load(std::memory_order_relaxed)) {
-    case 1:  // "Concert Hall"
-      feedback = Gain_LPF[6];
-      tap3 = Gain_Rev[10];
-      tap5 = Gain_Rev[8];
-      break;
-    case 2:  // "Stadium"
-      feedback = Gain_LPF[10];
-      tap3 = Gain_Rev[0];
-      tap5 = Gain_Rev[10];
-      break;
-    default:
-      break;
-  }
+  const int16_t preset = QBS_MOS_PRESET.load(std::memory_order_relaxed);
 
   Channel left{L_D1_Out, {L_AP1_Out, L_AP2_Out, L_AP3_Out, L_AP4_Out, L_AP5_Out},
                L_LPF_Out, L_LPF_Buf};
@@ -157,34 +170,27 @@ void QBSt_MOS(int16_t* out, const int16_t* in, int32_t count) {
     // A run of frames in which no line's index wraps.
     int32_t run = frames - done;
     for (const Line& line : lines) run = std::min(run, *line.length - *line.index);
-    int32_t* left_cells[6];
-    int32_t* right_cells[6];
+    int32_t* left_base[6];
+    int32_t* right_base[6];
     for (int n = 0; n < 6; ++n) {
-      left_cells[n] = lines[n].left + *lines[n].index;
-      right_cells[n] = lines[n].right + *lines[n].index;
+      left_base[n] = lines[n].left + *lines[n].index;
+      right_base[n] = lines[n].right + *lines[n].index;
     }
-
-    for (int32_t f = 0; f < run; ++f) {
-      const int32_t i = 2 * (done + f);
-      const int32_t xl = in[i] >> shift;
-      const int32_t xr = in[i + 1] >> shift;
-
-      // Pre-delay: each channel's line takes the other channel's low-passed tail,
-      // subtracted.
-      left.d1 = *left_cells[0];
-      right.d1 = *right_cells[0];
-      *left_cells[0] = static_cast<int32_t>(xl - ((feedback * right.lpf_out) >> 15));
-      *right_cells[0] = static_cast<int32_t>(xr - ((feedback * left.lpf_out) >> 15));
-
-      const int64_t rev_l = chain(left, left_cells + 1, tap3, tap5);
-      const int64_t rev_r = chain(right, right_cells + 1, tap3, tap5);
-      out[i] = clamp16(xl - rev_l);
-      out[i + 1] = clamp16(xr - rev_r);
-
-      for (int n = 0; n < 6; ++n) {
-        ++left_cells[n];
-        ++right_cells[n];
-      }
+    const int16_t* src = in + 2 * done;
+    int16_t* dst = out + 2 * done;
+    switch (preset) {
+      case 1:  // "Concert Hall"
+        run_frames<Gain_LPF[6], Gain_Rev[10], Gain_Rev[8]>(left, right, left_base, right_base,
+                                                            src, dst, run, shift);
+        break;
+      case 2:  // "Stadium"
+        run_frames<Gain_LPF[10], Gain_Rev[0], Gain_Rev[10]>(left, right, left_base, right_base,
+                                                             src, dst, run, shift);
+        break;
+      default:  // "Studio", and any other value
+        run_frames<Gain_LPF[5], Gain_Rev[10], Gain_Rev[0]>(left, right, left_base, right_base,
+                                                            src, dst, run, shift);
+        break;
     }
 
     done += run;
