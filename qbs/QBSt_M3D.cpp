@@ -35,12 +35,14 @@ struct SeventhOrder {
     std::copy_n(e, 8, hist_out);
   }
 
-  int32_t step(int32_t v, const int32_t (&b)[8], const int32_t (&a)[8]) {
+  [[gnu::always_inline]] int32_t step(int32_t v, const int32_t (&b)[8], const int32_t (&a)[8]) {
     h[0] = v;
     int64_t acc = int64_t{b[0]} * v;
+#pragma GCC unroll 8
     for (int k = 1; k < 8; ++k) acc += int64_t{b[k]} * h[k] + int64_t{a[k]} * e[k];
     const auto y = static_cast<int32_t>(acc >> 15);
     e[0] = y;
+#pragma GCC unroll 8
     for (int k = 7; k >= 2; --k) {
       h[k] = h[k - 1];
       e[k] = e[k - 1];
