@@ -11,10 +11,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <thread>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -26,12 +27,6 @@ struct FoundFile {
     int64_t size = 0;
     int64_t modifiedNs = 0;
 };
-
-int64_t modificationNs(const fs::directory_entry& entry, std::error_code& error)
-{
-    const auto time = entry.last_write_time(error);
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
-}
 
 // Every regular file below `root` (hidden files and folders left out), sorted by path
 // so that the scan's order does not depend on the file system's.
@@ -46,18 +41,19 @@ std::vector<FoundFile> listFiles(const QString& root)
         const fs::directory_entry& entry = *it;
         const std::string name = entry.path().filename().native();
         if (!name.empty() && name[0] == '.') {
-            if (entry.is_directory(error))
+            std::error_code typeError;
+            if (entry.is_directory(typeError))
                 it.disable_recursion_pending();
             continue;
         }
-        std::error_code fileError;
-        if (!entry.is_regular_file(fileError))
-            continue;
+        // One stat per file for type, size and time (the directory entry's own getters
+        // would stat once for each).
+        struct stat status {};
+        if (::stat(entry.path().c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+            continue;  // not a file, or vanished meanwhile: not part of this scan
         FoundFile file;
-        file.size = int64_t(entry.file_size(fileError));
-        file.modifiedNs = modificationNs(entry, fileError);
-        if (fileError)
-            continue;  // vanished or unreadable meanwhile: not part of this scan
+        file.size = int64_t(status.st_size);
+        file.modifiedNs = int64_t(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
         file.absolutePath = QFile::decodeName(QByteArray::fromStdString(entry.path().native()));
         file.relativePath = QFile::decodeName(
             QByteArray::fromStdString(entry.path().lexically_relative(rootPath).generic_string()));

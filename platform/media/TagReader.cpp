@@ -24,7 +24,8 @@ namespace {
 
 QString toQString(const TagLib::String& text)
 {
-    return QString::fromStdWString(text.toWString());
+    // TagLib keeps its text as a wide string; this converts without a further copy.
+    return QString::fromWCharArray(text.toCWString(), qsizetype(text.size()));
 }
 
 TagLib::FileRef openTags(const QString& path)

@@ -1,6 +1,7 @@
 #include "MediaFixtures.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,15 +18,9 @@
 #include <taglib/mpegfile.h>
 #include <taglib/tpropertymap.h>
 
-#include <cstdlib>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <utime.h>
 
 namespace {
-
-const char* const kVariables[6] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
-                                   "XDG_CACHE_HOME", "XDG_MUSIC_DIR", "XDG_RUNTIME_DIR"};
 
 TagLib::String toTag(const QString& text)
 {
@@ -36,29 +31,16 @@ TagLib::String toTag(const QString& text)
 
 TemporaryHome::TemporaryHome()
 {
-    for (int i = 0; i < 6; ++i)
-        m_saved[i] = qgetenv(kVariables[i]);
     const QString root = m_dir.path();
     QDir(root).mkpath(QStringLiteral("Music"));
     QDir(root).mkpath(QStringLiteral("runtime"));
-    QFile::setPermissions(root + QStringLiteral("/runtime"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(root + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("HOME", root.toUtf8());
-    qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/.config")).toUtf8());
-    qputenv("XDG_DATA_HOME", (root + QStringLiteral("/.local/share")).toUtf8());
-    qputenv("XDG_CACHE_HOME", (root + QStringLiteral("/.cache")).toUtf8());
+    qputenv("XDG_CONFIG_HOME", (root + "/.config").toUtf8());
+    qputenv("XDG_DATA_HOME", (root + "/.local/share").toUtf8());
+    qputenv("XDG_CACHE_HOME", (root + "/.cache").toUtf8());
     qputenv("XDG_MUSIC_DIR", music().toUtf8());
-    qputenv("XDG_RUNTIME_DIR", (root + QStringLiteral("/runtime")).toUtf8());
-}
-
-TemporaryHome::~TemporaryHome()
-{
-    for (int i = 0; i < 6; ++i) {
-        if (m_saved[i].isNull())
-            qunsetenv(kVariables[i]);
-        else
-            qputenv(kVariables[i], m_saved[i]);
-    }
+    qputenv("XDG_RUNTIME_DIR", (root + "/runtime").toUtf8());
 }
 
 void makeAudioFile(const QString& path, const QString& extension)
@@ -162,10 +144,8 @@ void writeTextFile(const QString& path, const QByteArray& content)
 
 void touchLater(const QString& path, int seconds)
 {
-    struct stat status {};
-    const QByteArray encoded = QFile::encodeName(path);
-    if (::stat(encoded.constData(), &status) != 0)
-        throw std::runtime_error("no file " + path.toStdString());
-    struct utimbuf times {status.st_atime, status.st_mtime + seconds};
-    ::utime(encoded.constData(), &times);
+    QFile file(path);
+    const QDateTime modified = QFileInfo(path).lastModified();
+    if (!file.open(QIODevice::ReadWrite) || !file.setFileTime(modified.addSecs(seconds), QFileDevice::FileModificationTime))
+        throw std::runtime_error("could not touch " + path.toStdString());
 }

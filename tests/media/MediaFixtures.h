@@ -9,19 +9,17 @@
 
 #include <optional>
 
-// Points HOME and the XDG directories at a fresh temporary directory for the life of
-// the object, with the music directory at <home>/Music (XDG_MUSIC_DIR).
+// Points HOME and the XDG directories at a fresh temporary directory, with the music
+// directory at <home>/Music (XDG_MUSIC_DIR). The next TemporaryHome takes over.
 class TemporaryHome {
 public:
     TemporaryHome();
-    ~TemporaryHome();
     QString home() const { return m_dir.path(); }
     QString music() const { return m_dir.path() + QStringLiteral("/Music"); }
     QString cacheFile() const { return m_dir.path() + QStringLiteral("/scan-cache.bin"); }
 
 private:
     QTemporaryDir m_dir;
-    QByteArray m_saved[6];
 };
 
 // A 0.2 s sine tone in the format given by the extension ("mp3", "m4a", "flac", "wav",
