@@ -37,6 +37,9 @@ OSStatus MemorySource::setClientFormat(UInt32 rate, UInt32 channels)
 OSStatus MemorySource::read(int16_t* out, UInt32 frames, UInt32* delivered)
 {
     const SInt64 count = std::min<SInt64>(frames, lengthFrames() - position_);
+    *delivered = UInt32(count);
+    if (count == 0)
+        return noErr;
     const int16_t* in = samples_.data() + position_ * channels_;
     if (clientChannels_ == channels_) {
         std::memcpy(out, in, size_t(count) * channels_ * sizeof(int16_t));
@@ -50,7 +53,6 @@ OSStatus MemorySource::read(int16_t* out, UInt32 frames, UInt32* delivered)
         }
     }
     position_ += count;
-    *delivered = UInt32(count);
     return noErr;
 }
 

@@ -4,10 +4,9 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
+#include <set>
 
 namespace audiofile_test {
 
@@ -17,32 +16,24 @@ std::vector<int16_t> testSignal(int rate, int channels, int frames)
     const double pi = 3.14159265358979323846;
     for (int i = 0; i < frames; ++i) {
         const double t = double(i) / rate;
-        const double left = 6000 * std::sin(2 * pi * 440 * t) + 5000 * std::sin(2 * pi * (200 * t + 800 * t * t));
-        const double right = 6000 * std::sin(2 * pi * 660 * t) + 5000 * std::sin(2 * pi * (300 * t + 600 * t * t));
-        samples[size_t(i) * channels] = int16_t(std::lround(left));
+        samples[size_t(i) * channels] = int16_t(std::lround(6000 * std::sin(2 * pi * 440 * t) + 5000 * std::sin(2 * pi * (200 * t + 800 * t * t))));
         if (channels == 2)
-            samples[size_t(i) * 2 + 1] = int16_t(std::lround(right));
+            samples[size_t(i) * 2 + 1] = int16_t(std::lround(6000 * std::sin(2 * pi * 660 * t) + 5000 * std::sin(2 * pi * (300 * t + 600 * t * t))));
     }
     return samples;
 }
 
-namespace {
-
-struct TempDir {
-    std::string path;
-    TempDir()
-    {
-        char pattern[] = "/tmp/tavoro-audiofile-XXXXXX";
-        path = mkdtemp(pattern);
-    }
-    ~TempDir() { if (!std::getenv("AUDIOFILE_KEEP")) std::filesystem::remove_all(path); }
-};
-
-} // namespace
-
 const std::string& fixtureDir()
 {
-    static TempDir dir;
+    static struct TempDir {
+        std::string path;
+        TempDir()
+        {
+            char pattern[] = "/tmp/tavoro-audiofile-XXXXXX";
+            path = mkdtemp(pattern);
+        }
+        ~TempDir() { std::filesystem::remove_all(path); }
+    } dir;
     return dir.path;
 }
 
@@ -55,28 +46,23 @@ std::string writeFile(const std::string& name, const std::string& bytes)
 
 std::string makeTrack(const std::string& name, int rate, int channels, int frames, const std::string& encodeArgs)
 {
-    static std::map<std::string, std::string> made;
-    if (auto it = made.find(name); it != made.end())
-        return it->second;
-    const std::vector<int16_t> samples = testSignal(rate, channels, frames);
-    const std::string raw = writeFile(name + ".raw",
-                                      std::string(reinterpret_cast<const char*>(samples.data()), samples.size() * 2));
+    static std::set<std::string> made;
     const std::string path = fixtureDir() + "/" + name;
-    const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y -f s16le -ar " + std::to_string(rate)
-                              + " -ac " + std::to_string(channels) + " -i '" + raw + "' " + encodeArgs + " '" + path + "'";
-    if (std::system(command.c_str()) != 0)
-        ADD_FAILURE() << "fixture failed: " << command;
-    made[name] = path;
+    if (!made.insert(name).second)
+        return path;
+    const std::vector<int16_t> samples = testSignal(rate, channels, frames);
+    const std::string raw = writeFile(name + ".raw", std::string(reinterpret_cast<const char*>(samples.data()), samples.size() * 2));
+    const std::string command = "ffmpeg -nostdin -loglevel error -y -f s16le -ar " + std::to_string(rate) + " -ac "
+                              + std::to_string(channels) + " -i '" + raw + "' " + encodeArgs + " '" + path + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
     return path;
 }
 
 SInt64 probeStreamDuration(const std::string& path)
 {
-    const std::string command = "ffprobe -v error -select_streams a:0 -show_entries stream=duration_ts -of csv=p=0 '"
-                              + path + "'";
-    FILE* pipe = popen(command.c_str(), "r");
+    const std::string command = "ffprobe -v error -select_streams a:0 -show_entries stream=duration_ts -of csv=p=0 '" + path + "'";
     long long duration = -1;
-    if (pipe) {
+    if (FILE* pipe = popen(command.c_str(), "r")) {
         if (fscanf(pipe, "%lld", &duration) != 1)
             duration = -1;
         pclose(pipe);
@@ -84,25 +70,27 @@ SInt64 probeStreamDuration(const std::string& path)
     return duration;
 }
 
+AudioStreamBasicDescription clientFormat(Float64 rate, UInt32 channels)
+{
+    return {rate, kAudioFormatLinearPCM, 12, 2 * channels, 1, 2 * channels, channels, 16, 0};
+}
+
 ExtAudioFileRef openWithClient(const std::string& path, UInt32 channels, Float64 rate)
 {
     ExtAudioFileRef file = nullptr;
     EXPECT_EQ(ExtAudioFileOpenURL(path, &file), noErr) << path;
-    if (!file)
-        return nullptr;
-    AudioStreamBasicDescription client{rate, kAudioFormatLinearPCM, 12, 2 * channels, 1, 2 * channels, channels, 16, 0};
-    EXPECT_EQ(ExtAudioFileSetProperty(file, kExtAudioFileProperty_ClientDataFormat, sizeof client, &client), noErr);
+    const AudioStreamBasicDescription client = clientFormat(rate, channels);
+    if (file) {
+        EXPECT_EQ(ExtAudioFileSetProperty(file, kExtAudioFileProperty_ClientDataFormat, sizeof client, &client), noErr);
+    }
     return file;
 }
 
 std::vector<int16_t> readFrames(ExtAudioFileRef file, long frames, UInt32 block, UInt32 channels)
 {
-    std::vector<int16_t> out;
-    std::vector<int16_t> buffer(size_t(block) * channels);
+    std::vector<int16_t> out, buffer(size_t(block) * channels);
     while (frames < 0 || long(out.size() / channels) < frames) {
-        UInt32 want = block;
-        if (frames >= 0)
-            want = UInt32(std::min<long>(block, frames - long(out.size() / channels)));
+        UInt32 want = frames < 0 ? block : UInt32(std::min<long>(block, frames - long(out.size() / channels)));
         AudioBufferList list{1, {{channels, UInt32(buffer.size() * 2), buffer.data()}}};
         const OSStatus status = ExtAudioFileRead(file, &want, &list);
         EXPECT_EQ(status, noErr);
@@ -127,17 +115,6 @@ AudioStreamBasicDescription fileFormatOf(ExtAudioFileRef file)
     UInt32 size = sizeof format;
     EXPECT_EQ(ExtAudioFileGetProperty(file, kExtAudioFileProperty_FileDataFormat, &size, &format), noErr);
     return format;
-}
-
-double correlation(const std::vector<int16_t>& a, const std::vector<int16_t>& b)
-{
-    double ab = 0, aa = 0, bb = 0;
-    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
-        ab += double(a[i]) * b[i];
-        aa += double(a[i]) * a[i];
-        bb += double(b[i]) * b[i];
-    }
-    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
 }
 
 } // namespace audiofile_test

@@ -1,7 +1,9 @@
 #pragma once
-// The tracks the format, seek and client-format tests run over.
+// The tracks the format and seek tests run over.
 
 #include "AudioFixtures.h"
+
+#include <gtest/gtest.h>
 
 #include <ostream>
 
@@ -15,26 +17,22 @@ struct TrackCase {
     const char* encodeArgs;
     UInt32 formatId;
     bool lossless;
-    // FFmpeg's AAC encoder records a few frames fewer at the end than it was given; the
-    // length then follows what the container says (its edit list), not the source.
+    // FFmpeg's AAC encoder records a few frames fewer than it was given; the length then
+    // follows the container (its edit list), not the source.
     bool lengthFromContainer = false;
-    // Largest difference allowed between a read after a seek and the same frames read
-    // straight through. The Opus decoder's state converges within the pre-roll but not to
-    // the last bit, so its frames land on the right place slightly off in value (a shift
-    // by a single frame would differ by thousands here).
+    // Largest difference between a read after a seek and the same frames read straight
+    // through. Opus' decoder state converges within the pre-roll but not to the last bit
+    // (a shift by one frame would differ by thousands here).
     int seekTolerance = 0;
 
     std::string make() const { return makeTrack(file, rate, channels, frames, encodeArgs); }
     // Frames the reader should deliver at 44100 Hz.
-    SInt64 clientFrames() const
-    {
-        const SInt64 stated = lengthFromContainer ? probeStreamDuration(make()) : frames;
-        return (stated * 44100 + rate / 2) / rate;
-    }
+    SInt64 clientFrames() const { return ((lengthFromContainer ? probeStreamDuration(make()) : frames) * 44100 + rate / 2) / rate; }
 };
 
 inline std::ostream& operator<<(std::ostream& out, const TrackCase& track) { return out << track.file; }
 
+// PNS is off for AAC: its noise comes from a generator whose state a seek cannot restore.
 inline const TrackCase kTracks[] = {
     {"pcm.wav", 44100, 2, 30000, "-c:a pcm_s16le", kAudioFormatLinearPCM, true},
     {"pcm.aif", 44100, 2, 30000, "-c:a pcm_s16be", kAudioFormatLinearPCM, true},
@@ -48,5 +46,13 @@ inline const TrackCase kTracks[] = {
     {"mono.wav", 44100, 1, 20000, "-c:a pcm_s16le", kAudioFormatLinearPCM, true},
     {"mono.m4a", 44100, 1, 20000, "-c:a aac -aac_pns 0 -b:a 96k", kAudioFormatMPEG4AAC, false, true},
 };
+
+inline std::string testName(const ::testing::TestParamInfo<TrackCase>& info)
+{
+    std::string name = info.param.file;
+    for (char& c : name)
+        c = isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+}
 
 } // namespace audiofile_test
