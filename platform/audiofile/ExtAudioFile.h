@@ -20,12 +20,21 @@
 // is the file's own frame count; for a 48 kHz file of N frames it is N * 44100 / 48000,
 // rounded to the nearest frame, so the length, the play position and the seek targets all
 // count the same 44100 frames per second. The length is the track's real length: encoder
-// priming and end padding are removed where the container records them (MP4 edit list /
-// iTunSMPB, LAME/Xing gapless header, Ogg pre-skip and granule end).
+// priming and end padding are removed where the container records them (MP4 edit list,
+// LAME/Xing gapless header, Ogg pre-skip and final granule), and reads deliver exactly that
+// many frames (a few frames of silence make up a decoder that ends a little short; a
+// truncated file's reads end where its data ends).
+//
+// Seeks land exactly on the requested client frame. Lossless and resampled tracks give
+// bit-identical frames to a straight read; lossy ones decode from packets well before the
+// target, which is bit-identical for MP3, Vorbis and AAC without noise substitution, and
+// within a few steps for Opus and AAC noise bands (their decoders' state is not exactly
+// restorable).
 //
 // Threads: one reference is used by one thread at a time (the caller keeps seeks and reads
 // apart). Reads allocate no buffers of this reader's own after the client format is set;
-// FFmpeg's decoders may allocate inside their decode calls.
+// FFmpeg's demuxers and decoders may allocate inside their calls. Seeks and property calls
+// may allocate.
 
 #include "platform/coreaudio/CoreAudioTypes.h"
 
