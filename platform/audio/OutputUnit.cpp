@@ -119,6 +119,8 @@ OSStatus OutputUnit::start()
 {
     if (!mInitialized || mSource == nullptr || !mSource->isInitialized())
         return kAudioUnitErr_Uninitialized;
+    if (tRenderingUnit == this)
+        return kAudioUnitErr_CannotDoInCurrentContext; // would wait for its own render
     std::lock_guard lock(mControlMutex);
     if (mRunning.load())
         return noErr;

@@ -4,6 +4,7 @@
 #include "platform/audio/OutputUnit.h"
 #include "platform/audio/PulseConnection.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
@@ -34,6 +35,7 @@ bool PulseOutput::start(OutputUnit& unit)
         return false;
     mUnit = &unit;
     mWoundDown = false;
+    mPlaying = false;
 
     pa_sample_spec spec{PA_SAMPLE_S16LE, uint32_t(OutputUnit::kSampleRate), 2};
     pa_buffer_attr buffering;
@@ -50,7 +52,7 @@ bool PulseOutput::start(OutputUnit& unit)
     pa_proplist_free(properties);
     bool ready = false;
     if (mStream) {
-        pa_stream_set_state_callback(mStream, &StateChanged, connection.mainloop());
+        pa_stream_set_state_callback(mStream, &StateChanged, this);
         pa_stream_set_write_callback(mStream, &WriteRequested, this);
         pa_stream_set_event_callback(mStream, &EventReceived, this);
         auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE
@@ -67,19 +69,26 @@ bool PulseOutput::start(OutputUnit& unit)
         if (!ready)
             release();
     }
+    mPlaying = ready;
     connection.unlock();
     return ready;
 }
 
 void PulseOutput::stop()
 {
-    if (!mStream)
-        return;
-    PulseConnection& connection = PulseConnection::instance();
-    // Write requests run with the loop's lock held: once we hold it, none is in progress.
-    connection.lock();
-    release();
-    connection.unlock();
+    if (mStream) {
+        PulseConnection& connection = PulseConnection::instance();
+        // Write requests and state changes run with the loop's lock held: once we hold it,
+        // none is in progress and no fallback can start.
+        connection.lock();
+        release();
+        mPlaying = false;
+        connection.unlock();
+    }
+    if (mFallback) {
+        mFallback->stop();
+        mFallback.reset();
+    }
 }
 
 void PulseOutput::release()
@@ -92,9 +101,15 @@ void PulseOutput::release()
     mStream = nullptr;
 }
 
-void PulseOutput::StateChanged(pa_stream*, void* mainloop)
+void PulseOutput::StateChanged(pa_stream* stream, void* self)
 {
-    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(mainloop), 0);
+    auto* output = static_cast<PulseOutput*>(self);
+    pa_threaded_mainloop_signal(PulseConnection::instance().mainloop(), 0);
+    bool lost = !PA_STREAM_IS_GOOD(pa_stream_get_state(stream));
+    if (lost && output->mPlaying && !output->mWoundDown && !output->mFallback && output->mUnit->isRunning()) {
+        output->mFallback = std::make_unique<NullOutput>();
+        output->mFallback->start(*output->mUnit);
+    }
 }
 
 void PulseOutput::WriteRequested(pa_stream*, size_t bytes, void* self)

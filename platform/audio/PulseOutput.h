@@ -1,10 +1,15 @@
 #pragma once
 // Plays through a playback stream of the audio server: 44100 Hz 16-bit stereo, about 20 ms
-// of buffering, filled from the server's write requests on the connection's thread.
+// of buffering, filled from the server's write requests on the connection's thread. If the
+// server goes away while playing, the null output takes over so that playback (and the
+// position) keeps moving.
 
+#include "platform/audio/NullOutput.h"
 #include "platform/audio/OutputBackend.h"
 
 #include <pulse/pulseaudio.h>
+
+#include <memory>
 
 class OutputUnit;
 
@@ -28,4 +33,6 @@ private:
     OutputUnit* mUnit = nullptr;
     pa_stream* mStream = nullptr;
     bool mWoundDown = false;
+    bool mPlaying = false; // start() succeeded
+    std::unique_ptr<NullOutput> mFallback;
 };

@@ -176,3 +176,22 @@ TEST_F(PulseOutput, StopFromInsideTheCallbackWindsTheStreamDown)
     EXPECT_GE(source.calls.load(), 45);
     EXPECT_EQ(AUGraphStop(g.graph), noErr);
 }
+
+TEST_F(PulseOutput, PlaybackGoesOnWhenTheServerGoesAway)
+{
+    TestSource source;
+    TestGraph g;
+    ASSERT_EQ(g.build(&source), noErr);
+    ASSERT_EQ(AUGraphStart(g.graph), noErr);
+    ASSERT_STREQ(AudioOutputActiveName(g.graph), "pulse");
+    std::this_thread::sleep_for(100ms);
+    End(daemon, SIGKILL);
+    daemon = -1;
+    std::this_thread::sleep_for(100ms);
+    int64_t before = source.framesPulled.load();
+    std::this_thread::sleep_for(300ms);
+    // The null output carries on in real time.
+    EXPECT_GT(source.framesPulled.load() - before, 44100 * 2 / 10);
+    EXPECT_TRUE(g.running());
+    EXPECT_EQ(AUGraphStop(g.graph), noErr);
+}
