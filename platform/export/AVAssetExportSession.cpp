@@ -96,8 +96,9 @@ void AVAssetExportSession::exportAsynchronouslyWithCompletionHandler(std::functi
     AVAssetExportSessionStatus expected = AVAssetExportSessionStatusUnknown;
     m_status.compare_exchange_strong(expected, AVAssetExportSessionStatusWaiting);
     // The worker holds the session until the handler has returned.
-    std::thread([self = shared_from_this(), handler = std::move(handler)]() mutable {
-        self->run(std::move(handler));
+    const int delayMs = g_startDelayMs.load();
+    std::thread([self = shared_from_this(), handler = std::move(handler), delayMs]() mutable {
+        self->run(std::move(handler), delayMs);
     }).detach();
 }
 
@@ -118,7 +119,7 @@ void AVAssetExportSession::fail(long code, const QString& description)
     m_status.store(AVAssetExportSessionStatusFailed);
 }
 
-void AVAssetExportSession::run(std::function<void()> handler)
+void AVAssetExportSession::run(std::function<void()> handler, int delayMs)
 {
     const auto finish = [&] {
         if (handler)
@@ -131,7 +132,7 @@ void AVAssetExportSession::run(std::function<void()> handler)
     }
     m_status.store(AVAssetExportSessionStatusExporting);
 
-    for (int waited = 0, delay = g_startDelayMs.load(); waited < delay && !m_cancelRequested.load(); waited += 2)
+    for (int waited = 0; waited < delayMs && !m_cancelRequested.load(); waited += 2)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
 
     const QString type = outputFileType();

@@ -91,7 +91,7 @@ public:
     static void setStartDelayForTesting(int milliseconds);
 
 private:
-    void run(std::function<void()> handler);
+    void run(std::function<void()> handler, int delayMs);
     void fail(long code, const QString& description);
     bool copyFile(const QString& from, const QString& to);
 
