@@ -7,15 +7,16 @@
 // does the full guess run, with a look at the first packets where the headers tell too
 // little.
 
+#include "platform/media/MediaFile.h"
 #include "platform/media/MediaFileReader.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavformat/avio.h>
 #include <libavutil/log.h>
 }
 
-#include <QFile>
 #include <QHash>
 
 #include <memory>
@@ -23,10 +24,84 @@ extern "C" {
 
 namespace {
 
-struct FormatContextCloser {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+// FFmpeg reads the file through the shared MediaFile: a context owns its I/O state.
+struct FileInput {
+    const MediaFile* file = nullptr;
+    int64_t position = 0;
+    AVIOContext* io = nullptr;
+
+    static int read(void* opaque, uint8_t* buffer, int size)
+    {
+        auto* input = static_cast<FileInput*>(opaque);
+        const int64_t got = input->file->readAt(input->position, buffer, size);
+        if (got <= 0)
+            return got == 0 ? AVERROR_EOF : AVERROR(EIO);
+        input->position += got;
+        return int(got);
+    }
+    static int64_t seek(void* opaque, int64_t offset, int whence)
+    {
+        auto* input = static_cast<FileInput*>(opaque);
+        switch (whence & ~AVSEEK_FORCE) {
+        case AVSEEK_SIZE: return input->file->size();
+        case SEEK_SET: break;
+        case SEEK_CUR: offset += input->position; break;
+        case SEEK_END: offset += input->file->size(); break;
+        default: return AVERROR(EINVAL);
+        }
+        if (offset < 0)
+            return AVERROR(EINVAL);
+        input->position = offset;
+        return offset;
+    }
 };
-using FormatContext = std::unique_ptr<AVFormatContext, FormatContextCloser>;
+
+struct OpenFormat {
+    AVFormatContext* context = nullptr;
+    FileInput input;
+
+    OpenFormat() = default;
+    OpenFormat(const OpenFormat&) = delete;
+    OpenFormat& operator=(const OpenFormat&) = delete;
+    ~OpenFormat()
+    {
+        avformat_close_input(&context);  // leaves a custom I/O context alone
+        if (input.io) {
+            av_freep(&input.io->buffer);
+            avio_context_free(&input.io);
+        }
+    }
+    explicit operator bool() const { return context != nullptr; }
+};
+
+// Small reads suit the headers the probe looks at; FFmpeg's own default is 32 KiB.
+constexpr int kIoBufferSize = 16 * 1024;
+
+// Opens `file` with `format`, or with FFmpeg's guess when it is null.
+std::unique_ptr<OpenFormat> open(const MediaFile& file, const AVInputFormat* format)
+{
+    auto opened = std::make_unique<OpenFormat>();
+    opened->input.file = &file;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
+    if (!buffer)
+        return nullptr;
+    opened->input.io = avio_alloc_context(buffer, kIoBufferSize, 0, &opened->input, &FileInput::read,
+                                          nullptr, &FileInput::seek);
+    if (!opened->input.io) {
+        av_free(buffer);
+        return nullptr;
+    }
+    AVFormatContext* context = avformat_alloc_context();
+    if (!context)
+        return nullptr;
+    context->pb = opened->input.io;
+    context->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // The name lets the format guess weigh the extension, as it does for a path.
+    if (avformat_open_input(&context, file.encodedPath().constData(), format, nullptr) < 0)
+        return nullptr;  // the context is freed on failure
+    opened->context = context;
+    return opened;
+}
 
 // The demuxer for a file extension: the one demuxer that lists it, else one named like it
 // ("wav" lists no extensions); none when several claim it. Looked up once per extension.
@@ -110,17 +185,9 @@ double containerDuration(const AVFormatContext* context, int streamIndex)
     return -1.0;
 }
 
-FormatContext open(const QByteArray& path, const AVInputFormat* format)
-{
-    AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, path.constData(), format, nullptr) < 0)
-        return nullptr;
-    return FormatContext(raw);
-}
-
 } // namespace
 
-std::optional<AudioProbeResult> probeAudioFile(const QString& path)
+std::optional<AudioProbeResult> probeAudioFile(const MediaFile& file)
 {
     // A music directory holds covers, notes and files with odd tags; FFmpeg's warnings
     // about them (once per file) would drown every other line. Errors still show.
@@ -129,31 +196,38 @@ std::optional<AudioProbeResult> probeAudioFile(const QString& path)
         if (av_log_get_level() == AV_LOG_INFO)
             av_log_set_level(AV_LOG_ERROR);
     });
+    if (!file.isOpen())
+        return std::nullopt;
 
-    const QByteArray encodedPath = QFile::encodeName(path);
-    if (const AVInputFormat* format = demuxerFor(path)) {
-        if (FormatContext context = open(encodedPath, format)) {
-            const int stream = decodableAudioStream(context.get());
-            const double duration = stream >= 0 ? containerDuration(context.get(), stream) : -1.0;
+    if (const AVInputFormat* format = demuxerFor(file.path())) {
+        if (const auto opened = open(file, format)) {
+            const int stream = decodableAudioStream(opened->context);
+            const double duration = stream >= 0 ? containerDuration(opened->context, stream) : -1.0;
             if (duration > 0.0)
                 return AudioProbeResult{duration};
         }
     }
 
-    FormatContext context = open(encodedPath, nullptr);
-    if (!context)
+    const auto opened = open(file, nullptr);
+    if (!opened)
         return std::nullopt;
-    int stream = decodableAudioStream(context.get());
-    double duration = stream >= 0 ? containerDuration(context.get(), stream) : -1.0;
+    AVFormatContext* context = opened->context;
+    int stream = decodableAudioStream(context);
+    double duration = stream >= 0 ? containerDuration(context, stream) : -1.0;
     if (stream < 0 || duration < 0.0) {
         // Raw streams and some containers create streams or learn their length only
         // from the packets: let FFmpeg read a few and estimate.
-        if (avformat_find_stream_info(context.get(), nullptr) < 0)
+        if (avformat_find_stream_info(context, nullptr) < 0)
             return std::nullopt;
-        stream = decodableAudioStream(context.get());
+        stream = decodableAudioStream(context);
         if (stream < 0)
             return std::nullopt;
-        duration = containerDuration(context.get(), stream);
+        duration = containerDuration(context, stream);
     }
     return AudioProbeResult{duration > 0.0 ? duration : 0.0};
+}
+
+std::optional<AudioProbeResult> probeAudioFile(const QString& path)
+{
+    return probeAudioFile(MediaFile(path));
 }

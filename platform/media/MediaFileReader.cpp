@@ -1,14 +1,17 @@
 #include "platform/media/MediaFileReader.h"
 
+#include "platform/media/MediaFile.h"
+
 std::optional<MediaItemProperties> readMediaFile(const QString& path)
 {
     // FFmpeg decides what is a song; only songs have their tags read.
-    const std::optional<AudioProbeResult> probe = probeAudioFile(path);
+    const MediaFile file(path);
+    const std::optional<AudioProbeResult> probe = probeAudioFile(file);
     if (!probe)
         return std::nullopt;
     MediaItemProperties properties;
     properties.filePath = path;
     properties.playbackDuration = probe->durationSeconds;
-    readTags(path, properties);
+    readTags(file, properties);
     return properties;
 }

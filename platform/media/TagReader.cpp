@@ -1,5 +1,6 @@
 // TagLib's part of reading a file: the song's texts and numbers, and its embedded cover.
 
+#include "platform/media/MediaFile.h"
 #include "platform/media/MediaFileReader.h"
 
 #include <QFile>
@@ -28,11 +29,6 @@ QString toQString(const TagLib::String& text)
     return QString::fromWCharArray(text.toCWString(), qsizetype(text.size()));
 }
 
-TagLib::FileRef openTags(const QString& path)
-{
-    const QByteArray encoded = QFile::encodeName(path);
-    return TagLib::FileRef(encoded.constData(), false);
-}
 
 // The text of a tag key: absent when the key is missing, the values joined with " / "
 // when there are several; present-but-empty stays empty.
@@ -143,10 +139,11 @@ TagLib::ByteVector coverOf(TagLib::File* file)
 
 } // namespace
 
-void readTags(const QString& path, MediaItemProperties& properties)
+void readTags(const MediaFile& file, MediaItemProperties& properties)
 {
     properties.title.clear();
-    const TagLib::FileRef ref = openTags(path);
+    MediaFileTagStream stream(file);
+    const TagLib::FileRef ref(&stream, false);
     if (!ref.isNull() && ref.file()->isValid()) {
         const TagLib::PropertyMap map = ref.file()->properties();
         properties.title = textOf(map, "TITLE").value_or(QString());
@@ -167,12 +164,19 @@ void readTags(const QString& path, MediaItemProperties& properties)
         properties.hasArtwork = !coverOf(ref.file()).isEmpty();
     }
     if (properties.title.isEmpty())
-        properties.title = QFileInfo(path).completeBaseName();
+        properties.title = QFileInfo(file.path()).completeBaseName();
+}
+
+void readTags(const QString& path, MediaItemProperties& properties)
+{
+    readTags(MediaFile(path), properties);
 }
 
 QByteArray readEmbeddedCover(const QString& path)
 {
-    const TagLib::FileRef ref = openTags(path);
+    const MediaFile file(path);
+    MediaFileTagStream stream(file);
+    const TagLib::FileRef ref(&stream, false);
     if (ref.isNull() || !ref.file()->isValid())
         return {};
     const TagLib::ByteVector cover = coverOf(ref.file());

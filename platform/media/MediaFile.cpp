@@ -1,0 +1,70 @@
+#include "platform/media/MediaFile.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+MediaFile::MediaFile(const QString& path) : m_path(path), m_encodedPath(QFile::encodeName(path))
+{
+    m_fd = ::open(m_encodedPath.constData(), O_RDONLY | O_CLOEXEC);
+    struct stat status {};
+    if (m_fd >= 0 && (::fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode))) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    m_size = m_fd >= 0 ? int64_t(status.st_size) : 0;
+}
+
+MediaFile::~MediaFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+int64_t MediaFile::readAt(int64_t offset, void* buffer, int64_t length) const
+{
+    if (m_fd < 0 || offset < 0)
+        return -1;
+    int64_t done = 0;
+    while (done < length) {
+        const ssize_t got = ::pread(m_fd, static_cast<char*>(buffer) + done, size_t(length - done), off_t(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return done > 0 ? done : -1;
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
+TagLib::ByteVector MediaFileTagStream::readBlock(unsigned long length)
+{
+    const int64_t available = std::max<int64_t>(0, m_file.size() - m_position);
+    const int64_t wanted = std::min<int64_t>(int64_t(length), available);
+    if (wanted <= 0)
+        return {};
+    TagLib::ByteVector block(static_cast<unsigned int>(wanted), '\0');
+    const int64_t got = m_file.readAt(m_position, block.data(), wanted);
+    if (got <= 0)
+        return {};
+    block.resize(static_cast<unsigned int>(got));
+    m_position += got;
+    return block;
+}
+
+void MediaFileTagStream::seek(long offset, Position position)
+{
+    switch (position) {
+    case Beginning: m_position = offset; break;
+    case Current: m_position += offset; break;
+    case End: m_position = m_file.size() + offset; break;
+    }
+    m_position = std::max<int64_t>(0, m_position);
+}
