@@ -125,8 +125,7 @@ OSStatus FFmpegFileSource::openFile(const std::string& path)
         return kAudioFileInvalidFileError;
     fileFormat_ = fileDataFormatOf(params);
     fileRate_ = params.sample_rate;
-    needsPreroll_ = !decodesWithoutPreroll(params);
-    seekPrerollFrames_ = needsPreroll_ ? std::max(kLossyPrerollFrames, params.seek_preroll) : 0;
+    seekPrerollFrames_ = decodesWithoutPreroll(params) ? 0 : std::max(kLossyPrerollFrames, params.seek_preroll);
     firstPacketPts_ = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
     seekByTimestamp_ = hasExactSeekTimestamps(format_->iformat->name);
 

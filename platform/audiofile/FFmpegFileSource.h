@@ -55,9 +55,8 @@ private:
     AVFrame* frame_ = nullptr;
     SwrContext* resampler_ = nullptr;
     int stream_ = -1;
-    bool needsPreroll_ = true;
     bool seekByTimestamp_ = false;  // the demuxer's seek gives exact timestamps
-    int seekPrerollFrames_ = 0;
+    int seekPrerollFrames_ = 0;     // frames decoded before a seek target (lossy codecs)
     AudioStreamBasicDescription fileFormat_{};
 
     int fileRate_ = 0;
