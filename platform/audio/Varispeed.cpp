@@ -58,11 +58,16 @@ bool Varispeed::prepare(uint32_t maxFrames)
 
 void Varispeed::reset()
 {
-    if (mResampler && (mResampling || mResamplerState.load() != Clean)) {
-        soxr_clear(mResampler);
-        soxr_set_io_ratio(mResampler, 1.0, 0);
+    // No render is in progress, but a parameter change on another thread may be readying
+    // the resampler: take it over through the same state changes.
+    if (mResampler) {
+        int expected = mResampling ? InUse : Dirty;
+        if (mResamplerState.compare_exchange_strong(expected, Cleaning)) {
+            soxr_clear(mResampler);
+            soxr_set_io_ratio(mResampler, 1.0, 0);
+            mResamplerState.store(Clean);
+        }
     }
-    mResamplerState.store(Clean);
     mResampling = false;
     mRatio = 1.0;
     mGlideLeft = 0;
