@@ -1,5 +1,5 @@
-// The client format: channel folding, other client rates, refused formats, and reads that
-// honour the caller's buffer.
+// The client format: channel folding, refused formats, and reads that honour the caller's
+// buffer.
 
 #include "TrackCases.h"
 
@@ -21,18 +21,6 @@ TEST(ClientFormat, StereoTrackFoldsToTheMeanOfItsChannels)
     ASSERT_EQ(mono.size(), source.size() / 2);
     for (size_t i = 0; i < mono.size(); ++i)
         ASSERT_NEAR(mono[i], (source[2 * i] + source[2 * i + 1]) / 2.0, 1.0) << i;
-    ExtAudioFileDispose(file);
-}
-
-TEST(ClientFormat, LengthAndFramesFollowTheClientRate)
-{
-    ExtAudioFileRef file = openWithClient(kTracks[0].make(), 2, 48000);
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(lengthOf(file), (30000 * 48000 + 22050) / 44100);
-    EXPECT_EQ(SInt64(readFrames(file).size() / 2), lengthOf(file));
-    ASSERT_EQ(setClient(file, clientFormat(22050, 2)), noErr);
-    EXPECT_EQ(lengthOf(file), 15000);
-    EXPECT_EQ(readFrames(file).size(), 30000u);
     ExtAudioFileDispose(file);
 }
 
