@@ -146,6 +146,7 @@ TEST_F(OutputThreading, UnreachableServerFallsBackToTheNullOutputQuickly)
 {
     std::filesystem::path home = std::filesystem::temp_directory_path() / ("audio-test-home-" + std::to_string(getpid()));
     std::filesystem::create_directories(home);
+    std::string savedHome = getenv("HOME") ? getenv("HOME") : "";
     setenv("HOME", home.c_str(), 1);
     setenv("PULSE_SERVER", "unix:/nonexistent/audio/native", 1);
     AudioOutputForceNull(false);
@@ -160,5 +161,6 @@ TEST_F(OutputThreading, UnreachableServerFallsBackToTheNullOutputQuickly)
     EXPECT_TRUE(WaitFor([&] { return source.calls.load() >= 2; }, 2000ms));
     EXPECT_EQ(AUGraphStop(g.graph), noErr);
     unsetenv("PULSE_SERVER");
+    setenv("HOME", savedHome.c_str(), 1);
     std::filesystem::remove_all(home);
 }

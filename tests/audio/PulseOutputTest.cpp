@@ -65,6 +65,9 @@ protected:
         AudioOutputForceNull(false);
         if (system("command -v pulseaudio >/dev/null && command -v parec >/dev/null") != 0)
             GTEST_SKIP() << "pulseaudio or parec not installed";
+        for (const char* name : {"HOME", "XDG_RUNTIME_DIR"})
+            if (const char* value = getenv(name))
+                saved.emplace_back(name, value);
         dir = fs::temp_directory_path() / ("audio-pulse-" + std::to_string(getpid()));
         fs::create_directories(dir / "home");
         fs::create_directories(dir / "run");
@@ -88,12 +91,16 @@ protected:
         End(daemon, SIGTERM);
         AudioOutputForceNull(true);
         unsetenv("PULSE_SERVER");
+        unsetenv("XDG_RUNTIME_DIR");
+        for (const auto& [name, value] : saved)
+            setenv(name.c_str(), value.c_str(), 1);
         if (!dir.empty())
             fs::remove_all(dir);
     }
 
     fs::path dir, socket;
     pid_t daemon = -1;
+    std::vector<std::pair<std::string, std::string>> saved;
 };
 
 } // namespace
