@@ -1,6 +1,8 @@
 // Helpers shared by the filtering-module tests: test signals and block-wise processing.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -19,8 +21,7 @@ inline Samples noise(int frames, uint32_t seed, int amplitude = 32767) {
   return s;
 }
 
-// A square wave between full-scale extremes with a period of `period` frames; channels
-// in opposite phase so sum and difference signals are both exercised.
+// Full-scale square wave of `period` frames, the channels in opposite phase.
 inline Samples full_scale_square(int frames, int period) {
   Samples s(2 * frames);
   for (int i = 0; i < frames; ++i) {
@@ -31,7 +32,6 @@ inline Samples full_scale_square(int frames, int period) {
   return s;
 }
 
-// Runs `process` over `in` in one call.
 inline Samples whole(ProcessFn process, const Samples& in) {
   Samples out(in.size());
   process(out.data(), in.data(), static_cast<int32_t>(in.size()));
@@ -44,14 +44,23 @@ inline Samples in_random_blocks(ProcessFn process, const Samples& in, uint32_t s
   std::mt19937 rng(seed);
   std::uniform_int_distribution<int> tiny(0, 9), large(10, 3000), pick(0, 2);
   Samples buf = in;
-  size_t pos = 0;
-  while (pos < buf.size()) {
-    const int frames = pick(rng) == 0 ? tiny(rng) : large(rng);
-    const size_t n = std::min(buf.size() - pos, 2 * static_cast<size_t>(frames));
+  for (size_t pos = 0; pos < buf.size();) {
+    const size_t n = std::min(buf.size() - pos, size_t(2 * (pick(rng) ? large(rng) : tiny(rng))));
     process(buf.data() + pos, buf.data() + pos, static_cast<int32_t>(n));
     pos += n;
   }
   return buf;
+}
+
+// The stream must come out as `expected` both in one call and in random in-place blocks;
+// `prepare` sets the module up (Init and parameters) before each run.
+template <class Prepare>
+void expect_stream(ProcessFn process, Prepare prepare, const Samples& in, const Samples& expected,
+                   uint32_t seed) {
+  prepare();
+  EXPECT_EQ(whole(process, in), expected) << "one block";
+  prepare();
+  EXPECT_EQ(in_random_blocks(process, in, seed), expected) << "random blocks in place";
 }
 
 inline int16_t clamp16(int64_t v) {
