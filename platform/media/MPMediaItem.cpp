@@ -4,6 +4,7 @@
 
 #include <QHash>
 
+#include <atomic>
 #include <functional>
 
 MPMediaItemArtwork::MPMediaItemArtwork(QString filePath) : m_filePath(std::move(filePath)) {}
@@ -28,15 +29,26 @@ QImage MPMediaItemArtwork::imageWithSize(QSize size) const
     return cover.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+struct MPMediaItem::Shared {
+    MediaItemProperties properties;
+    // The duration once known; items are shared between threads, so it is atomic.
+    mutable std::atomic<double> duration;
+
+    explicit Shared(MediaItemProperties values)
+        : properties(std::move(values)), duration(properties.playbackDuration)
+    {
+    }
+};
+
 MPMediaItem::MPMediaItem(MediaItemProperties properties)
-    : m_properties(std::make_shared<const MediaItemProperties>(std::move(properties)))
+    : m_shared(std::make_shared<const Shared>(std::move(properties)))
 {
 }
 
 const MediaItemProperties& MPMediaItem::properties() const
 {
     static const MediaItemProperties none;
-    return m_properties ? *m_properties : none;
+    return m_shared ? m_shared->properties : none;
 }
 
 MPMediaEntityPersistentID MPMediaItem::persistentID() const { return properties().persistentID; }
@@ -51,20 +63,31 @@ std::optional<int> MPMediaItem::albumTrackNumber() const { return properties().a
 std::optional<int> MPMediaItem::albumTrackCount() const { return properties().albumTrackCount; }
 std::optional<int> MPMediaItem::discNumber() const { return properties().discNumber; }
 std::optional<int> MPMediaItem::discCount() const { return properties().discCount; }
-double MPMediaItem::playbackDuration() const { return properties().playbackDuration; }
+double MPMediaItem::playbackDuration() const
+{
+    if (isNull())
+        return 0.0;
+    double seconds = m_shared->duration.load(std::memory_order_relaxed);
+    if (seconds < 0.0) {
+        const std::optional<AudioProbeResult> probe = probeAudioFile(m_shared->properties.filePath);
+        seconds = probe ? probe->durationSeconds : 0.0;
+        m_shared->duration.store(seconds, std::memory_order_relaxed);
+    }
+    return seconds;
+}
 
 QUrl MPMediaItem::assetURL() const
 {
-    if (isNull() || m_properties->filePath.isEmpty())
+    if (isNull() || m_shared->properties.filePath.isEmpty())
         return {};
-    return QUrl::fromLocalFile(m_properties->filePath);
+    return QUrl::fromLocalFile(m_shared->properties.filePath);
 }
 
 MPMediaItemArtwork MPMediaItem::artwork() const
 {
-    if (isNull() || !m_properties->hasArtwork)
+    if (isNull() || !m_shared->properties.hasArtwork)
         return {};
-    return MPMediaItemArtwork(m_properties->filePath);
+    return MPMediaItemArtwork(m_shared->properties.filePath);
 }
 
 namespace {

@@ -54,7 +54,7 @@ public:
     MPMediaItem() = default;  // the null item
     explicit MPMediaItem(MediaItemProperties properties);
 
-    bool isNull() const { return !m_properties; }
+    bool isNull() const { return !m_shared; }
     explicit operator bool() const { return !isNull(); }
 
     // By property name: quint64 for the persistent identifier, QString for texts, int for
@@ -74,11 +74,14 @@ public:
     std::optional<int> albumTrackCount() const;
     std::optional<int> discNumber() const;
     std::optional<int> discCount() const;
+    // Seconds, from FFmpeg (read from the file on first request when the scan left it
+    // open); 0 when FFmpeg cannot tell.
     double playbackDuration() const;
     QUrl assetURL() const;               // file URL of the song's file
     MPMediaItemArtwork artwork() const;  // null artwork when the song has none
 
-    // All properties at once; empty defaults for the null item.
+    // All properties at once, as scanned (see playbackDuration()); empty defaults for the
+    // null item.
     const MediaItemProperties& properties() const;
 
     friend bool operator==(const MPMediaItem& a, const MPMediaItem& b)
@@ -87,6 +90,7 @@ public:
     }
 
 private:
-    std::shared_ptr<const MediaItemProperties> m_properties;
+    struct Shared;
+    std::shared_ptr<const Shared> m_shared;
 };
 Q_DECLARE_METATYPE(MPMediaItem)

@@ -2,9 +2,10 @@
 // The device library: the songs and playlists of the user's music directory.
 //
 // The music directory is the XDG music directory (QStandardPaths::MusicLocation; ~/Music
-// when unset), scanned recursively. Every file that FFmpeg can decode as audio is a song;
-// tags come from TagLib, the duration from FFmpeg's container probe. `.m3u`/`.m3u8`
-// files are playlists. The scan cache (a binary file in the application's data
+// when unset), scanned recursively; hidden files and folders are left out. Every audio
+// file is a song: one TagLib reads as audio, or else one in which FFmpeg finds a stream it
+// can decode. Tags come from TagLib, the duration from FFmpeg's reading of the container
+// (for files TagLib reads, when first asked for). `.m3u`/`.m3u8` files are playlists. The scan cache (a binary file in the application's data
 // directory) remembers every file by relative path, size and modification time, so a
 // later scan reads only new and changed files. A file with broken tags is listed with
 // what can be read; an unreadable file is skipped and never stops the scan.

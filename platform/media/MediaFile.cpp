@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,11 +29,33 @@ MediaFile::~MediaFile()
 
 int64_t MediaFile::readAt(int64_t offset, void* buffer, int64_t length) const
 {
-    if (m_fd < 0 || offset < 0)
+    if (m_fd < 0 || offset < 0 || length < 0)
         return -1;
+    char* out = static_cast<char*>(buffer);
+    if (length >= kWindowSize)
+        return readDirect(offset, out, length);
+    const bool inWindow = offset >= m_windowStart && offset + length <= m_windowStart + m_windowLength;
+    if (!inWindow) {
+        if (!m_window)
+            m_window = std::make_unique<char[]>(size_t(kWindowSize));
+        const int64_t got = readDirect(offset, m_window.get(), kWindowSize);
+        if (got < 0)
+            return -1;
+        m_windowStart = offset;
+        m_windowLength = got;
+    }
+    const int64_t available = std::min(length, m_windowStart + m_windowLength - offset);
+    if (available <= 0)
+        return 0;
+    std::memcpy(out, m_window.get() + (offset - m_windowStart), size_t(available));
+    return available;
+}
+
+int64_t MediaFile::readDirect(int64_t offset, char* buffer, int64_t length) const
+{
     int64_t done = 0;
     while (done < length) {
-        const ssize_t got = ::pread(m_fd, static_cast<char*>(buffer) + done, size_t(length - done), off_t(offset + done));
+        const ssize_t got = ::pread(m_fd, buffer + done, size_t(length - done), off_t(offset + done));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)

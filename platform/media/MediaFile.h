@@ -9,6 +9,7 @@
 #include <taglib/tiostream.h>
 
 #include <cstdint>
+#include <memory>
 
 class MediaFile {
 public:
@@ -22,9 +23,18 @@ public:
     const QByteArray& encodedPath() const { return m_encodedPath; }
     int64_t size() const { return m_size; }
     // Up to `length` bytes at `offset`; fewer at the end of the file, -1 on an error.
+    // Small reads are served from a window of the file read ahead: the tag readers ask
+    // for many few-byte pieces (box and frame headers).
     int64_t readAt(int64_t offset, void* buffer, int64_t length) const;
 
 private:
+    int64_t readDirect(int64_t offset, char* buffer, int64_t length) const;
+
+    static constexpr int64_t kWindowSize = 16 * 1024;
+    mutable std::unique_ptr<char[]> m_window;
+    mutable int64_t m_windowStart = 0;
+    mutable int64_t m_windowLength = 0;
+
     QString m_path;
     QByteArray m_encodedPath;
     int m_fd = -1;

@@ -4,14 +4,19 @@
 
 std::optional<MediaItemProperties> readMediaFile(const QString& path)
 {
-    // FFmpeg decides what is a song; only songs have their tags read.
     const MediaFile file(path);
-    const std::optional<AudioProbeResult> probe = probeAudioFile(file);
-    if (!probe)
+    if (!file.isOpen())
         return std::nullopt;
     MediaItemProperties properties;
     properties.filePath = path;
+    // A file TagLib reads as audio is a song; its duration comes from FFmpeg when first
+    // asked for. Every other file is a song when FFmpeg finds audio it can decode in it:
+    // formats TagLib does not know, and files whose tags TagLib cannot make sense of.
+    if (readTags(file, properties))
+        return properties;
+    const std::optional<AudioProbeResult> probe = probeAudioFile(file);
+    if (!probe)
+        return std::nullopt;
     properties.playbackDuration = probe->durationSeconds;
-    readTags(file, properties);
     return properties;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Reading one file of the music directory: whether FFmpeg can decode it as audio, its
-// duration from the container, and its tags through TagLib.
+// Reading one file of the music directory: whether it is audio (TagLib's reading, else
+// FFmpeg's), its tags through TagLib, and its duration from FFmpeg's container reading.
 
 #include "platform/media/MediaItemProperties.h"
 
@@ -20,16 +20,16 @@ struct AudioProbeResult {
 std::optional<AudioProbeResult> probeAudioFile(const MediaFile& file);
 std::optional<AudioProbeResult> probeAudioFile(const QString& path);
 
-// The tags of an audio file into `properties` (title falls back to the file name without
-// extension). Broken or missing tags leave the fields absent; never fails. Sets
-// `hasArtwork` when an embedded cover exists.
-void readTags(const MediaFile& file, MediaItemProperties& properties);
-void readTags(const QString& path, MediaItemProperties& properties);
+// The tags of a file into `properties` (title falls back to the file name without
+// extension). Broken or missing tags leave the fields absent. Sets `hasArtwork` when an
+// embedded cover exists. True when TagLib recognises the file as audio (a known format
+// with a sample rate and channels).
+bool readTags(const MediaFile& file, MediaItemProperties& properties);
 
 // The encoded bytes of the file's embedded cover (front cover first, else the first
 // picture); empty when there is none.
 QByteArray readEmbeddedCover(const QString& path);
 
-// Both of the above on one open file, as the scan does it; nullopt when the file is not
-// decodable audio.
+// A song's properties as the scan reads them from one open file; nullopt when the file is
+// not audio. The duration is left unknown (negative) when TagLib recognised the file.
 std::optional<MediaItemProperties> readMediaFile(const QString& path);

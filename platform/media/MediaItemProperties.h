@@ -26,7 +26,9 @@ struct MediaItemProperties {
     std::optional<int> albumTrackCount;
     std::optional<int> discNumber;
     std::optional<int> discCount;
-    double playbackDuration = 0.0;     // seconds, from the decoder's container
+    // Seconds, from FFmpeg's reading of the container; negative while not yet known (the
+    // scan leaves it to the first MPMediaItem::playbackDuration() for files TagLib reads).
+    double playbackDuration = -1.0;
     bool hasArtwork = false;           // an embedded cover was found at scan time
 
     bool operator==(const MediaItemProperties&) const = default;

@@ -10,7 +10,7 @@ namespace {
 
 constexpr quint32 kMagic = 0x54564d43;  // "TVMC"
 // Raise whenever the entry layout or what the reader extracts from a file changes.
-constexpr quint32 kVersion = 1;
+constexpr quint32 kVersion = 2;
 
 void writeText(QDataStream& out, const std::optional<QString>& text)
 {

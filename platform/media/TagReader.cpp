@@ -139,12 +139,15 @@ TagLib::ByteVector coverOf(TagLib::File* file)
 
 } // namespace
 
-void readTags(const MediaFile& file, MediaItemProperties& properties)
+bool readTags(const MediaFile& file, MediaItemProperties& properties)
 {
     properties.title.clear();
     MediaFileTagStream stream(file);
-    const TagLib::FileRef ref(&stream, false);
+    const TagLib::FileRef ref(&stream, true, TagLib::AudioProperties::Fast);
+    bool audio = false;
     if (!ref.isNull() && ref.file()->isValid()) {
+        const TagLib::AudioProperties* audioProperties = ref.audioProperties();
+        audio = audioProperties && audioProperties->sampleRate() > 0 && audioProperties->channels() > 0;
         const TagLib::PropertyMap map = ref.file()->properties();
         properties.title = textOf(map, "TITLE").value_or(QString());
         properties.artist = textOf(map, "ARTIST");
@@ -165,11 +168,7 @@ void readTags(const MediaFile& file, MediaItemProperties& properties)
     }
     if (properties.title.isEmpty())
         properties.title = QFileInfo(file.path()).completeBaseName();
-}
-
-void readTags(const QString& path, MediaItemProperties& properties)
-{
-    readTags(MediaFile(path), properties);
+    return audio;
 }
 
 QByteArray readEmbeddedCover(const QString& path)
