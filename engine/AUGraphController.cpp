@@ -64,6 +64,12 @@ void AUGraphController::initializeAUGraph(int channels)
     mOutputFormat.PrintFormat(stdout, "", "AudioStreamBasicDescription:");
 
     std::printf("new AUGraph\n");
+    // A graph from an earlier set-up is replaced, not leaked.
+    if (mGraph != nullptr) {
+        DisposeAUGraph(mGraph);
+        mGraph = nullptr;
+        mMixer = nullptr;
+    }
     OSStatus result = NewAUGraph(&mGraph);
     if (result) {
         PrintStatusLine("NewAUGraph result", result);

@@ -1,0 +1,173 @@
+// Engine benchmarks on a generated AAC track (ffmpeg):
+//  - RenderBlock/<effect>: the render callback's cost for 10 000 blocks of 1024 frames,
+//    decoding included; counters give the median and the worst block as a share (%) of
+//    the block's playing time, 1024 / 44100 s = 23.2 ms.
+//  - PlayTrack: CPU time of playing 60 s with the equalizer through the graph into an
+//    output that pulls as fast as it can, against `ffmpeg -i same.m4a -f null -` timed
+//    in the same run; the counter `ratio` is engine / ffmpeg.
+// Run: engine_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
+#include "engine/AUGraphController.h"
+#include "engine/EngineGlobals.h"
+#include "platform/audio/AudioCapture.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr UInt32 kBlock = 1024;
+constexpr double kBlockSeconds = double(kBlock) / 44100.0;
+
+// A 60 s stereo AAC track, made once per run.
+const std::string& TrackPath()
+{
+    static QTemporaryDir dir;
+    static const std::string path = [] {
+        const std::string p = QDir(dir.path()).filePath("bench.m4a").toStdString();
+        const std::string cmd = "ffmpeg -nostdin -y -v error -f lavfi -i \"aevalsrc=0.3*sin(2*PI*440*t)*sin(2*PI*0.5*t)+"
+                                "0.1*sin(2*PI*3000*t)|0.3*sin(2*PI*660*t)+0.05*random(0):s=44100:d=60\" -c:a aac -b:a 192k '" +
+                                p + "'";
+        if (std::system(cmd.c_str()) != 0)
+            std::fprintf(stderr, "could not make %s\n", p.c_str());
+        return p;
+    }();
+    return path;
+}
+
+// Runs `work` with standard output sent to /dev/null (the engine's progress lines).
+template <typename Work>
+void Quietly(Work work)
+{
+    std::fflush(stdout);
+    const int saved = dup(1);
+    FILE* null = std::fopen("/dev/null", "w");
+    dup2(fileno(null), 1);
+    work();
+    std::fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    std::fclose(null);
+}
+
+double CpuSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void RenderBlock(benchmark::State& state, int effect)
+{
+    AudioOutputSetCapture(std::make_shared<AudioCaptureOutput>(AudioCaptureOutput::Pacing::Manual, kBlock));
+    AUGraphController engine(3600.0);
+    bool loaded = false;
+    Quietly([&] {
+        engine.initializeAUGraph(2);
+        loaded = engine.loadFiles(QUrl::fromLocalFile(QString::fromStdString(TrackPath())));
+        engine.setEQMode(3);
+        engine.setModeChange(4, 1);
+        if (effect >= 0)
+            engine.setModeChange(effect, 1);
+        engine.setSpeedPitch(2, 10);
+        engine.startAUGraph(2);
+        engine.LockSeekChange(false);
+    });
+    if (!loaded) {
+        state.SkipWithError("no track");
+        return;
+    }
+    std::vector<int16_t> out(kBlock * 2);
+    AudioBufferList list{1, {{2, UInt32(out.size() * 2), out.data()}}};
+    std::vector<double> seconds;
+    seconds.reserve(10000);
+    for (auto _ : state) {
+        seconds.clear();
+        while (seconds.size() < 10000) {
+            if (engine.currentFrame() + kBlock >= engine.frameCount()) {
+                // Back to the start before the end; not timed.
+                engine.FileSeek(0);
+                engine.LockSeekChange(false);
+            }
+            const auto t0 = std::chrono::steady_clock::now();
+            AUGraphController::renderInput(&engine, nullptr, nullptr, 0, kBlock, &list);
+            const auto t1 = std::chrono::steady_clock::now();
+            seconds.push_back(std::chrono::duration<double>(t1 - t0).count());
+        }
+    }
+    std::sort(seconds.begin(), seconds.end());
+    state.counters["median_pct"] = 100.0 * seconds[seconds.size() / 2] / kBlockSeconds;
+    state.counters["worst_pct"] = 100.0 * seconds.back() / kBlockSeconds;
+    Quietly([&] { engine.stopAUGraph(); });
+    AudioOutputSetCapture(nullptr);
+}
+
+void PlayTrack(benchmark::State& state)
+{
+    const std::string& track = TrackPath();
+    double engineCpu = 0, ffmpegCpu = 0;
+    for (auto _ : state) {
+        auto capture = std::make_shared<AudioCaptureOutput>(AudioCaptureOutput::Pacing::FreeRunning, kBlock);
+        capture->setKeepSamples(false);
+        AudioOutputSetCapture(capture);
+        {
+            AUGraphController engine(3600.0);
+            Quietly([&] {
+                engine.initializeAUGraph(2);
+                engine.setOutputVolume(12.0f);
+                engine.setEQMode(3);
+                engine.setModeChange(4, 1);
+                engine.setModeChange(0, 1);
+                const double before = CpuSeconds(RUSAGE_SELF);
+                engine.loadFiles(QUrl::fromLocalFile(QString::fromStdString(track)));
+                engine.startAUGraph(2);
+                capture->waitUntilStopped(120.0);
+                engineCpu = CpuSeconds(RUSAGE_SELF) - before;
+            });
+        }
+        AudioOutputSetCapture(nullptr);
+
+        const double before = CpuSeconds(RUSAGE_CHILDREN);
+        const std::string cmd = "ffmpeg -nostdin -v error -i '" + track + "' -f null - >/dev/null 2>&1";
+        if (std::system(cmd.c_str()) != 0)
+            state.SkipWithError("ffmpeg failed");
+        ffmpegCpu = CpuSeconds(RUSAGE_CHILDREN) - before;
+        state.SetIterationTime(engineCpu);
+    }
+    state.counters["engine_cpu_s"] = engineCpu;
+    state.counters["ffmpeg_cpu_s"] = ffmpegCpu;
+    state.counters["ratio"] = ffmpegCpu > 0 ? engineCpu / ffmpegCpu : 0;
+}
+
+} // namespace
+
+BENCHMARK_CAPTURE(RenderBlock, bypass, -1)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RenderBlock, equalizer, 0)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RenderBlock, stereo3d, 1)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RenderBlock, stage, 2)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RenderBlock, speedpitch, 3)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(PlayTrack)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    // The engine's delayed calls and reports live on a main run loop.
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
