@@ -1,0 +1,40 @@
+#pragma once
+// The player's engine backed by the process's audio engine object.
+
+#include "engine/AUGraphController.h"
+#include "player/PlayerEngine.h"
+
+#include <memory>
+
+class AUGraphPlayerEngine final : public PlayerEngine {
+public:
+    explicit AUGraphPlayerEngine(std::unique_ptr<AUGraphController> engine = std::make_unique<AUGraphController>());
+
+    AUGraphController& controller() { return *mEngine; }
+
+    void startAUGraph(int dockingSetting) override { mEngine->startAUGraph(dockingSetting); }
+    void stopAUGraph() override { mEngine->stopAUGraph(); }
+    bool isPlaying() const override { return mEngine->isPlaying(); }
+    bool InputStremFormatChange(int channels) override { return mEngine->InputStremFormatChange(channels); }
+    void setOutputVolume(float gain) override { mEngine->setOutputVolume(gain); }
+    void setInputVolume(int bus, float value) override { mEngine->setInputVolume(bus, value); }
+
+    void setModeChange(int mode, int on) override { mEngine->setModeChange(mode, int8_t(on)); }
+    void setSpeedPitch(int selector, int value) override { mEngine->setSpeedPitch(selector, value); }
+    void setEQMode(int preset) override { mEngine->setEQMode(preset); }
+    void setUserEQBand(int band, int value) override { mEngine->setUserEQBand(band, value); }
+    void set3DStereoValue(int which, int value) override { mEngine->set3DStereoValue(which, value); }
+    void setStageMode(int preset) override { mEngine->setStageMode(preset); }
+    void QBSInit() override { mEngine->QBSInit(); }
+
+    bool loadFiles(const QUrl& url) override { return mEngine->loadFiles(url); }
+    void CloseFile() override { mEngine->CloseFile(); }
+    int64_t frameCount() const override { return mEngine->frameCount(); }
+    void FileSeek(int64_t frame) override { mEngine->FileSeek(frame); }
+    void LockSeekChange(bool locked) override { mEngine->LockSeekChange(locked); }
+    void setFileLoadStartFlag() override { mEngine->setFileLoadStartFlag(); }
+    bool mfileLoadStateFlag() const override { return mEngine->mfileLoadStateFlag(); }
+
+private:
+    std::unique_ptr<AUGraphController> mEngine;
+};

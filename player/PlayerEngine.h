@@ -1,0 +1,42 @@
+#pragma once
+// The audio engine as the player drives it: transport, track file, effect modes and
+// parameters, gains. The player holds its engine through this interface, so that tests can
+// put a recording engine in its place; AUGraphPlayerEngine forwards every call to the
+// process's AUGraphController.
+
+#include "engine/AUGraphController.h"  // EffectMode
+
+#include <QUrl>
+
+#include <cstdint>
+
+class PlayerEngine {
+public:
+    virtual ~PlayerEngine() = default;
+
+    // Transport.
+    virtual void startAUGraph(int dockingSetting) = 0;
+    virtual void stopAUGraph() = 0;
+    virtual bool isPlaying() const = 0;
+    virtual bool InputStremFormatChange(int channels) = 0;
+    virtual void setOutputVolume(float gain) = 0;
+    virtual void setInputVolume(int bus, float value) = 0;
+
+    // Effect modes and parameters.
+    virtual void setModeChange(int mode, int on) = 0;
+    virtual void setSpeedPitch(int selector, int value) = 0;
+    virtual void setEQMode(int preset) = 0;
+    virtual void setUserEQBand(int band, int value) = 0;
+    virtual void set3DStereoValue(int which, int value) = 0;
+    virtual void setStageMode(int preset) = 0;
+    virtual void QBSInit() = 0;
+
+    // Track file and position.
+    virtual bool loadFiles(const QUrl& url) = 0;
+    virtual void CloseFile() = 0;
+    virtual int64_t frameCount() const = 0;
+    virtual void FileSeek(int64_t frame) = 0;
+    virtual void LockSeekChange(bool locked) = 0;
+    virtual void setFileLoadStartFlag() = 0;
+    virtual bool mfileLoadStateFlag() const = 0;
+};

@@ -1,0 +1,20 @@
+#pragma once
+// Images of the player screen, referred to by their names ("play.png"). Until the
+// artwork arrives each one is a placeholder drawn in code: a tinted tile with its name.
+// The name shown is kept on the widget (property "imageName") so that it can be read back.
+
+#include <QPixmap>
+#include <QString>
+
+class QAbstractButton;
+class QLabel;
+
+inline constexpr char kImageNameProperty[] = "imageName";
+
+QPixmap playerImageNamed(const QString& name, int width = 40, int height = 31);
+
+// Shows the named image on a button (normal state) or an image view.
+void setButtonImage(QAbstractButton* button, const QString& name);
+void setViewImage(QLabel* view, const QString& name);
+// The name last given to a button or image view (empty when it shows a picture of its own).
+QString imageNameOf(const QObject* widget);

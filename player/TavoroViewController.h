@@ -1,0 +1,247 @@
+#pragma once
+// The main player controller: the player screen's controls, the playback controller, the
+// play queue and play modes, the track import and the bridge that carries effect settings
+// to the engine and the store. Its operations live in one file per concern:
+//   TavoroViewController.cpp           construction, widgets, start-up, notifications
+//   TavoroViewController_Playback.cpp  transport, position, seeking, end of track
+//   TavoroViewController_Queue.cpp     song choice, next/previous, shuffle and repeat
+//   TavoroViewController_Import.cpp    export of the chosen song and opening it
+//   TavoroViewController_Settings.cpp  effect change handlers, restore and save, docking
+//
+// Threads: everything runs on the main thread except the export's completion (its engine
+// calls stay on the completion thread, its screen updates are handed to the main thread)
+// and the end-of-track report (posted on the audio thread, which waits while the main
+// thread runs the end-of-track handling).
+
+#include "player/MusicListEntry.h"
+#include "player/PlayerEngine.h"
+
+#include "library/LiveTable.h"
+#include "library/SettingKeys.h"
+#include "player/CompletionGate.h"
+
+#include "platform/export/AVAssetExportSession.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/RunLoop.h"
+
+#include <QMessageBox>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+class DTMusicModelController;
+class QAbstractButton;
+class QLabel;
+
+class QPlainTextEdit;
+class QPushButton;
+class QSlider;
+class QStackedWidget;
+
+// Names of the notifications the player observes besides the engine's.
+inline const QString EqualizerSettingNotification = QStringLiteral("EqualizerSettingNotification");
+inline const QString SpeedPitchSettingNotification = QStringLiteral("SpeedPitchSettingNotification");
+inline const QString StereoChangeSettingNotification = QStringLiteral("StereoChangeSettingNotification");
+inline const QString StageChangeSettingNotification = QStringLiteral("StageChangeSettingNotification");
+inline const QString DockingChangeSettingNotification = QStringLiteral("DockingChangeSettingNotification");
+inline const QString UIApplicationDidEnterBackgroundNotification =
+    QStringLiteral("UIApplicationDidEnterBackgroundNotification");
+
+class TavoroViewController : public QWidget {
+    Q_OBJECT
+
+public:
+    // The controller owns its engine; the library controller is shared with the rest of
+    // the application.
+    TavoroViewController(std::unique_ptr<PlayerEngine> engine,
+                         std::shared_ptr<DTMusicModelController> musicModelController,
+                         QWidget* parent = nullptr);
+    ~TavoroViewController() override;
+
+    // The start-up sequence as far as the player's own state goes: default tables,
+    // notification handlers, buttons, effects 0..2 off, modes 0, stored settings and
+    // modes into the engine, no song, and the dock check 0.5 s later.
+    void viewDidLoad();
+
+    PlayerEngine& graphController() { return *mGraphController; }
+
+    // ---- Playback -------------------------------------------------------------------
+    void updatingPlaybakcTime(const Notification& notification);
+    void MusicPlaybackState();
+    void buttonPressedAction(int tag);  // 1 play/pause, 2 previous, 3 next
+    void SeekSlider();
+    void SeekSliderEditEnd();
+    void setPlayOrPauseButtonImage(bool playing);
+    void reloadMediaItemView();
+    void InitPlayViewItem();
+    void PlayStop();
+    void playstart();
+    void alertView(QMessageBox* alert, int buttonIndex);
+    void setUIDefaults();
+    void setInterruptPlayStopFlag(bool stopped) { InterruptPlayStopFlag = stopped; }
+    int64_t playTime() const { return PlayTime.load(std::memory_order_relaxed); }
+
+    // ---- Queue and play modes -------------------------------------------------------
+    // The song choice of a song list: `listIndex` is the entry of g_itemsArray chosen.
+    void chooseSongAtListIndex(int listIndex);
+    void SelectMusicPlay(int index);
+    void ChoiceMusicPlay(double delaySeconds);
+    void PlayModeButtonchange(int tag);  // 0 repeat, 3 shuffle
+    void PlayModeButtonImage(int mode);
+    void CreateShuffleArray(const MusicList& ignored);
+    bool returnToTheList();
+    void setPlayControl(const QString& key, int value);
+    void loadPlayControlAndSetting();
+    void handleChooseSongTapped();
+    void mediaPicker(const MPMediaItemCollection& mediaItemCollection);
+    void mediaPickerDidCancel();
+    void updatePlayerQueueWithMediaCollection(const MPMediaItemCollection& mediaItemCollection);
+
+    // ---- Import ---------------------------------------------------------------------
+    void FileOpenAndFilePlay();
+    void fileOpenErrorAlertView();
+    void fileClose();
+    static void myDeleteFile(const QString& path);
+    void backgroundThread();
+    // The file of the last import ("music" + extension in the data directory).
+    QString exportFilePath() const;
+    std::shared_ptr<AVAssetExportSession> currentExportSession() const;
+
+    // ---- Settings bridge ------------------------------------------------------------
+    void setSettingValueList(const QString& key, int value);
+    void InitSettingValue();
+    void loadSettingValueAndSetting();
+    void SettingValueSave();
+    void EqEffectChangeSetting(const Notification& notification);
+    void StereoChangeSetting(const Notification& notification);
+    void stageChangeSetting(const Notification& notification);
+    void speedPitchSetting(const Notification& notification);
+    void DockingModeSetting(const Notification& notification);
+    void QuickStereoMenu();
+    void QuickStereoButtonImage(bool on);
+    bool CheckDockingState();
+    void DockingCheck(int state);
+    void loaddokingCheck();
+    bool hwDockingState() const { return HwDockingState != 0; }
+
+    // The live tables, shared by reference with the screens and the library controller.
+    const LiveTableRef& settingValueArray() const { return mSettingValueArray; }
+    const LiveTableRef& playControlArray() const { return mPlayControlArray; }
+
+    // ---- Hooks into the list view and the main screen -------------------------------
+    // Flips between the list and the player view (without animation for now).
+    void flipInfoAction();
+    bool isPlayerViewOnScreen() const;
+    // Reloads the list view so its now-playing mark follows the song.
+    void reloadListView();
+
+    // ---- State read by tests and the other screens ----------------------------------
+    const MPMediaItem& currentSong() const { return song; }
+    int selectedRow() const { return SeclectMusicRow; }
+    int playModeFlag() const { return PlayModeFlag; }
+    bool shuffleEnabled() const { return enableShuffleMode != 0; }
+    const MusicList& itemsArray() const { return g_itemsArray; }
+    void setItemsArray(const MusicList& items) { g_itemsArray = items; }
+    const MusicList& currentPlayList() const { return currentPlayListArray; }
+    const MusicList& currentShufflePlayList() const { return currentShufflePlayListArray; }
+    const MPMediaItemCollection& userMediaItemCollection() const { return mUserMediaItemCollection; }
+    QMessageBox* fileErrorAlert() const { return mFileErrorAlert; }
+    bool choicePending() const;
+    bool playControlViewHidden() const { return PlayControlViewHiddenFlag; }
+
+    // Widgets (owned by this view).
+    QLabel* currentTitle = nullptr;
+    QLabel* currentArtist = nullptr;
+    QLabel* currentAlbum = nullptr;
+    QLabel* currentduration = nullptr;
+    QLabel* playbackTimeLabel = nullptr;
+    QSlider* playbackSlider = nullptr;
+    QPushButton* playOrPauseToggleButton = nullptr;
+    QPushButton* preButton = nullptr;
+    QPushButton* nextButton = nullptr;
+    QLabel* coverArtView = nullptr;
+    QLabel* reflectionView = nullptr;
+    QPlainTextEdit* LyricsView = nullptr;
+    QLabel* currentPlayCountLabel = nullptr;
+    QPushButton* infoButtonItem = nullptr;
+    QPushButton* allOncerepeatButton = nullptr;
+    QPushButton* shuffleModeButton = nullptr;
+    QPushButton* QuickStereoButton = nullptr;
+    QWidget* volumeView = nullptr;
+    QWidget* listView = nullptr;
+    QWidget* contentView = nullptr;
+
+signals:
+    void listViewReloaded();
+    void viewFlipped(bool playerViewOnScreen);
+    void mediaPickerRequested();
+    void libraryRebuildRequested();
+
+private:
+    void buildViews();
+    void initNotification();
+    void InitListMenuButton();
+    void nextPressed();
+    void previousPressed();
+    int settingValue(const QString& key) const;
+    int playControlValue(const QString& key) const;
+    int queueLength() const;
+    void showQueuePosition(int position);
+    void setSliderMaximum(int64_t frames);
+    void setSliderValue(int64_t frames);
+    void showPlaybackTimes(int64_t position);
+    void exportFinished(const std::shared_ptr<AVAssetExportSession>& session, UInt32 sourceFormatID,
+                        UInt32 sourceChannels, uint64_t importNumber, int dockingSetting);
+    // Runs screen work of an import on the main thread, unless a newer import has begun
+    // or the controller is gone by then.
+    void onMainThread(uint64_t importNumber, std::function<void()> work);
+
+    std::unique_ptr<PlayerEngine> mGraphController;
+    std::shared_ptr<DTMusicModelController> musicModelController;
+    LiveTableRef mSettingValueArray = LiveTable::defaultSettingTable();
+    LiveTableRef mPlayControlArray = LiveTable::defaultPlayControlTable();
+
+    // Playback.
+    MPMediaItem song;
+    std::atomic<int64_t> PlayTime{0};
+    bool InterruptPlayStopFlag = false;
+
+    // Queue and modes.
+    MusicList g_itemsArray;
+    MusicList currentPlayListArray;
+    MusicList currentShufflePlayListArray;
+    int32_t SeclectMusicRow = -1;
+    uint32_t useCollectionNum = 0;
+    uint8_t enableShuffleMode = 0;
+    uint8_t PlayModeFlag = 0;
+    MPMediaItemCollection mUserMediaItemCollection;
+    bool PlayControlViewHiddenFlag = false;
+    std::unique_ptr<DelayedCall> mChoiceLoad;
+
+    // Import. The export's completion runs on its own thread: it acts only while its
+    // import is still the latest one (mImportNumber).
+    QUrl assetURL;
+    std::shared_ptr<AVURLAsset> songAsset;
+    std::shared_ptr<AVAssetExportSession> exportSession;
+    mutable std::mutex mExportMutex;  // guards exportSession and filePath
+    QString docDir;
+    QString filePath;
+    QUrl exportURL;
+    std::atomic<uint64_t> mImportNumber{0};
+    std::atomic<bool> AACChannelChnageType{false};
+    int bgTask = 0;
+    QPointer<QMessageBox> mFileErrorAlert;
+    std::shared_ptr<CompletionGate> mCompletionGate = std::make_shared<CompletionGate>();
+
+    // Settings bridge.
+    uint8_t HwDockingState = 0;
+    std::unique_ptr<DelayedCall> mDockCheck;
+
+    QStackedWidget* mScreens = nullptr;
+    std::shared_ptr<int> mAlive = std::make_shared<int>(0);
+};

@@ -1,0 +1,229 @@
+// The playback controller: play and pause, the position report and the time labels,
+// seeking with the slider, the display of the current song, and the end of a track.
+
+#include "player/TavoroViewController.h"
+
+#include "player/PlaybackTimeFormat.h"
+#include "player/PlayerImages.h"
+
+#include "engine/MusicPlayTimerNotification.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+
+void TavoroViewController::setPlayOrPauseButtonImage(bool playing)
+{
+    setButtonImage(playOrPauseToggleButton, playing ? QStringLiteral("stop.png") : QStringLiteral("play.png"));
+}
+
+void TavoroViewController::setSliderMaximum(int64_t frames)
+{
+    playbackSlider->setMaximum(int(std::clamp<int64_t>(frames, 0, INT32_MAX)));
+}
+
+void TavoroViewController::setSliderValue(int64_t frames)
+{
+    playbackSlider->setValue(int(std::clamp<int64_t>(frames, 0, INT32_MAX)));
+}
+
+void TavoroViewController::showPlaybackTimes(int64_t position)
+{
+    currentduration->setText(elapsedTimeText(position));
+    playbackTimeLabel->setText(remainingTimeText(mGraphController->frameCount(), position));
+}
+
+void TavoroViewController::updatingPlaybakcTime(const Notification& notification)
+{
+    const int64_t position = notification.userInfo.value(MusicPlayTimerKey).toLongLong();
+    const bool finished = notification.userInfo.value(MusciPlayfinishKey).toInt() != 0;
+    PlayTime.store(position, std::memory_order_relaxed);
+
+    // The end report comes from the audio thread: the screen part and the end-of-track
+    // handling run on the main thread while that thread waits.
+    auto work = [this, position, finished] {
+        if (position != 0) {
+            setSliderValue(position);
+            showPlaybackTimes(position);
+        }
+        if (finished)
+            MusicPlaybackState();
+    };
+    if (RunLoop::isMainThread()) {
+        work();
+        return;
+    }
+    std::weak_ptr<int> alive = mAlive;
+    RunLoop::performOnMainThread([alive, work] {
+        if (alive.lock())
+            work();
+    }, finished);
+}
+
+void TavoroViewController::MusicPlaybackState()
+{
+    PlayerEngine& engine = *mGraphController;
+    setSliderValue(0);
+    setSliderMaximum(0);
+    engine.QBSInit();
+    if (engine.isPlaying())
+        engine.stopAUGraph();
+    setPlayOrPauseButtonImage(false);
+
+    if (PlayModeFlag == 2) {
+        fileClose();
+        SelectMusicPlay(SeclectMusicRow);
+        FileOpenAndFilePlay();
+        setPlayOrPauseButtonImage(true);
+        return;
+    }
+
+    const int n = queueLength();
+    bool moved = false;
+    if (n > 1) {
+        ++SeclectMusicRow;
+        moved = SeclectMusicRow < n;
+    }
+    if (!moved) {
+        if (n > 1)
+            SeclectMusicRow = 0;
+        if (returnToTheList())
+            return;
+        // An empty queue has nothing to repeat.
+        if (n == 0)
+            return;
+    }
+    fileClose();
+    SelectMusicPlay(SeclectMusicRow);
+    FileOpenAndFilePlay();
+    setPlayOrPauseButtonImage(true);
+    infoButtonItem->setHidden(false);
+    reloadListView();
+}
+
+void TavoroViewController::buttonPressedAction(int tag)
+{
+    PlayerEngine& engine = *mGraphController;
+    if (tag == 2) {
+        previousPressed();
+        return;
+    }
+    if (tag == 3) {
+        nextPressed();
+        return;
+    }
+    if (tag != 1)
+        return;
+
+    if (song.isNull() || !engine.mfileLoadStateFlag())
+        return;
+    if (engine.isPlaying()) {
+        engine.stopAUGraph();
+        setPlayOrPauseButtonImage(false);
+        return;
+    }
+    if (settingValue(SpeedPitchOnOffKey) == 2)
+        engine.setSpeedPitch(1, settingValue(SpeedPitchSpeedKey));
+    engine.startAUGraph(settingValue(DockingoModeChangeKey));
+    setPlayOrPauseButtonImage(true);
+}
+
+void TavoroViewController::SeekSlider()
+{
+    if (playbackSlider->maximum() == 0)
+        return;
+    const int64_t position = playbackSlider->value();
+    showPlaybackTimes(position);
+    mGraphController->FileSeek(position);
+}
+
+void TavoroViewController::SeekSliderEditEnd()
+{
+    mGraphController->LockSeekChange(false);
+}
+
+void TavoroViewController::reloadMediaItemView()
+{
+    currentArtist->setText(song.artist().value_or(QString()));
+    currentAlbum->setText(song.albumTitle().value_or(QString()));
+    currentTitle->setText(song.isNull() ? QString() : song.title());
+
+    const MPMediaItemArtwork artwork = song.isNull() ? MPMediaItemArtwork() : song.artwork();
+    const QImage cover = artwork.isNull() ? QImage() : artwork.imageWithSize(coverArtView->size());
+    if (cover.isNull()) {
+        setViewImage(coverArtView, QStringLiteral("noimage_pro.png"));
+    } else {
+        coverArtView->setPixmap(QPixmap::fromImage(cover));
+        coverArtView->setProperty(kImageNameProperty, QString());
+    }
+    // The mirrored reflection is built by the main screen; until then it shows the cover.
+    reflectionView->setPixmap(coverArtView->pixmap());
+    reflectionView->setWindowOpacity(1.0);
+
+    playbackTimeLabel->setText(songLengthText(song.isNull() ? 0.0 : song.playbackDuration()));
+    currentduration->setText(elapsedTimeText(0));
+    setPlayOrPauseButtonImage(false);
+
+    LyricsView->setHidden(true);
+    const auto lyrics = song.isNull() ? std::nullopt : song.lyrics();
+    if (lyrics && !lyrics->isEmpty()) {
+        LyricsView->setPlainText(*lyrics);
+        LyricsView->setHidden(false);
+    }
+}
+
+void TavoroViewController::InitPlayViewItem()
+{
+    currentTitle->setText(QString());
+    currentArtist->setText(QString());
+    currentAlbum->setText(QString());
+    setViewImage(coverArtView, QStringLiteral("noimage_pro.png"));
+    setSliderValue(0);
+}
+
+void TavoroViewController::PlayStop()
+{
+    PlayerEngine& engine = *mGraphController;
+    if (engine.mfileLoadStateFlag() && engine.isPlaying()) {
+        engine.stopAUGraph();
+        setPlayOrPauseButtonImage(false);
+    }
+}
+
+void TavoroViewController::playstart()
+{
+    if (InterruptPlayStopFlag) {
+        if (!song.isNull()) {
+            mGraphController->startAUGraph(settingValue(DockingoModeChangeKey));
+            setPlayOrPauseButtonImage(true);
+        }
+    }
+    InterruptPlayStopFlag = false;
+}
+
+void TavoroViewController::alertView(QMessageBox* /*alert*/, int buttonIndex)
+{
+    if (buttonIndex != 0)
+        return;
+    if (queueLength() < 2) {
+        infoButtonItem->setHidden(true);
+        if (isPlayerViewOnScreen())
+            flipInfoAction();
+        song = MPMediaItem();
+        return;
+    }
+    // One-track repeat would reload the damaged file; move on to the next song instead.
+    const uint8_t mode = PlayModeFlag;
+    if (PlayModeFlag == 2)
+        PlayModeFlag = 0;
+    MusicPlaybackState();
+    PlayModeFlag = mode;
+}
+
+void TavoroViewController::setUIDefaults()
+{
+    mGraphController->setInputVolume(0, 1.0f);
+    mGraphController->setOutputVolume(12.0f);
+}

@@ -1,0 +1,328 @@
+// The transport as a user drives it: position report and time labels, play and pause,
+// seeking, the end of a track in each repeat mode, previous and next at the ends of the
+// queue, quick presses, shuffle and the modes across a restart.
+
+#include "PlayerTestSupport.h"
+
+#include "engine/MusicPlayTimerNotification.h"
+#include "player/PlaybackTimeFormat.h"
+#include "player/ShuffleOrder.h"
+#include "platform/session/AudioSession.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QSet>
+#include <QSlider>
+#include <QTest>
+
+#include <thread>
+
+namespace {
+
+class Transport : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        AudioSessionResetForTesting();
+        h = std::make_unique<PlayerHarness>();
+        for (int i = 0; i < 3; ++i)
+            songs.append(fakeSong(QString("Song %1").arg(i)));
+    }
+    // Chooses entry `index` of the list and lets it "load" as if its file had opened.
+    void choose(int index, int mode = 0, int count = 3)
+    {
+        while (h->player->playModeFlag() != mode)
+            h->player->PlayModeButtonchange(0);
+        h->player->setItemsArray(listOf(songs.mid(0, count)));
+        h->player->chooseSongAtListIndex(index);
+        loaded();
+    }
+    void loaded()
+    {
+        h->engine->loadState = true;
+        h->engine->playing = true;
+        h->engine->clearCalls();
+    }
+    void report(int64_t position, bool finished = false)
+    {
+        QVariantMap info{{MusicPlayTimerKey, qint64(position)}};
+        if (finished)
+            info.insert(MusciPlayfinishKey, 1);
+        NotificationCenter::defaultCenter().postNotification(MusicPlayTimerNotification, nullptr, info);
+    }
+    QString title() { return h->player->currentSong().isNull() ? QString() : h->player->currentSong().title(); }
+
+    std::unique_ptr<PlayerHarness> h;
+    QList<MPMediaItem> songs;
+};
+
+} // namespace
+
+TEST(TimeFormat, ExampleValues)
+{
+    EXPECT_EQ(elapsedTimeText(2646000), " 1:00");
+    EXPECT_EQ(remainingTimeText(10584000, 2646000), "- 3:00");
+    EXPECT_EQ(elapsedTimeText(5 * 44100 + 44099), " 0:05");
+    EXPECT_EQ(elapsedTimeText(int64_t(75) * 60 * 44100), "75:00");  // minutes not wrapped
+    EXPECT_EQ(songLengthText(3725.4), " 2:05");                      // hours dropped
+    EXPECT_EQ(remainingTimeText(44100, 44100 + 1024), "- 0:00");
+}
+
+TEST(ShuffleOrder, AnyComparatorKeepsEveryEntryOnce)
+{
+    QList<int> entries;
+    for (int i = 0; i < 200; ++i)
+        entries.append(i);
+    unsigned state = 7;
+    const std::vector<ShuffleComparator> comparators = {
+        systemRandomComparison, [] { return 1; }, [] { return -1; }, [] { return 0; },
+        [&state] { state = state * 1103515245 + 12345; return int(state >> 16) % 3 - 1; }};
+    for (const auto& compare : comparators) {
+        QList<int> sorted = sortWithComparator(entries, compare);
+        std::sort(sorted.begin(), sorted.end());
+        EXPECT_EQ(sorted, entries);
+    }
+    EXPECT_NE(sortWithComparator(entries, systemRandomComparison), entries);
+}
+
+TEST_F(Transport, PositionReportMovesSliderAndLabels)
+{
+    choose(0);
+    h->player->playbackSlider->setMaximum(10584000);
+    report(2646000);
+    EXPECT_EQ(h->player->currentduration->text(), " 1:00");
+    EXPECT_EQ(h->player->playbackTimeLabel->text(), "- 3:00");
+    EXPECT_EQ(h->player->playbackSlider->value(), 2646000);
+    report(0);  // a report at 0 changes nothing on screen
+    EXPECT_EQ(h->player->currentduration->text(), " 1:00");
+    EXPECT_EQ(h->player->playbackSlider->value(), 2646000);
+}
+
+TEST_F(Transport, ChosenSongShowsItsLengthWithoutHours)
+{
+    songs[1] = fakeSong("Long one", 3725.4);
+    choose(1);
+    EXPECT_EQ(h->player->playbackTimeLabel->text(), " 2:05");
+    EXPECT_EQ(h->player->currentduration->text(), " 0:00");
+    EXPECT_EQ(h->player->currentPlayCountLabel->text(), " 2 / 3");
+    EXPECT_TRUE(h->player->isPlayerViewOnScreen());
+}
+
+TEST_F(Transport, PlayPauseAndSpeedPitchReapplied)
+{
+    choose(0);
+    h->player->setSettingValueList(SpeedPitchOnOffKey, 2);
+    h->player->setSettingValueList(SpeedPitchSpeedKey, 13);
+    QTest::mouseClick(h->player->playOrPauseToggleButton, Qt::LeftButton);
+    EXPECT_EQ(h->engine->calls(), QStringList({"stopAUGraph"}));
+    EXPECT_EQ(imageOf(h->player->playOrPauseToggleButton), "play.png");
+    QTest::mouseClick(h->player->playOrPauseToggleButton, Qt::LeftButton);
+    EXPECT_EQ(h->engine->calls(), QStringList({"stopAUGraph", "setSpeedPitch(1,13)", "startAUGraph(1)"}));
+    EXPECT_EQ(imageOf(h->player->playOrPauseToggleButton), "stop.png");
+
+    h->engine->loadState = false;  // preparing: ignored, not queued
+    h->engine->clearCalls();
+    QTest::mouseClick(h->player->playOrPauseToggleButton, Qt::LeftButton);
+    EXPECT_TRUE(h->engine->calls().isEmpty());
+}
+
+TEST_F(Transport, InterruptionDuringPauseDoesNotResume)
+{
+    choose(0);
+    h->player->playstart();
+    EXPECT_TRUE(h->engine->calls().isEmpty());
+    h->player->setInterruptPlayStopFlag(true);
+    h->player->playstart();
+    EXPECT_EQ(h->engine->calls(), QStringList({"startAUGraph(1)"}));
+    h->player->playstart();  // the flag was cleared
+    EXPECT_EQ(h->engine->calls().size(), 1);
+}
+
+TEST_F(Transport, DraggingTheSliderSeeksAndReleasingUnlocks)
+{
+    choose(0);
+    QSlider* slider = h->player->playbackSlider;
+    slider->setSliderDown(true);  // no track ready yet: maximum 0
+    slider->setSliderPosition(100);
+    slider->setSliderDown(false);
+    EXPECT_TRUE(h->engine->callsStartingWith("FileSeek").isEmpty());
+
+    h->engine->clearCalls();
+    slider->setMaximum(10584000);
+    slider->setSliderDown(true);
+    slider->setSliderPosition(2646000);
+    slider->setSliderDown(false);
+    EXPECT_EQ(h->engine->calls(), QStringList({"FileSeek(2646000)", "LockSeekChange(0)"}));
+    EXPECT_EQ(h->player->currentduration->text(), " 1:00");
+}
+
+TEST_F(Transport, EndOfTrackFollowsTheRepeatMode)
+{
+    // Play once: the end of the last song closes it and returns to the list.
+    choose(2, 0);
+    report(10584000, true);
+    EXPECT_TRUE(h->player->currentSong().isNull());
+    EXPECT_FALSE(h->player->isPlayerViewOnScreen());
+    EXPECT_TRUE(h->engine->calls().contains("CloseFile"));
+
+    // Repeat all: the first song follows the last.
+    choose(2, 1);
+    report(10584000, true);
+    EXPECT_EQ(title(), "Song 0");
+    EXPECT_EQ(h->player->selectedRow(), 0);
+    EXPECT_TRUE(h->engine->calls().contains("setFileLoadStartFlag"));
+
+    // Repeat one: the same song again; a one-song queue in repeat all does the same.
+    choose(1, 2);
+    report(10584000, true);
+    EXPECT_EQ(title(), "Song 1");
+    choose(0, 1, 1);
+    report(10584000, true);
+    EXPECT_EQ(title(), "Song 0");
+    EXPECT_TRUE(h->engine->calls().contains("setFileLoadStartFlag"));
+}
+
+TEST_F(Transport, EndReportFromTheAudioThreadWaitsForTheMainThread)
+{
+    choose(0, 0);
+    std::atomic<bool> returned{false};
+    QString titleSeenByAudioThread;
+    std::thread audio([&] {
+        report(10584000, true);
+        titleSeenByAudioThread = title();  // only read once the main thread is done
+        returned = true;
+    });
+    ASSERT_TRUE(waitFor([&] { return returned.load(); }, 5));
+    audio.join();
+    EXPECT_EQ(titleSeenByAudioThread, "Song 1");
+}
+
+TEST_F(Transport, NextAndPreviousAtTheEndsOfTheQueue)
+{
+    choose(2, 0);
+    h->player->buttonPressedAction(3);  // next on the last song, play once
+    EXPECT_TRUE(h->player->currentSong().isNull());
+    choose(2, 1);
+    h->player->buttonPressedAction(3);  // repeat all
+    EXPECT_EQ(title(), "Song 0");
+
+    choose(0, 0);
+    report(3 * 44100 + 100);  // under 4 s: previous moves back
+    h->player->buttonPressedAction(2);
+    EXPECT_TRUE(h->player->currentSong().isNull());
+    choose(0, 1);
+    report(3 * 44100 + 100);
+    h->player->buttonPressedAction(2);
+    EXPECT_EQ(title(), "Song 2");
+
+    // A one-song queue in repeat one: next ends at the list.
+    choose(0, 2, 1);
+    h->player->buttonPressedAction(3);
+    EXPECT_TRUE(h->player->currentSong().isNull());
+}
+
+TEST_F(Transport, PreviousAfterFourSecondsRestartsEvenWhenPaused)
+{
+    choose(1);
+    h->engine->playing = false;
+    report(4 * 44100);
+    h->player->buttonPressedAction(2);
+    EXPECT_EQ(h->engine->calls(), QStringList({"QBSInit", "FileSeek(0)", "startAUGraph(1)"}));
+    EXPECT_EQ(title(), "Song 1");
+    EXPECT_EQ(imageOf(h->player->playOrPauseToggleButton), "stop.png");
+}
+
+TEST_F(Transport, QuickPressesShowEachSongButLoadOnlyTheLast)
+{
+    choose(0, 1);
+    QStringList shown;
+    for (int i = 0; i < 3; ++i) {
+        QTest::mouseClick(h->player->nextButton, Qt::LeftButton);
+        shown.append(title());
+        QTest::qWait(100);
+    }
+    EXPECT_EQ(shown, QStringList({"Song 1", "Song 2", "Song 0"}));
+    EXPECT_TRUE(h->engine->callsStartingWith("setFileLoadStartFlag").isEmpty());
+    ASSERT_TRUE(waitFor([&] { return !h->player->choicePending(); }, 3));
+    EXPECT_EQ(h->engine->callsStartingWith("setFileLoadStartFlag").size(), 1);
+    EXPECT_EQ(title(), "Song 0");
+}
+
+TEST_F(Transport, ChoosingTheLoadedSongOnlyFlipsToThePlayer)
+{
+    choose(1);
+    h->player->flipInfoAction();  // back at the list
+    h->player->setItemsArray(listOf({songs[1]}));  // the same song in another list
+    h->player->chooseSongAtListIndex(0);
+    EXPECT_TRUE(h->engine->calls().isEmpty());
+    EXPECT_TRUE(h->player->isPlayerViewOnScreen());
+    EXPECT_EQ(h->player->currentPlayList().size(), 3);
+}
+
+TEST_F(Transport, ShuffleStartsWithTheChosenSongAndKeepsTheIndexWhenTurnedOff)
+{
+    for (int i = 3; i < 12; ++i)
+        songs.append(fakeSong(QString("Song %1").arg(i)));
+    h->player->PlayModeButtonchange(3);
+    choose(5, 0, 12);
+    const MusicList& shuffled = h->player->currentShufflePlayList();
+    ASSERT_EQ(shuffled.size(), 12);
+    EXPECT_EQ(shuffled[0].song().title(), "Song 5");
+    QSet<QString> titles;
+    for (const MusicListEntry& e : shuffled)
+        titles.insert(e.song().title());
+    EXPECT_EQ(titles.size(), 12);
+    EXPECT_EQ(h->player->selectedRow(), 0);
+
+    h->player->buttonPressedAction(3);
+    h->player->buttonPressedAction(3);
+    EXPECT_EQ(title(), shuffled[2].song().title());
+    h->player->PlayModeButtonchange(3);  // off: the next song is entry 3 of the plain queue
+    EXPECT_EQ(h->player->currentPlayCountLabel->text(), " 3 / 12");
+    h->player->buttonPressedAction(3);
+    EXPECT_EQ(title(), "Song 3");
+}
+
+TEST_F(Transport, DamagedFileInRepeatOneMovesOnAndKeepsTheMode)
+{
+    songs = {makeSong("damaged", "", "mp3"), makeSong("fine-1", "libmp3lame", "mp3"), fakeSong("fine-2")};
+    // A file that is not audio fails at the export stage only when it has an audio
+    // track; this one is refused by the engine instead.
+    songs[0] = makeSong("refused-song", "aac", "m4a");
+    h->engine->loadSucceeds = false;
+    while (h->player->playModeFlag() != 2)
+        h->player->PlayModeButtonchange(0);
+    h->player->setItemsArray(listOf(songs));
+    h->player->chooseSongAtListIndex(0);
+    ASSERT_TRUE(waitFor([&] { return h->player->fileErrorAlert() && h->player->fileErrorAlert()->isVisible(); }));
+    h->engine->loadSucceeds = true;
+    h->player->fileErrorAlert()->buttons().first()->click();
+    EXPECT_EQ(title(), "fine-1");
+    EXPECT_EQ(h->player->playModeFlag(), 2);
+    ASSERT_TRUE(waitFor([&] { return h->engine->calls().contains("loadFiles(music.mp3)"); }));
+}
+
+TEST_F(Transport, RepeatCycleAndModesSurviveARestart)
+{
+    EXPECT_EQ(imageOf(h->player->allOncerepeatButton), "repeat.png");
+    const QStringList expected = {"repeat_select.png", "track_repeat.png", "repeat.png", "repeat_select.png"};
+    for (const QString& image : expected) {
+        QTest::mouseClick(h->player->allOncerepeatButton, Qt::LeftButton);
+        EXPECT_EQ(imageOf(h->player->allOncerepeatButton), image);
+    }
+    QTest::mouseClick(h->player->allOncerepeatButton, Qt::LeftButton);
+    QTest::mouseClick(h->player->shuffleModeButton, Qt::LeftButton);
+    EXPECT_EQ(h->player->playControlArray()->integerValue(PlayModeKey), 2);
+    NotificationCenter::defaultCenter().postNotification(UIApplicationDidEnterBackgroundNotification, nullptr, {});
+    h = std::make_unique<PlayerHarness>();
+    EXPECT_EQ(h->player->playModeFlag(), 2);
+    EXPECT_TRUE(h->player->shuffleEnabled());
+    EXPECT_EQ(imageOf(h->player->allOncerepeatButton), "track_repeat.png");
+    EXPECT_EQ(imageOf(h->player->shuffleModeButton), "random_select.png");
+    EXPECT_EQ(h->player->playControlArray()->integerValue(ShuffleModeKey), 1);
+    // Back to the first-start modes for the tests that follow.
+    h->player->InitSettingValue();
+    h->player->SettingValueSave();
+}
