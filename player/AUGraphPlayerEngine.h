@@ -8,7 +8,8 @@
 
 class AUGraphPlayerEngine final : public PlayerEngine {
 public:
-    explicit AUGraphPlayerEngine(std::unique_ptr<AUGraphController> engine = std::make_unique<AUGraphController>());
+    explicit AUGraphPlayerEngine(std::unique_ptr<AUGraphController> engine = std::make_unique<AUGraphController>())
+        : mEngine(std::move(engine)) {}
 
     AUGraphController& controller() { return *mEngine; }
 
