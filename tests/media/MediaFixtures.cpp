@@ -31,6 +31,8 @@ TagLib::String toTag(const QString& text)
 
 TemporaryHome::TemporaryHome()
 {
+    if (!m_dir.isValid())
+        throw std::runtime_error("no temporary directory for the test home");
     const QString root = m_dir.path();
     QDir(root).mkpath(QStringLiteral("Music"));
     QDir(root).mkpath(QStringLiteral("runtime"));
