@@ -170,13 +170,17 @@ void AUGraphController::startAUGraph(int dockingSetting)
     }
 
     std::printf("AUGraphStart~~~~\n");
+    // The playing state is set before the graph runs: a short track can end, and the render
+    // thread mark the engine stopped, before AUGraphStart has even returned here.
+    const bool wasPlaying = mIsPlaying.exchange(true);
+    const bool wasLocked = SeekLock.exchange(false, std::memory_order_seq_cst);
     result = AUGraphStart(mGraph);
     if (result) {
+        mIsPlaying.store(wasPlaying);
+        SeekLock.store(wasLocked, std::memory_order_seq_cst);
         PrintStatusLine("AUGraphStart result", result);
         return;
     }
-    mIsPlaying.store(true);
-    SeekLock.store(false, std::memory_order_seq_cst);
     std::lock_guard lock(PlayTimerUpdateMutex);
     PlayTimerUpdateDictionary = QVariantMap();
 }

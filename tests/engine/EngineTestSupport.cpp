@@ -81,10 +81,15 @@ std::vector<int16_t> DecodeStereo(const std::string& path, SInt64 fromFrame, UIn
     return samples;
 }
 
+void ResetEffectHistory()
+{
+    Prev_Sample_Index = Window_Index = 0;
+    L_Prev_Sample = R_Prev_Sample = 0;
+}
+
 std::vector<int16_t> ApplyEffectOffline(int mode, const std::vector<int16_t>& input, size_t blockFrames)
 {
-    Prev_Sample_Index = Window_Index = 0; // what the speed/pitch block keeps across Init
-    L_Prev_Sample = R_Prev_Sample = 0;
+    ResetEffectHistory();
     QBS_MEQ_Init(2, 44100);
     QBS_M3D_Init(2, 44100);
     QBS_MOS_Init(2, 44100);
@@ -113,8 +118,7 @@ void ResetEngineState()
     SeekLock = mSeekFlag = false;
     std::lock_guard lock(PlayTimerUpdateMutex);
     PlayTimerUpdateDictionary.reset();
-    Prev_Sample_Index = Window_Index = 0;
-    L_Prev_Sample = R_Prev_Sample = 0;
+    ResetEffectHistory();
 }
 
 void EngineTest::SetUp()

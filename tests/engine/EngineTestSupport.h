@@ -38,6 +38,8 @@ std::vector<int16_t> DecodeStereo(const std::string& path, SInt64 fromFrame = 0,
 // Effect `mode` (0..3, -1 bypass) applied to `input` from fresh module state in blocks of
 // `blockFrames`, the last one zero-padded as the render path pads it.
 std::vector<int16_t> ApplyEffectOffline(int mode, const std::vector<int16_t>& input, size_t blockFrames);
+// Clears what the speed/pitch block keeps across its Init, so runs start alike.
+void ResetEffectHistory();
 // Puts the engine's globals, the effects' history and the platform hooks back to the start.
 void ResetEngineState();
 
