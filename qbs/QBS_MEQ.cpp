@@ -2,7 +2,6 @@
 #include "qbs/QBS_MEQ.h"
 
 #include <algorithm>
-#include <array>
 
 #include "qbs/QBS_MEQ_Tables.h"
 
@@ -33,8 +32,9 @@ std::atomic<bool> s_clear_pending{false};
 // with u = x - x2 for a peak band, x + x1 for the low shelf, x - x1 for the high shelf.
 // The sums are formed in 32-bit lanes: modulo 2^32 they are exact, and every filter's
 // sum is bounded (|out| stays below 2^16 for any 16-bit input at any shift, and the sum
-// is 2^14 or 2^15 times it), so it equals the true sum. Only the gain sum of step 5 can
-// pass 32 bits; it is widened to 64 bits.
+// is 2^14 or 2^15 times it), so it equals the true sum. Only the sum of the seven
+// gain-scaled outputs can pass 32 bits (no headroom shift, several bands boosted); it is
+// widened to 64 bits, so every result that fits in 32 bits is the same.
 typedef int32_t v8si __attribute__((vector_size(32)));
 typedef int64_t v4di __attribute__((vector_size(32)));
 
@@ -163,7 +163,7 @@ void clear_state() {
   zero.store(R_MEQ_In_Buffer, R_MEQ_LPS_Temp, R_MEQ_HPS_Temp, kRightPeaks);
 }
 
-// The block loop, compiled twice: for processors with AVX2 and for any x86-64.
+// The block loop, compiled twice on x86-64: for processors with AVX2 and for any.
 [[gnu::always_inline]] inline void equalize_block(int16_t* out, const int16_t* in,
                                                   int32_t frames, int shift) {
   Channel left, right;
@@ -190,10 +190,12 @@ void clear_state() {
   right.store(R_MEQ_In_Buffer, R_MEQ_LPS_Temp, R_MEQ_HPS_Temp, kRightPeaks);
 }
 
+#if defined(__x86_64__)
 [[gnu::target("avx2")]] void equalize_block_avx2(int16_t* out, const int16_t* in, int32_t frames,
                                                  int shift) {
   equalize_block(out, in, frames, shift);
 }
+#endif
 
 void equalize_block_portable(int16_t* out, const int16_t* in, int32_t frames, int shift) {
   equalize_block(out, in, frames, shift);
@@ -223,10 +225,12 @@ void QBSt_MEQ(int16_t* out, const int16_t* in, int32_t count) {
     clear_state();
   }
   const int shift = effective_shift(QBS_MEQ_Prescale.load(std::memory_order_relaxed));
+#if defined(__x86_64__)
   static const bool has_avx2 = __builtin_cpu_supports("avx2");
   if (has_avx2) {
     equalize_block_avx2(out, in, count / 2, shift);
-  } else {
-    equalize_block_portable(out, in, count / 2, shift);
+    return;
   }
+#endif
+  equalize_block_portable(out, in, count / 2, shift);
 }

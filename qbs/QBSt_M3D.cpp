@@ -73,11 +73,14 @@ struct SeventhOrder {
   // Back to the stored layout after `frames` frames: word k (k >= 1) is the value k frames
   // before the next one, word 0 the newest.
   void store(int32_t frames, int32_t* hist_in, int32_t* hist_out) const {
+    // An output can only leave the 32-bit range if the stored state was written with
+    // values the filter never produces; the clamp keeps even that conversion defined.
+    auto word = [](double v) { return static_cast<int32_t>(std::clamp<double>(v, INT32_MIN, INT32_MAX)); };
     int32_t x[8], y[8];
     for (int k = 1; k < 8; ++k) {
       const int32_t back = frames - k;  // frame of this block, or before it if negative
-      x[k] = back >= 0 ? static_cast<int32_t>(recent_x[back & 7]) : old_x[-back];
-      y[k] = back >= 0 ? static_cast<int32_t>(recent_y[back & 7]) : old_y[-back];
+      x[k] = back >= 0 ? word(recent_x[back & 7]) : old_x[-back];
+      y[k] = back >= 0 ? word(recent_y[back & 7]) : old_y[-back];
     }
     x[0] = x[1];
     y[0] = y[1];
@@ -163,11 +166,13 @@ void clear_state() {
   QBS_M3D_S = s;
 }
 
-// The block loop, compiled twice: for processors with AVX2 and for any x86-64.
+// The block loop, compiled twice on x86-64: for processors with AVX2 and for any.
+#if defined(__x86_64__)
 [[gnu::target("avx2")]] void widen_block_avx2(int16_t* out, const int16_t* in, int32_t frames,
                                               int shift) {
   widen_block(out, in, frames, shift);
 }
+#endif
 
 void widen_block_portable(int16_t* out, const int16_t* in, int32_t frames, int shift) {
   widen_block(out, in, frames, shift);
@@ -187,10 +192,12 @@ void QBSt_M3D(int16_t* out, const int16_t* in, int32_t count) {
     clear_state();
   }
   const int shift = effective_shift(QBS_M3D_Prescale.load(std::memory_order_relaxed));
+#if defined(__x86_64__)
   static const bool has_avx2 = __builtin_cpu_supports("avx2");
   if (has_avx2) {
     widen_block_avx2(out, in, count / 2, shift);
-  } else {
-    widen_block_portable(out, in, count / 2, shift);
+    return;
   }
+#endif
+  widen_block_portable(out, in, count / 2, shift);
 }

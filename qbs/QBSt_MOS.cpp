@@ -56,7 +56,7 @@ struct Line {
   int32_t ms;
 };
 
-Line lines[6] = {
+const Line kLines[6] = {
     {L_D1_In_Buf, R_D1_In_Buf, &D1_Index, &Delay_D1, QBS_MOS_D1_Capacity, 15},
     {L_AP1_In_Buf, R_AP1_In_Buf, &AP1_Index, &Delay_AP1, QBS_MOS_AP1_Capacity, 22},
     {L_AP2_In_Buf, R_AP2_In_Buf, &AP2_Index, &Delay_AP2, QBS_MOS_AP2_Capacity, 8},
@@ -66,7 +66,7 @@ Line lines[6] = {
 };
 
 void reset(int factor) {
-  for (Line& line : lines) {
+  for (const Line& line : kLines) {
     std::fill_n(line.left, line.capacity, 0);
     std::fill_n(line.right, line.capacity, 0);
     *line.index = 0;
@@ -151,6 +151,8 @@ template <int64_t G, int64_t T3, int64_t T5>
       lpfl[f + 1] = static_cast<int32_t>((kLpfIn * vl[f] + kLpfMem * int64_t{lpfl[f]}) >> 15);
       lpfr[f + 1] = static_cast<int32_t>((kLpfIn * vr[f] + kLpfMem * int64_t{lpfr[f]}) >> 15);
     }
+    lpfl[0] = left.lpf_out;  // the tail fed back into the piece's first frame
+    lpfr[0] = right.lpf_out;
     left.lpf_out = left.lpf_buf = lpfl[n];
     right.lpf_out = right.lpf_buf = lpfr[n];
     // Pre-delay: each channel's line takes the other channel's low-passed tail of the
@@ -166,16 +168,18 @@ template <int64_t G, int64_t T3, int64_t T5>
   }
 }
 
-// The block loop, compiled twice: for processors with AVX2 and for any x86-64. The AVX2
+// The block loop, compiled twice on x86-64: for processors with AVX2 and for any. The AVX2
 // build asks for the full vectorizer cost model, so that the stage loops (no dependency
 // from frame to frame) become vector loops with 64-bit products; the cheapest model, the
 // default at -O2, leaves them scalar.
+#if defined(__x86_64__)
 template <int64_t G, int64_t T3, int64_t T5>
 [[gnu::target("avx2"), gnu::optimize("vect-cost-model=dynamic")]] void run_frames_avx2(
     Channel& left, Channel& right, int32_t* const* left_base, int32_t* const* right_base,
     const int16_t* src, int16_t* dst, int32_t run, int shift) {
   run_frames<G, T3, T5>(left, right, left_base, right_base, src, dst, run, shift);
 }
+#endif
 
 template <int64_t G, int64_t T3, int64_t T5>
 void run_frames_portable(Channel& left, Channel& right, int32_t* const* left_base,
@@ -188,12 +192,14 @@ template <int64_t G, int64_t T3, int64_t T5>
 void run_preset(Channel& left, Channel& right, int32_t* const* left_base,
                 int32_t* const* right_base, const int16_t* src, int16_t* dst, int32_t run,
                 int shift) {
+#if defined(__x86_64__)
   static const bool has_avx2 = __builtin_cpu_supports("avx2");
   if (has_avx2) {
     run_frames_avx2<G, T3, T5>(left, right, left_base, right_base, src, dst, run, shift);
-  } else {
-    run_frames_portable<G, T3, T5>(left, right, left_base, right_base, src, dst, run, shift);
+    return;
   }
+#endif
+  run_frames_portable<G, T3, T5>(left, right, left_base, right_base, src, dst, run, shift);
 }
 
 }  // namespace
@@ -213,7 +219,7 @@ void QBSt_MOS(int16_t* out, const int16_t* in, int32_t count) {
     if (factor != 0) reset(factor);
   }
   // Lengths and indices are module state anyone can write; keep every access in bounds.
-  for (Line& line : lines) {
+  for (const Line& line : kLines) {
     *line.length = std::clamp(*line.length, 1, line.capacity);
     if (*line.index < 0 || *line.index >= *line.length) *line.index = 0;
   }
@@ -231,12 +237,12 @@ void QBSt_MOS(int16_t* out, const int16_t* in, int32_t count) {
   while (done < frames) {
     // A run of frames in which no line's index wraps.
     int32_t run = frames - done;
-    for (const Line& line : lines) run = std::min(run, *line.length - *line.index);
+    for (const Line& line : kLines) run = std::min(run, *line.length - *line.index);
     int32_t* left_base[6];
     int32_t* right_base[6];
     for (int n = 0; n < 6; ++n) {
-      left_base[n] = lines[n].left + *lines[n].index;
-      right_base[n] = lines[n].right + *lines[n].index;
+      left_base[n] = kLines[n].left + *kLines[n].index;
+      right_base[n] = kLines[n].right + *kLines[n].index;
     }
     const int16_t* src = in + 2 * done;
     int16_t* dst = out + 2 * done;
@@ -256,7 +262,7 @@ void QBSt_MOS(int16_t* out, const int16_t* in, int32_t count) {
     }
 
     done += run;
-    for (Line& line : lines) {
+    for (const Line& line : kLines) {
       *line.index += run;
       if (*line.index == *line.length) *line.index = 0;
     }
