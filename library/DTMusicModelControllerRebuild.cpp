@@ -110,7 +110,7 @@ void DTMusicModelController::importDeviceLibrary(NSManagedObjectContext& context
     for (const MPMediaItem& item : items) {
         auto song = static_cast<DTSong*>(insert(DTSong::entityName).get());
         song->setValueAt(DTSong::identifierAttr, item.valueForProperty(MPMediaItemPropertyPersistentID));
-        song->setValueAt(DTSong::titleAttr, item.valueForProperty(MPMediaItemPropertyTitle));
+        song->setTitle(item.title());
         song->setCollectionNumber(songCounter++);
 
         const std::optional<QString> artistText = item.artist();

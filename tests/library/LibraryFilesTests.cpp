@@ -1,0 +1,104 @@
+// A rebuild from a real music directory: audio files in several formats made with
+// ffmpeg, tags written with TagLib, a playlist, a broken tag and files that are no audio.
+
+#include "LibraryTestSupport.h"
+
+#include <QFile>
+
+namespace {
+
+Tags tags(std::optional<QString> title, QString artist, QString album)
+{
+    Tags t;
+    t.title = std::move(title);
+    t.artist = std::move(artist);
+    t.album = std::move(album);
+    return t;
+}
+
+void breakTag(const QString& path)
+{
+    // Overwrites the first frame of the ID3v2 tag; the tag header stays, so the audio
+    // after it is still found.
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.seek(10));
+    f.write(QByteArray(24, '\xff'));
+}
+
+} // namespace
+
+TEST_F(LibraryTest, RebuildFromAGeneratedMusicDirectory)
+{
+    const QString m = home->music();
+    makeAudioFile(m + "/a/alpha.mp3", "mp3");
+    Tags alpha = tags("Alpha", "The Band", "Shared");
+    alpha.genre = "Rock";
+    alpha.track = "1/2";
+    ASSERT_TRUE(writeTags(m + "/a/alpha.mp3", alpha));
+    makeAudioFile(m + "/b/beta.m4a", "m4a");
+    Tags beta = tags("beta", "the band", "Shared");
+    beta.composer = "Composer";
+    beta.lyrics = "la la";
+    beta.track = "2/2";
+    ASSERT_TRUE(writeTags(m + "/b/beta.m4a", beta));
+    makeAudioFile(m + "/gamma.flac", "flac");
+    ASSERT_TRUE(writeTags(m + "/gamma.flac", tags("Gamma", "Other", "Shared")));
+    ASSERT_TRUE(embedFlacCover(m + "/gamma.flac", Qt::red));
+    makeAudioFile(m + "/untitled.ogg", "ogg");
+    ASSERT_TRUE(writeTags(m + "/untitled.ogg", tags(std::nullopt, "Other", "Solo")));
+    makeAudioFile(m + "/epsilon.wav", "wav");
+    makeAudioFile(m + "/broken.mp3", "mp3");
+    ASSERT_TRUE(writeTags(m + "/broken.mp3", tags("Broken", "Nobody", "Nothing")));
+    breakTag(m + "/broken.mp3");
+    writeTextFile(m + "/notes.txt", "not music");
+    writeTextFile(m + "/fake.mp3", QByteArray(3000, 'q'));
+    writeTextFile(m + "/list.m3u", "a/alpha.mp3\nb/beta.m4a\n");
+
+    auto library = std::make_shared<MPMediaLibrary>(m, home->cacheFile());
+    MPMediaLibrary::setDefaultMediaLibrary(library);
+    DTMusicModelController controller;
+    controller.setSettingValue(LiveTable::defaultSettingTable(), LiveTable::defaultPlayControlTable());
+    controller.setupMusicData(false);
+
+    auto songs = controller.allSongs();
+    ASSERT_TRUE(songs.has_value());
+    QStringList titles;
+    for (const auto& s : *songs)
+        titles << s->title();
+    // Every decodable file is a song, the broken tag included; the title falls back to
+    // the file name.
+    EXPECT_EQ(titles.size(), 6) << titles.join(",").toStdString();
+    EXPECT_TRUE(titles.contains("untitled"));
+    EXPECT_TRUE(titles.contains("epsilon"));
+    EXPECT_LT(titles.indexOf("Gamma"), titles.indexOf("beta"));  // code-point order, upper case first
+
+    QStringList artists;
+    const auto artistRows = controller.allArtists();
+    for (const auto& a : *artistRows)
+        artists << a->name();
+    EXPECT_TRUE(artists.contains("The Band") && artists.contains("the band"));
+    int shared = 0;
+    const auto albumRows = controller.allAlbums();
+    for (const auto& a : *albumRows)
+        shared += a->title() == "Shared";
+    EXPECT_EQ(shared, 3);
+    EXPECT_EQ(sql("SELECT count(*) FROM DTPlaylist"), "0");  // device playlists are not copied
+    EXPECT_EQ(sql("SELECT lyrics, trackNumber FROM DTSong WHERE title='beta'"), "la la|2");
+    EXPECT_EQ(sql("SELECT trackCount FROM DTAlbum WHERE artistName='The Band'"), "2");
+
+    for (const auto& s : *songs) {
+        const MPMediaItem item = s->mediaItem();
+        ASSERT_FALSE(item.isNull()) << s->title().toStdString();
+        EXPECT_EQ(item.persistentID(), *s->identifier());
+        const QImage cover = s->artworkImageWithSize(QSize(32, 20));
+        if (s->title() == "Gamma") {
+            ASSERT_FALSE(cover.isNull());
+            EXPECT_EQ(cover.size(), QSize(32, 20));
+            EXPECT_EQ(QColor(cover.pixel(5, 5)), QColor(Qt::red));
+            EXPECT_TRUE(item.assetURL().toLocalFile().endsWith("/gamma.flac"));
+        } else {
+            EXPECT_TRUE(cover.isNull()) << s->title().toStdString();
+        }
+    }
+}

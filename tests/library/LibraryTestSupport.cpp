@@ -1,0 +1,52 @@
+#include "LibraryTestSupport.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+
+MPMediaItem makeItem(const SongSpec& spec)
+{
+    MediaItemProperties p;
+    p.persistentID = spec.id;
+    p.filePath = QStringLiteral("/nonexistent/%1.mp3").arg(spec.id);
+    p.title = spec.title.value_or(QString());
+    p.artist = spec.artist;
+    p.albumTitle = spec.album;
+    p.genre = spec.genre;
+    p.composer = spec.composer;
+    p.albumTrackNumber = spec.track;
+    p.albumTrackCount = spec.trackCount;
+    return MPMediaItem(p);
+}
+
+QString sqliteShell(const QString& file, const QString& sql)
+{
+    QProcess p;
+    p.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), file, sql});
+    p.waitForFinished(10000);
+    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()).trimmed();
+}
+
+void LibraryTest::SetUp()
+{
+    home = std::make_unique<PrivateHome>();
+    setDeviceSongs({});
+}
+
+void LibraryTest::TearDown()
+{
+    MPMediaLibrary::setDefaultMediaLibrary(nullptr);
+    home.reset();
+}
+
+void LibraryTest::setDeviceSongs(const QList<SongSpec>& songs)
+{
+    QList<MPMediaItem> items;
+    for (const SongSpec& s : songs)
+        items << makeItem(s);
+    MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(items, QList<MPMediaPlaylist>{}));
+}
+
+QString LibraryTest::storePath() const
+{
+    return home->home() + QStringLiteral("/.local/share/Tavoro/DTMusicModel.sqlite");
+}

@@ -1,0 +1,122 @@
+// The live settings and play-control tables and their single stored rows.
+
+#include "LibraryTestSupport.h"
+#include "library/SettingKeys.h"
+
+#include <QFile>
+
+#include <csignal>
+#include <sqlite3.h>
+
+TEST(LiveTable, TextAndNumberEntriesReadAsTheSameInteger)
+{
+    EXPECT_EQ(integerValueOf(QStringLiteral("13")), 13);
+    EXPECT_EQ(integerValueOf(13), 13);
+    EXPECT_EQ(integerValueOf(QVariant::fromValue<qint64>(13)), 13);
+    EXPECT_EQ(integerValueOf(QStringLiteral("  -7 dB")), -7);
+    EXPECT_EQ(integerValueOf(QStringLiteral("None")), 0);
+    EXPECT_EQ(integerValueOf(12.9), 12);
+    EXPECT_EQ(integerValueOf(QVariant()), 0);
+    EXPECT_EQ(integerValueOf(QStringLiteral("99999999999")), 2147483647);
+
+    auto defaults = LiveTable::defaultSettingTable();
+    EXPECT_EQ(defaults->dictionary().size(), 19);
+    EXPECT_EQ(defaults->integerValue(SpeedPitchSPKey), 100);
+    EXPECT_EQ(defaults->integerValue(QStringLiteral("NotAKey")), 0);
+    auto play = LiveTable::defaultPlayControlTable();
+    EXPECT_EQ(play->value(LastPlayTitleKey).toString(), "None");
+}
+
+TEST_F(LibraryTest, SavingTheDefaultsWritesTheirValuesAndNothingForLiveOnlyKeys)
+{
+    DTMusicModelController controller;
+    auto settings = LiveTable::defaultSettingTable();
+    auto play = LiveTable::defaultPlayControlTable();
+    settings->setIntegerValue(StagePresetKey, 3);
+    play->dictionary().insert(LastPlayTitleKey, QStringLiteral("Song"));
+    play->setIntegerValue(LastPosionKey, 44100);
+    controller.saveSetting(settings, play);
+    EXPECT_EQ(sql("SELECT StereoEnable, StereoSurround, StereoBass, EqEnable, EqModeChange, Eq200db, Eq400db, Eq800db,"
+                  " Eq1600db, Eq3200db, Eq6400db, Eq12800db, StageEnable, DockingEnable, SpeedEnable, SpeedValue,"
+                  " PTValue, SPValue FROM Setting"),
+              "1|11|3|1|1|13|13|13|13|13|13|13|1|1|1|10|7|100");
+    EXPECT_EQ(sql("SELECT shuffleEnable, PlayMode, quote(LastPlayMusicTitle), quote(LastPosion) FROM PlayControl"),
+              "0|0|NULL|NULL");
+}
+
+TEST_F(LibraryTest, AnyNumberOfSavesLeavesExactlyOneRowOfEachWithTheLatestValues)
+{
+    auto settings = LiveTable::defaultSettingTable();
+    auto play = LiveTable::defaultPlayControlTable();
+    for (int run = 0; run < 3; ++run) {
+        DTMusicModelController controller;  // a new start each time
+        for (int i = 1; i <= 4; ++i) {
+            settings->setIntegerValue(SpeedPitchSpeedKey, run * 10 + i);
+            play->setIntegerValue(PlayModeKey, i % 3);
+            controller.saveSetting(settings, play);
+        }
+        auto rows = controller.allSetting();
+        ASSERT_TRUE(rows && rows->size() == 1u);
+        EXPECT_EQ(rows->front()->integerForAttribute("SpeedValue"), run * 10 + 4);
+    }
+    EXPECT_EQ(sql("SELECT count(*), max(SpeedValue) FROM Setting; SELECT count(*), max(PlayMode) FROM PlayControl"),
+              "1|24\n1|1");
+
+    // A value given as the text "13" and one given as the number 13 are stored alike.
+    DTMusicModelController controller;
+    settings->dictionary().insert(EqUserSetting200Key, QStringLiteral("13"));
+    settings->setIntegerValue(EqUserSetting400Key, 13);
+    settings->dictionary().remove(EqUserSetting800Key);  // a missing entry stores 0
+    controller.saveSetting(settings, play);
+    EXPECT_EQ(sql("SELECT typeof(Eq200db), Eq200db, typeof(Eq400db), Eq400db, Eq800db FROM Setting"),
+              "integer|13|integer|13|0");
+}
+
+TEST_F(LibraryTest, ASaveCutShortByACrashLeavesThePreviousSettings)
+{
+    auto settings = LiveTable::defaultSettingTable();
+    auto play = LiveTable::defaultPlayControlTable();
+    settings->setIntegerValue(EqModeChangeKey, 4);
+    {
+        DTMusicModelController controller;
+        controller.saveSetting(settings, play);
+    }
+    EXPECT_EXIT(
+        {
+            DTMusicModelController controller;
+            auto changed = LiveTable::defaultSettingTable();
+            changed->setIntegerValue(EqModeChangeKey, 8);
+            // Die once the new Setting row is written but before the commit.
+            NSPersistentStore::setSaveStatementHook([](const QString& sql) {
+                if (sql.contains("\"PlayControl\"") && sql.startsWith("INSERT"))
+                    std::raise(SIGKILL);
+                return SQLITE_OK;
+            });
+            controller.saveSetting(changed, LiveTable::defaultPlayControlTable());
+            std::_Exit(0);
+        },
+        testing::KilledBySignal(SIGKILL), "");
+    EXPECT_EQ(sql("PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(sql("SELECT count(*), EqModeChange FROM Setting"), "1|4");
+    DTMusicModelController restarted;
+    ASSERT_TRUE(restarted.allSetting().has_value());
+    EXPECT_EQ(restarted.allSetting()->front()->integerForAttribute("EqModeChange"), 4);
+}
+
+TEST_F(LibraryTest, AFailedSaveIsTriedAgainByTheNextOne)
+{
+    DTMusicModelController controller;
+    auto settings = LiveTable::defaultSettingTable();
+    auto play = LiveTable::defaultPlayControlTable();
+    controller.saveSetting(settings, play);
+    settings->setIntegerValue(StereoSurroundKey, 2);
+    NSPersistentStore::setSaveStatementHook([](const QString& sql) {
+        return sql.startsWith("INSERT") ? SQLITE_FULL : SQLITE_OK;
+    });
+    controller.saveSetting(settings, play);
+    NSPersistentStore::setSaveStatementHook({});
+    EXPECT_EQ(sql("SELECT StereoSurround FROM Setting"), "11");
+    settings->setIntegerValue(StereoSurroundKey, 3);
+    controller.saveSetting(settings, play);
+    EXPECT_EQ(sql("SELECT count(*), StereoSurround FROM Setting; SELECT count(*) FROM PlayControl"), "1|3\n1");
+}

@@ -1,0 +1,162 @@
+// The store file under faults: a statement failing inside a save, the process dying in
+// the middle of a save, a damaged file, and a file written by an older model.
+
+#include "StoreTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sqlite3.h>
+
+namespace {
+
+void addBook(NSManagedObjectContext& context, const QString& title)
+{
+    context.insertNewObjectForEntityForName("Book")->setValue(title, "title");
+}
+
+struct HookGuard {
+    ~HookGuard() { NSPersistentStore::setSaveStatementHook({}); }
+};
+
+} // namespace
+
+TEST(StoreSave, AStatementFailingMidSaveLeavesTheFileAsBeforeAndTheChangesPending)
+{
+    TestStore s;
+    HookGuard guard;
+    auto context = s.open();
+    addBook(*context, "first");
+    ASSERT_TRUE(context->save());
+
+    auto first = s.fetch(*context, "Book")[0];
+    context->deleteObject(first.get());
+    addBook(*context, "second");
+    addBook(*context, "third");
+    int inserts = 0;
+    NSPersistentStore::setSaveStatementHook([&](const QString& sql) {
+        // The delete has run; the second insert fails.
+        return sql.startsWith("INSERT") && ++inserts == 2 ? SQLITE_IOERR : SQLITE_OK;
+    });
+    QString error;
+    EXPECT_FALSE(context->save(&error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(sqliteShell(s.path(), "SELECT group_concat(title) FROM Book"), "first");
+    EXPECT_TRUE(context->hasChanges());
+
+    NSPersistentStore::setSaveStatementHook({});
+    ASSERT_TRUE(context->save(&error)) << error.toStdString();
+    EXPECT_EQ(sqliteShell(s.path(), "SELECT group_concat(title) FROM (SELECT title FROM Book ORDER BY title)"),
+              "second,third");
+}
+
+TEST(StoreSave, AProcessKilledInTheMiddleOfASaveLeavesThePreviousContents)
+{
+    TestStore s;
+    {
+        auto context = s.open();
+        addBook(*context, "before");
+        ASSERT_TRUE(context->save());
+    }
+    // The child deletes the stored row, inserts one, and dies before the commit.
+    EXPECT_EXIT(
+        {
+            auto context = s.open();
+            context->deleteObject(s.fetch(*context, "Book")[0].get());
+            addBook(*context, "after");
+            addBook(*context, "later");
+            NSPersistentStore::setSaveStatementHook([](const QString& sql) {
+                if (sql.contains("later") || sql == "COMMIT")
+                    std::raise(SIGKILL);
+                static int inserts = 0;
+                if (sql.startsWith("INSERT") && ++inserts == 2)
+                    std::raise(SIGKILL);
+                return SQLITE_OK;
+            });
+            context->save();
+            std::_Exit(0);
+        },
+        testing::KilledBySignal(SIGKILL), "");
+
+    EXPECT_EQ(sqliteShell(s.path(), "PRAGMA integrity_check"), "ok");
+    auto context = s.open();
+    auto rows = s.fetch(*context, "Book");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0]->valueForKey("title").toString(), "before");
+    addBook(*context, "next");
+    EXPECT_TRUE(context->save());
+}
+
+TEST(StoreFile, ADamagedFileReadsAsNothingAndTheNextSaveMovesItAsideForAFreshStore)
+{
+    TestStore s;
+    const QByteArray garbage(8192, '\x5a');
+    {
+        QFile f(s.path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(garbage);
+    }
+    std::shared_ptr<NSPersistentStoreCoordinator> coordinator;
+    auto context = s.open(&coordinator);
+    EXPECT_TRUE(coordinator->persistentStores().empty());
+    EXPECT_FALSE(context->executeFetchRequest({"Book", {}, 0}).has_value());
+
+    addBook(*context, "rescued");
+    ASSERT_TRUE(context->save());
+    EXPECT_EQ(sqliteShell(s.path(), "SELECT title FROM Book"), "rescued");
+    const QStringList aside = QDir(s.dir.path()).entryList({"Shelves.sqlite.corrupt-*"});
+    ASSERT_EQ(aside.size(), 1);
+    QFile kept(s.dir.filePath(aside[0]));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), garbage);  // the damaged file is kept, not lost
+    EXPECT_EQ(s.fetch(*context, "Book").size(), 1u);
+}
+
+TEST(StoreFile, ATruncatedDatabaseIsTreatedAsDamaged)
+{
+    TestStore s;
+    {
+        auto context = s.open();
+        for (int i = 0; i < 400; ++i)
+            addBook(*context, QString(200, QChar('a' + i % 26)));
+        ASSERT_TRUE(context->save());
+    }
+    QFile f(s.path());
+    ASSERT_TRUE(f.resize(f.size() / 2));
+    std::shared_ptr<NSPersistentStoreCoordinator> coordinator;
+    auto context = s.open(&coordinator);
+    EXPECT_TRUE(coordinator->persistentStores().empty());
+    addBook(*context, "fresh");
+    ASSERT_TRUE(context->save());
+    EXPECT_EQ(sqliteShell(s.path(), "SELECT count(*) FROM Book"), "1");
+}
+
+TEST(StoreFile, TablesOfAnOlderModelGainTheMissingColumnsAndKeepTheirRows)
+{
+    TestStore s;
+    ASSERT_EQ(sqliteShell(s.path(), "CREATE TABLE Book(_id INTEGER PRIMARY KEY, title TEXT);"
+                                    "INSERT INTO Book VALUES(7, 'old');"),
+              "");
+    auto context = s.open();
+    auto rows = s.fetch(*context, "Book");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0]->valueForKey("title").toString(), "old");
+    EXPECT_FALSE(rows[0]->valueForKey("serial").isValid());
+    addBook(*context, "new");
+    ASSERT_TRUE(context->save());
+    EXPECT_EQ(sqliteShell(s.path(), "SELECT max(_id) FROM Book"), "8");
+}
+
+TEST(StoreFile, AMissingDirectoryIsCreated)
+{
+    QTemporaryDir dir;
+    auto model = makeShelfModel();
+    auto coordinator = std::make_shared<NSPersistentStoreCoordinator>(model);
+    const QString path = dir.path() + "/a/b/Store.sqlite";
+    EXPECT_NE(coordinator->addPersistentStoreWithType(NSSQLiteStoreType, {}, QUrl::fromLocalFile(path), {}, nullptr),
+              nullptr);
+    EXPECT_TRUE(QFile::exists(path));
+}
