@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,16 +19,19 @@ QTemporaryDir* g_songs = nullptr;
 
 bool RecordingEngine::loadFiles(const QUrl& url)
 {
-    record(QString("loadFiles(%1)").arg(url.fileName()));
+    rec("loadFiles", {url.fileName()});
     if (loadSucceeds)
         loadState = true;
     return loadSucceeds;
 }
 
-void RecordingEngine::record(const QString& call)
+void RecordingEngine::rec(const QString& name, const QVariantList& args)
 {
+    QStringList texts;
+    for (const QVariant& a : args)
+        texts.append(a.toString());
     std::lock_guard lock(mMutex);
-    mCalls.append(call);
+    mCalls.append(args.isEmpty() ? name : name + "(" + texts.join(",") + ")");
 }
 
 QStringList RecordingEngine::calls() const
@@ -46,22 +48,19 @@ void RecordingEngine::clearCalls()
 
 QStringList RecordingEngine::callsStartingWith(const QString& prefix) const
 {
-    QStringList out;
-    for (const QString& c : calls())
-        if (c.startsWith(prefix))
-            out.append(c);
+    QStringList out = calls();
+    out.removeIf([&](const QString& c) { return !c.startsWith(prefix); });
     return out;
 }
 
 static MPMediaItem songAt(const QString& title, const QString& path, double duration)
 {
     MediaItemProperties p;
-    const QByteArray h = QCryptographicHash::hash(title.toUtf8(), QCryptographicHash::Sha1);
-    p.persistentID = 1 + (quint64(quint8(h[0])) << 8 | quint8(h[1])) + (quint64(quint8(h[2])) << 16);
+    p.persistentID = 1 + qHash(title);
     p.filePath = path;
     p.title = title;
-    p.artist = QStringLiteral("Artist of ") + title;
-    p.albumTitle = QStringLiteral("Album of ") + title;
+    p.artist = "Artist of " + title;
+    p.albumTitle = "Album of " + title;
     p.playbackDuration = duration;
     return MPMediaItem(p);
 }
@@ -70,25 +69,18 @@ MPMediaItem makeSong(const QString& title, const QString& codec, const QString& 
                      int channels)
 {
     const QString path = g_songs->filePath(title + "." + extension);
-    if (!QFile::exists(path)) {
-        if (codec.isEmpty()) {
-            QFile f(path);
-            EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(QByteArray(4096, 'x'));
-        } else {
-            const QString cmd = QString("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=frequency=440:duration=%1 "
-                                        "-ac %2 -c:a %3 '%4'")
-                                    .arg(seconds).arg(channels).arg(codec, path);
-            EXPECT_EQ(std::system(cmd.toUtf8().constData()), 0) << cmd.toStdString();
-        }
+    QFile file(path);
+    if (codec.isEmpty() && file.open(QIODevice::WriteOnly)) {
+        file.write(QByteArray(4096, 'x'));
+    } else if (!file.exists()) {
+        const QString cmd = QString("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=duration=%1 -ac %2 -c:a %3 '%4'")
+                                .arg(seconds).arg(channels).arg(codec, path);
+        EXPECT_EQ(std::system(cmd.toUtf8().constData()), 0) << cmd.toStdString();
     }
     return songAt(title, path, seconds);
 }
 
-MPMediaItem fakeSong(const QString& title, double duration)
-{
-    return songAt(title, QString(), duration);
-}
+MPMediaItem fakeSong(const QString& title, double duration) { return songAt(title, QString(), duration); }
 
 MusicList listOf(const QList<MPMediaItem>& songs)
 {
@@ -107,11 +99,6 @@ PlayerHarness::PlayerHarness()
     player->viewDidLoad();
 }
 
-PlayerHarness::~PlayerHarness()
-{
-    player.reset();
-}
-
 bool waitFor(const std::function<bool()>& done, double seconds)
 {
     QElapsedTimer timer;
@@ -121,26 +108,19 @@ bool waitFor(const std::function<bool()>& done, double seconds)
     return done();
 }
 
-QString imageOf(const QObject* widget)
-{
-    return widget->property("imageName").toString();
-}
-
 int main(int argc, char** argv)
 {
     // Everything the player writes goes below one temporary home.
     QTemporaryDir home;
-    const QByteArray root = home.path().toUtf8();
-    qputenv("HOME", root);
-    qputenv("XDG_DATA_HOME", root + "/data");
-    qputenv("XDG_CONFIG_HOME", root + "/config");
-    qputenv("XDG_CACHE_HOME", root + "/cache");
-    qputenv("XDG_MUSIC_DIR", root + "/Music");
-    qputenv("XDG_RUNTIME_DIR", root + "/runtime");
-    QFile::setPermissions(QString::fromUtf8(root), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QDir().mkpath(QString::fromUtf8(root + "/runtime"));
-    QFile::setPermissions(QString::fromUtf8(root + "/runtime"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QString root = home.path();
+    for (const char* dir : {"data", "config", "cache", "runtime"})
+        QDir(root).mkpath(dir);
+    QFile::setPermissions(root + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("HOME", root.toUtf8());
+    qputenv("XDG_DATA_HOME", (root + "/data").toUtf8());
+    qputenv("XDG_CONFIG_HOME", (root + "/config").toUtf8());
+    qputenv("XDG_CACHE_HOME", (root + "/cache").toUtf8());
+    qputenv("XDG_RUNTIME_DIR", (root + "/runtime").toUtf8());
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName("Tavoro");

@@ -17,7 +17,6 @@
 #include <QSlider>
 #include <QTest>
 
-#include <thread>
 
 namespace {
 
@@ -75,10 +74,8 @@ TEST(ShuffleOrder, AnyComparatorKeepsEveryEntryOnce)
     QList<int> entries;
     for (int i = 0; i < 200; ++i)
         entries.append(i);
-    unsigned state = 7;
-    const std::vector<ShuffleComparator> comparators = {
-        systemRandomComparison, [] { return 1; }, [] { return -1; }, [] { return 0; },
-        [&state] { state = state * 1103515245 + 12345; return int(state >> 16) % 3 - 1; }};
+    const std::vector<ShuffleComparator> comparators = {systemRandomComparison, [] { return 1; },
+                                                        [] { return -1; }, [] { return 0; }};
     for (const auto& compare : comparators) {
         QList<int> sorted = sortWithComparator(entries, compare);
         std::sort(sorted.begin(), sorted.end());
@@ -89,7 +86,9 @@ TEST(ShuffleOrder, AnyComparatorKeepsEveryEntryOnce)
 
 TEST_F(Transport, PositionReportMovesSliderAndLabels)
 {
-    choose(0);
+    choose(1);
+    EXPECT_EQ(h->player->currentPlayCountLabel->text(), " 2 / 3");
+    EXPECT_TRUE(h->player->isPlayerViewOnScreen());
     h->player->playbackSlider->setMaximum(10584000);
     report(2646000);
     EXPECT_EQ(h->player->currentduration->text(), " 1:00");
@@ -98,16 +97,6 @@ TEST_F(Transport, PositionReportMovesSliderAndLabels)
     report(0);  // a report at 0 changes nothing on screen
     EXPECT_EQ(h->player->currentduration->text(), " 1:00");
     EXPECT_EQ(h->player->playbackSlider->value(), 2646000);
-}
-
-TEST_F(Transport, ChosenSongShowsItsLengthWithoutHours)
-{
-    songs[1] = fakeSong("Long one", 3725.4);
-    choose(1);
-    EXPECT_EQ(h->player->playbackTimeLabel->text(), " 2:05");
-    EXPECT_EQ(h->player->currentduration->text(), " 0:00");
-    EXPECT_EQ(h->player->currentPlayCountLabel->text(), " 2 / 3");
-    EXPECT_TRUE(h->player->isPlayerViewOnScreen());
 }
 
 TEST_F(Transport, PlayPauseAndSpeedPitchReapplied)
@@ -126,18 +115,14 @@ TEST_F(Transport, PlayPauseAndSpeedPitchReapplied)
     h->engine->clearCalls();
     QTest::mouseClick(h->player->playOrPauseToggleButton, Qt::LeftButton);
     EXPECT_TRUE(h->engine->calls().isEmpty());
-}
 
-TEST_F(Transport, InterruptionDuringPauseDoesNotResume)
-{
-    choose(0);
+    // After an interruption only a stopped graph resumes, and only once.
     h->player->playstart();
     EXPECT_TRUE(h->engine->calls().isEmpty());
     h->player->setInterruptPlayStopFlag(true);
     h->player->playstart();
+    h->player->playstart();
     EXPECT_EQ(h->engine->calls(), QStringList({"startAUGraph(1)"}));
-    h->player->playstart();  // the flag was cleared
-    EXPECT_EQ(h->engine->calls().size(), 1);
 }
 
 TEST_F(Transport, DraggingTheSliderSeeksAndReleasingUnlocks)
@@ -184,21 +169,6 @@ TEST_F(Transport, EndOfTrackFollowsTheRepeatMode)
     EXPECT_TRUE(h->engine->calls().contains("setFileLoadStartFlag"));
 }
 
-TEST_F(Transport, EndReportFromTheAudioThreadWaitsForTheMainThread)
-{
-    choose(0, 0);
-    std::atomic<bool> returned{false};
-    QString titleSeenByAudioThread;
-    std::thread audio([&] {
-        report(10584000, true);
-        titleSeenByAudioThread = title();  // only read once the main thread is done
-        returned = true;
-    });
-    ASSERT_TRUE(waitFor([&] { return returned.load(); }, 5));
-    audio.join();
-    EXPECT_EQ(titleSeenByAudioThread, "Song 1");
-}
-
 TEST_F(Transport, NextAndPreviousAtTheEndsOfTheQueue)
 {
     choose(2, 0);
@@ -238,11 +208,14 @@ TEST_F(Transport, QuickPressesShowEachSongButLoadOnlyTheLast)
 {
     choose(0, 1);
     QStringList shown;
+    testing::internal::CaptureStdout();
     for (int i = 0; i < 3; ++i) {
         QTest::mouseClick(h->player->nextButton, Qt::LeftButton);
         shown.append(title());
         QTest::qWait(100);
     }
+    const std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_NE(log.find("Next button 0, 1,maxTrackCount:3\nNext button end\nChoiceMusicPlay\n"), std::string::npos) << log;
     EXPECT_EQ(shown, QStringList({"Song 1", "Song 2", "Song 0"}));
     EXPECT_TRUE(h->engine->callsStartingWith("setFileLoadStartFlag").isEmpty());
     ASSERT_TRUE(waitFor([&] { return !h->player->choicePending(); }, 3));
@@ -287,10 +260,8 @@ TEST_F(Transport, ShuffleStartsWithTheChosenSongAndKeepsTheIndexWhenTurnedOff)
 
 TEST_F(Transport, DamagedFileInRepeatOneMovesOnAndKeepsTheMode)
 {
-    songs = {makeSong("damaged", "", "mp3"), makeSong("fine-1", "libmp3lame", "mp3"), fakeSong("fine-2")};
-    // A file that is not audio fails at the export stage only when it has an audio
-    // track; this one is refused by the engine instead.
-    songs[0] = makeSong("refused-song", "aac", "m4a");
+    // The engine refuses the first file; the second opens.
+    songs = {makeSong("refused-song", "aac", "m4a"), makeSong("fine-1", "libmp3lame", "mp3"), fakeSong("fine-2")};
     h->engine->loadSucceeds = false;
     while (h->player->playModeFlag() != 2)
         h->player->PlayModeButtonchange(0);
@@ -326,3 +297,4 @@ TEST_F(Transport, RepeatCycleAndModesSurviveARestart)
     h->player->InitSettingValue();
     h->player->SettingValueSave();
 }
+
