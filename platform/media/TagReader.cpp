@@ -3,7 +3,6 @@
 #include "platform/media/MediaFile.h"
 #include "platform/media/MediaFileReader.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <taglib/attachedpictureframe.h>
@@ -28,7 +27,6 @@ QString toQString(const TagLib::String& text)
     // TagLib keeps its text as a wide string; this converts without a further copy.
     return QString::fromWCharArray(text.toCWString(), qsizetype(text.size()));
 }
-
 
 // The text of a tag key: absent when the key is missing, the values joined with " / "
 // when there are several; present-but-empty stays empty.
