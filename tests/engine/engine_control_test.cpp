@@ -6,7 +6,6 @@
 #include "engine/EngineGlobals.h"
 #include "platform/audio/AudioTestFaults.h"
 #include "platform/session/AudioSession.h"
-#include "qbs/QBS.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -194,12 +193,9 @@ TEST_F(EngineControl, SpeedMovesTheMixerAndTheEffectPitchOnlyTheEffect)
     EXPECT_EQ(Stdout([&] { engine->setSpeedPitch(1, 8); }), "setSpeedPitch speed value:80\nQBS_Speed:80 QBS_Pitch:6");
     Stdout([&] { engine->setModeChange(3, 0); });
     EXPECT_FLOAT_EQ(rate(), 0.8f) << "switching speed/pitch off keeps the rate";
-    for (int other : {0, 1, 2}) {
-        Stdout([&] { engine->setModeChange(3, 1); engine->setModeChange(other, 1); });
-        EXPECT_FLOAT_EQ(rate(), 1.0f) << "another effect taking over restores normal speed";
-        EXPECT_EQ(speedvalue.load(), 80);
-        engine->setSpeedNormal(80);
-    }
+    Stdout([&] { engine->setModeChange(3, 1); engine->setModeChange(2, 1); });
+    EXPECT_FLOAT_EQ(rate(), 1.0f) << "another effect taking over restores normal speed";
+    EXPECT_EQ(speedvalue.load(), 80);
 
     // The lock set by switching speed/pitch on is released about 0.2 s later.
     Stdout([&] { engine->setModeChange(3, 1); });
