@@ -127,7 +127,9 @@ void RenderBlock(benchmark::State& state, int effect)
     std::sort(seconds.begin(), seconds.end());
     state.counters["median_pct"] = 100.0 * seconds[seconds.size() / 2] / kBlockSeconds;
     state.counters["worst_pct"] = 100.0 * seconds.back() / kBlockSeconds;
-    state.counters["wall_worst_pct"] = 100.0 * *std::max_element(wall.begin(), wall.end()) / kBlockSeconds;
+    const auto wallWorst = std::max_element(wall.begin(), wall.end());
+    state.counters["wall_worst_pct"] = 100.0 * *wallWorst / kBlockSeconds;
+    state.counters["wall_worst_block"] = double(wallWorst - wall.begin());
     Quietly([&] {
         engine.stopAUGraph();
         owner.reset();
