@@ -74,6 +74,10 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
         return noErr;
     }
 
+    if (frames == 0) { // nothing asked: not to be taken for the end of the track
+        RenderGate::leave();
+        return noErr;
+    }
     playTimeUpDate(true);
     ExtFileReadEndFlag(false);
     incrementFrames(frames);
