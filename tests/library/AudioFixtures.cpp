@@ -16,8 +16,6 @@
 
 namespace {
 
-const char* const kVariables[5] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_MUSIC_DIR"};
-
 TagLib::String tagText(const QString& text)
 {
     return TagLib::String(text.toStdString(), TagLib::String::UTF8);
@@ -27,8 +25,6 @@ TagLib::String tagText(const QString& text)
 
 PrivateHome::PrivateHome()
 {
-    for (int i = 0; i < 5; ++i)
-        m_saved[i] = qgetenv(kVariables[i]);
     const QString root = m_dir.path();
     QDir(root).mkpath(QStringLiteral("Music"));
     qputenv("HOME", root.toUtf8());
@@ -36,16 +32,6 @@ PrivateHome::PrivateHome()
     qputenv("XDG_DATA_HOME", (root + QStringLiteral("/.local/share")).toUtf8());
     qputenv("XDG_CACHE_HOME", (root + QStringLiteral("/.cache")).toUtf8());
     qputenv("XDG_MUSIC_DIR", music().toUtf8());
-}
-
-PrivateHome::~PrivateHome()
-{
-    for (int i = 0; i < 5; ++i) {
-        if (m_saved[i].isNull())
-            qunsetenv(kVariables[i]);
-        else
-            qputenv(kVariables[i], m_saved[i]);
-    }
 }
 
 void makeAudioFile(const QString& path, const QString& extension)
@@ -115,10 +101,8 @@ bool embedFlacCover(const QString& path, QColor colour)
     return file.save();
 }
 
-void writeTextFile(const QString& path, const QByteArray& content)
+bool writeTextFile(const QString& path, const QByteArray& content)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
-        throw std::runtime_error("cannot write " + path.toStdString());
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
 }

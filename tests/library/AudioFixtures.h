@@ -8,18 +8,17 @@
 
 #include <optional>
 
-// Points HOME and the XDG directories at a fresh temporary directory while it lives.
+// Points HOME and the XDG directories at a fresh temporary directory; the next one made
+// takes over.
 class PrivateHome {
 public:
     PrivateHome();
-    ~PrivateHome();
     QString home() const { return m_dir.path(); }
     QString music() const { return m_dir.path() + QStringLiteral("/Music"); }
     QString cacheFile() const { return m_dir.path() + QStringLiteral("/scan-cache.bin"); }
 
 private:
     QTemporaryDir m_dir;
-    QByteArray m_saved[5];
 };
 
 // A 0.2 s tone in the format of the extension ("mp3", "m4a", "flac", "ogg", "wav") at
@@ -35,4 +34,4 @@ struct Tags {
 bool writeTags(const QString& path, const Tags& tags);
 // Embeds a one-colour PNG front cover in a FLAC file.
 bool embedFlacCover(const QString& path, QColor colour);
-void writeTextFile(const QString& path, const QByteArray& content);
+bool writeTextFile(const QString& path, const QByteArray& content);

@@ -48,21 +48,3 @@ TEST_F(LibraryTest, ADamagedStoreShowsEmptyListsAndTheNextSaveWritesAFreshWorkin
     ASSERT_TRUE(restarted.allSetting().has_value());
     EXPECT_EQ(*restarted.allSetting()->front()->integerForAttribute("Eq200db"), 13);
 }
-
-TEST_F(LibraryTest, ADamagedStoreIsReplacedByTheNextRebuild)
-{
-    QDir().mkpath(QFileInfo(storePath()).absolutePath());
-    {
-        QFile f(storePath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(5000, 'x'));
-    }
-    setDeviceSongs({{1, "one", "A", "X"}});
-    DTMusicModelController controller;
-    EXPECT_FALSE(controller.allSongs().has_value());
-    controller.setSettingValue(LiveTable::defaultSettingTable(), LiveTable::defaultPlayControlTable());
-    controller.setupMusicData(false);
-    ASSERT_TRUE(controller.allSongs().has_value());
-    EXPECT_EQ(controller.allSongs()->size(), 1u);
-    EXPECT_EQ(sql("SELECT count(*) FROM DTSong; SELECT count(*) FROM Setting"), "1\n1");
-}

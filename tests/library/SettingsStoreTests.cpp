@@ -3,8 +3,6 @@
 #include "LibraryTestSupport.h"
 #include "library/SettingKeys.h"
 
-#include <QFile>
-
 #include <csignal>
 #include <sqlite3.h>
 
@@ -101,22 +99,4 @@ TEST_F(LibraryTest, ASaveCutShortByACrashLeavesThePreviousSettings)
     DTMusicModelController restarted;
     ASSERT_TRUE(restarted.allSetting().has_value());
     EXPECT_EQ(restarted.allSetting()->front()->integerForAttribute("EqModeChange"), 4);
-}
-
-TEST_F(LibraryTest, AFailedSaveIsTriedAgainByTheNextOne)
-{
-    DTMusicModelController controller;
-    auto settings = LiveTable::defaultSettingTable();
-    auto play = LiveTable::defaultPlayControlTable();
-    controller.saveSetting(settings, play);
-    settings->setIntegerValue(StereoSurroundKey, 2);
-    NSPersistentStore::setSaveStatementHook([](const QString& sql) {
-        return sql.startsWith("INSERT") ? SQLITE_FULL : SQLITE_OK;
-    });
-    controller.saveSetting(settings, play);
-    NSPersistentStore::setSaveStatementHook({});
-    EXPECT_EQ(sql("SELECT StereoSurround FROM Setting"), "11");
-    settings->setIntegerValue(StereoSurroundKey, 3);
-    controller.saveSetting(settings, play);
-    EXPECT_EQ(sql("SELECT count(*), StereoSurround FROM Setting; SELECT count(*) FROM PlayControl"), "1|3\n1");
 }
