@@ -72,6 +72,8 @@ std::unique_ptr<NSPersistentStore> NSPersistentStore::open(const StoreSchema& sc
         return fail(StoreOpenFailure::CannotOpen, QStringLiteral("store file is read-only"), db);
     sqlite3_busy_timeout(db, 2000);
     sqlite3_extended_result_codes(db, 0);
+    // Every commit reaches the disk before the call returns, journal first.
+    sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
 
     // A damaged file shows itself here: "file is not a database", or a page check that
     // does not answer "ok".
