@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QHash>
 
+#include <cstdio>
+
 namespace {
 
 // Finds an album during the import: the artist text (absent and empty being different
@@ -64,22 +66,39 @@ void DTMusicModelController::setupMusicData(bool flag)
                                    kStoredPlayControlKeys.data(), kStoredPlayControlKeys.size());
     }
 
-    // The old store goes entirely; a journal beside it belongs to the old file.
+    // The new store is written beside the old one and takes its place only once it has
+    // been saved whole: a crash or a failed save during the rebuild leaves the previous
+    // store, settings included, instead of an empty or missing one.
     const QString path = storeURL().toLocalFile();
-    if (!path.isEmpty()) {
-        QFile::remove(path);
-        QFile::remove(path + QStringLiteral("-journal"));
+    const QString building = path.isEmpty() ? QString() : path + QStringLiteral(".rebuild");
+    if (!building.isEmpty()) {
+        QFile::remove(building);
+        QFile::remove(building + QStringLiteral("-journal"));
     }
     m_persistentStoreCoordinator.reset();
     m_managedObjectContext.reset();
+    m_persistentStoreCoordinator = std::make_shared<NSPersistentStoreCoordinator>(managedObjectModel());
+    m_persistentStoreCoordinator->addPersistentStoreWithType(
+        NSSQLiteStoreType, QString(), building.isEmpty() ? QUrl() : QUrl::fromLocalFile(building), {}, nullptr);
 
     auto context = managedObjectContext();
     writeSettingRows(*context, settings.get(), playControl.get());
     importDeviceLibrary(*context);
 
     m_isSettingUp = false;
-    if (context && context->hasChanges())
-        context->save();
+    const bool saved = !context->hasChanges() || context->save();
+    const bool written = saved && !m_persistentStoreCoordinator->persistentStores().empty();
+    context.reset();
+    m_managedObjectContext.reset();  // closes the new file
+    m_persistentStoreCoordinator.reset();
+    if (written) {
+        // A journal left by the old file must not be applied to the new one.
+        QFile::remove(path + QStringLiteral("-journal"));
+        std::rename(QFile::encodeName(building).constData(), QFile::encodeName(path).constData());
+    } else if (!building.isEmpty()) {
+        QFile::remove(building);
+        QFile::remove(building + QStringLiteral("-journal"));
+    }
     m_settingValueArray.reset();
     m_playControlArray.reset();
     sendDTMusicModelDidEndUpdatingNotificationWithUserInfo({});

@@ -6,6 +6,10 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/media/MPMediaQuery.h"
 
+#include <QFile>
+
+#include <csignal>
+
 namespace {
 
 const quint64 kBigID = 0xF000000000000001ull;
@@ -173,4 +177,36 @@ TEST_F(LibraryTest, ASongFindsItsDeviceItemUntilItLeavesTheLibrary)
     EXPECT_EQ(song->title(), "one");
     EXPECT_TRUE(song->mediaItem().isNull());
     EXPECT_EQ(song->artist(), nullptr);
+}
+
+TEST_F(LibraryTest, ARebuildCutShortByACrashLeavesThePreviousStore)
+{
+    setDeviceSongs({{1, "old", "A", "X"}});
+    DTMusicModelController controller;
+    auto settings = LiveTable::defaultSettingTable();
+    settings->setIntegerValue(StereoBassKey, 6);
+    controller.setSettingValue(settings, LiveTable::defaultPlayControlTable());
+    controller.setupMusicData(false);
+
+    setDeviceSongs({{2, "new", "B", "Y"}, {3, "newer", "B", "Y"}});
+    settings->setIntegerValue(StereoBassKey, 9);
+    EXPECT_EXIT(
+        {
+            NSPersistentStore::setSaveStatementHook([](const QString& sql) {
+                if (sql.contains("\"DTSong\"") && sql.startsWith("INSERT"))
+                    std::raise(SIGKILL);
+                return 0;
+            });
+            controller.setSettingValue(settings, LiveTable::defaultPlayControlTable());
+            controller.setupMusicData(false);
+            std::_Exit(0);
+        },
+        testing::KilledBySignal(SIGKILL), "");
+    EXPECT_EQ(sql("PRAGMA integrity_check; SELECT StereoBass FROM Setting; SELECT title FROM DTSong"), "ok\n6\nold");
+
+    DTMusicModelController restarted;  // the next rebuild clears what the crash left
+    restarted.setSettingValue(settings, LiveTable::defaultPlayControlTable());
+    restarted.setupMusicData(false);
+    EXPECT_EQ(sql("SELECT StereoBass FROM Setting; SELECT count(*) FROM DTSong"), "9\n2");
+    EXPECT_FALSE(QFile::exists(storePath() + ".rebuild"));
 }
