@@ -88,26 +88,26 @@ void TavoroViewController::buildViews()
     currentArtist = makeLabel(contentView, QRect(10, 24, 300, 16));
     currentAlbum = makeLabel(contentView, QRect(10, 40, 300, 16));
     coverArtView = new QLabel(contentView);
-    coverArtView->setGeometry(60, 60, 200, 200);
+    coverArtView->setGeometry(70, 60, 180, 170);
     coverArtView->setScaledContents(true);
     reflectionView = new QLabel(contentView);
-    reflectionView->setGeometry(60, 260, 200, 40);
+    reflectionView->setGeometry(70, 230, 180, 36);
     reflectionView->setScaledContents(true);
     LyricsView = new QPlainTextEdit(contentView);
-    LyricsView->setGeometry(20, 60, 280, 200);
+    LyricsView->setGeometry(20, 60, 280, 170);
     LyricsView->setReadOnly(true);
     LyricsView->setHidden(true);
 
-    currentduration = makeLabel(contentView, QRect(4, 300, 50, 16), 12);
-    playbackTimeLabel = makeLabel(contentView, QRect(266, 300, 50, 16), 12);
+    currentduration = makeLabel(contentView, QRect(4, 270, 50, 16), 12);
+    playbackTimeLabel = makeLabel(contentView, QRect(266, 270, 50, 16), 12);
     playbackSlider = new QSlider(Qt::Horizontal, contentView);
-    playbackSlider->setGeometry(56, 298, 208, 20);
+    playbackSlider->setGeometry(56, 268, 208, 20);
     playbackSlider->setMinimum(0);
     playbackSlider->setMaximum(0);
     playbackSlider->setPageStep(0);
-    currentPlayCountLabel = makeLabel(contentView, QRect(110, 320, 100, 16), 12);
-    allOncerepeatButton = makeButton(contentView, QRect(10, 320, 40, 31), 0);
-    shuffleModeButton = makeButton(contentView, QRect(270, 320, 40, 31), 3);
+    currentPlayCountLabel = makeLabel(contentView, QRect(110, 288, 100, 16), 12);
+    allOncerepeatButton = makeButton(contentView, QRect(8, 318, 40, 31), 0);
+    shuffleModeButton = makeButton(contentView, QRect(272, 318, 40, 31), 3);
 
     QuickStereoButton = makeButton(contentView, QRect(57, 309, 205, 50), 0);
     QuickStereoButton->lower();

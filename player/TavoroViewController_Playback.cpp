@@ -158,8 +158,8 @@ void TavoroViewController::reloadMediaItemView()
         coverArtView->setPixmap(QPixmap::fromImage(cover));
         coverArtView->setProperty(kImageNameProperty, QString());
     }
-    // The mirrored reflection is built by the main screen; until then it shows the cover.
-    reflectionView->setPixmap(coverArtView->pixmap());
+    // The main screen's gradient reflection replaces this plain mirror image.
+    reflectionView->setPixmap(QPixmap::fromImage(coverArtView->pixmap().toImage().mirrored(false, true)));
     reflectionView->setWindowOpacity(1.0);
 
     playbackTimeLabel->setText(songLengthText(song.isNull() ? 0.0 : song.playbackDuration()));

@@ -73,6 +73,7 @@ TEST_F(Import, EachFormatGoesToMusicWithItsExtensionAndPlays)
         EXPECT_FALSE(h.player->infoButtonItem->isHidden());
         EXPECT_EQ(h.player->currentTitle->text(), s.title());
     }
+    h.player->grab().save("player-screen.png");  // for review
 }
 
 TEST_F(Import, MonoAacSwitchesTheEngineToOneChannelUntilTheNextOtherSource)
