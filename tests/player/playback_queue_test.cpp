@@ -116,6 +116,15 @@ TEST_F(Transport, PlayPauseAndSpeedPitchReapplied)
     QTest::mouseClick(h->player->playOrPauseToggleButton, Qt::LeftButton);
     EXPECT_TRUE(h->engine->calls().isEmpty());
 
+    // The route falling back to the speaker pauses only a playing, ready track.
+    h->player->PlayStop();
+    h->engine->loadState = true;
+    h->engine->playing = true;
+    h->player->PlayStop();
+    EXPECT_EQ(h->engine->calls(), QStringList({"stopAUGraph"}));
+    EXPECT_EQ(imageOf(h->player->playOrPauseToggleButton), "play.png");
+    h->engine->clearCalls();
+
     // After an interruption only a stopped graph resumes, and only once.
     h->player->playstart();
     EXPECT_TRUE(h->engine->calls().isEmpty());
