@@ -7,9 +7,9 @@
 
 namespace {
 
-Tags tags(std::optional<QString> title, QString artist, QString album)
+TagValues tags(std::optional<QString> title, QString artist, QString album)
 {
-    Tags t;
+    TagValues t;
     t.title = std::move(title);
     t.artist = std::move(artist);
     t.album = std::move(album);
@@ -32,27 +32,28 @@ TEST_F(LibraryTest, RebuildFromAGeneratedMusicDirectory)
 {
     const QString m = home->music();
     makeAudioFile(m + "/a/alpha.mp3", "mp3");
-    Tags alpha = tags("Alpha", "The Band", "Shared");
+    TagValues alpha = tags("Alpha", "The Band", "Shared");
     alpha.genre = "Rock";
     alpha.track = "1/2";
     ASSERT_TRUE(writeTags(m + "/a/alpha.mp3", alpha));
     makeAudioFile(m + "/b/beta.m4a", "m4a");
-    Tags beta = tags("beta", "the band", "Shared");
+    TagValues beta = tags("beta", "the band", "Shared");
     beta.composer = "Composer";
     beta.lyrics = "la la";
     beta.track = "2/2";
     ASSERT_TRUE(writeTags(m + "/b/beta.m4a", beta));
     makeAudioFile(m + "/gamma.flac", "flac");
     ASSERT_TRUE(writeTags(m + "/gamma.flac", tags("Gamma", "Other", "Shared")));
-    ASSERT_TRUE(embedFlacCover(m + "/gamma.flac", Qt::red));
+    ASSERT_TRUE(embedCover(m + "/gamma.flac", Qt::red));
     makeAudioFile(m + "/untitled.ogg", "ogg");
     ASSERT_TRUE(writeTags(m + "/untitled.ogg", tags(std::nullopt, "Other", "Solo")));
     makeAudioFile(m + "/epsilon.wav", "wav");
     makeAudioFile(m + "/broken.mp3", "mp3");
     ASSERT_TRUE(writeTags(m + "/broken.mp3", tags("Broken", "Nobody", "Nothing")));
     breakTag(m + "/broken.mp3");
-    ASSERT_TRUE(writeTextFile(m + "/notes.txt", "not music") && writeTextFile(m + "/fake.mp3", QByteArray(3000, 'q'))
-                && writeTextFile(m + "/list.m3u", "a/alpha.mp3\nb/beta.m4a\n"));
+    writeTextFile(m + "/notes.txt", "not music");
+    writeTextFile(m + "/fake.mp3", QByteArray(3000, 'q'));
+    writeTextFile(m + "/list.m3u", "a/alpha.mp3\nb/beta.m4a\n");
 
     MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(m, home->cacheFile()));
     DTMusicModelController controller;

@@ -28,7 +28,7 @@ QString sqliteShell(const QString& file, const QString& sql)
 
 void LibraryTest::SetUp()
 {
-    home = std::make_unique<PrivateHome>();
+    home = std::make_unique<TemporaryHome>();
     setDeviceSongs({});
 }
 

@@ -2,7 +2,7 @@
 // A private home for each test with a device library of given songs, and the sqlite3
 // command line for reading the store file from outside.
 
-#include "AudioFixtures.h"
+#include "MediaFixtures.h"
 #include "library/DTMusicModelController.h"
 #include "platform/media/MPMediaLibrary.h"
 
@@ -45,5 +45,5 @@ protected:
     QString storePath() const;
     QString sql(const QString& statement) const { return sqliteShell(storePath(), statement); }
 
-    std::unique_ptr<PrivateHome> home;
+    std::unique_ptr<TemporaryHome> home;
 };

@@ -96,7 +96,6 @@ TEST_F(LibraryTest, RebuildGroupsByExactTextsAndByArtistAndAlbumTitle)
     EXPECT_EQ(d->artist(), nullptr);
     EXPECT_EQ(d->AlbumName(), "Loose");
     auto b = where(songs, [](DTSong& s) { return s.title() == "b song"; })[0];
-    EXPECT_EQ(b->trackNumber(), 1);
     EXPECT_EQ(b->composer()->songs().size(), 2u);
     EXPECT_EQ(b->genre()->songs().size(), 2u);
     EXPECT_EQ(b->artist()->albums().size(), 2u);  // Same and Other
@@ -169,7 +168,6 @@ TEST_F(LibraryTest, ASongFindsItsDeviceItemUntilItLeavesTheLibrary)
     controller.setupMusicData(false);
     std::shared_ptr<DTSong> song = controller.allSongs()->front();
     EXPECT_EQ(song->mediaItem().persistentID(), kBigID);
-    EXPECT_TRUE(song->artworkImageWithSize(QSize(40, 40)).isNull());  // no artwork
 
     // The player may still hold rows of the old store after a rebuild.
     setDeviceSongs({{2, "two", "B", "Y"}});

@@ -17,12 +17,8 @@ TEST(LiveTable, TextAndNumberEntriesReadAsTheSameInteger)
     EXPECT_EQ(integerValueOf(QVariant()), 0);
     EXPECT_EQ(integerValueOf(QStringLiteral("99999999999")), 2147483647);
 
-    auto defaults = LiveTable::defaultSettingTable();
-    EXPECT_EQ(defaults->dictionary().size(), 19);
-    EXPECT_EQ(defaults->integerValue(SpeedPitchSPKey), 100);
-    EXPECT_EQ(defaults->integerValue(QStringLiteral("NotAKey")), 0);
-    auto play = LiveTable::defaultPlayControlTable();
-    EXPECT_EQ(play->value(LastPlayTitleKey).toString(), "None");
+    EXPECT_EQ(LiveTable::defaultSettingTable()->integerValue(QStringLiteral("NotAKey")), 0);
+    EXPECT_EQ(LiveTable::defaultPlayControlTable()->value(LastPlayTitleKey).toString(), "None");
 }
 
 TEST_F(LibraryTest, SavingTheDefaultsWritesTheirValuesAndNothingForLiveOnlyKeys)
