@@ -90,45 +90,39 @@ TEST(StoreSave, AProcessKilledInTheMiddleOfASaveLeavesThePreviousContents)
     EXPECT_TRUE(context->save());
 }
 
-TEST(StoreFile, ADamagedFileReadsAsNothingAndTheNextSaveMovesItAsideForAFreshStore)
+TEST(StoreFile, ADamagedOrTruncatedFileReadsAsNothingAndTheNextSaveMovesItAsideForAFreshStore)
 {
-    TestStore s;
-    const QByteArray garbage(8192, '\x5a');
-    QFile damaged(s.path());
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly) && damaged.write(garbage) == garbage.size());
-    damaged.close();
-    std::shared_ptr<NSPersistentStoreCoordinator> coordinator;
-    auto context = s.open(&coordinator);
-    EXPECT_TRUE(coordinator->persistentStores().empty());
-    EXPECT_FALSE(context->executeFetchRequest({"Book", {}, 0}).has_value());
+    for (bool truncated : {false, true}) {
+        SCOPED_TRACE(truncated ? "truncated" : "garbage");
+        TestStore s;
+        if (truncated) {
+            auto context = s.open();
+            for (int i = 0; i < 400; ++i)
+                addBook(*context, QString(200, QChar('a' + i % 26)));
+            ASSERT_TRUE(context->save());
+        } else {
+            QFile garbage(s.path());
+            ASSERT_TRUE(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(8192, 'Z')) == 8192);
+        }
+        QFile file(s.path());
+        if (truncated)
+            ASSERT_TRUE(file.resize(file.size() / 2));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray damaged = file.readAll();
 
-    addBook(*context, "rescued");
-    ASSERT_TRUE(context->save());
-    EXPECT_EQ(sqliteShell(s.path(), "SELECT title FROM Book"), "rescued");
-    const QStringList aside = QDir(s.dir.path()).entryList({"Shelves.sqlite.corrupt-*"});
-    ASSERT_EQ(aside.size(), 1);
-    QFile kept(s.dir.filePath(aside[0]));
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), garbage);  // the damaged file is kept, not lost
-}
-
-TEST(StoreFile, ATruncatedDatabaseIsTreatedAsDamaged)
-{
-    TestStore s;
-    {
-        auto context = s.open();
-        for (int i = 0; i < 400; ++i)
-            addBook(*context, QString(200, QChar('a' + i % 26)));
+        std::shared_ptr<NSPersistentStoreCoordinator> coordinator;
+        auto context = s.open(&coordinator);
+        EXPECT_TRUE(coordinator->persistentStores().empty());
+        EXPECT_FALSE(context->executeFetchRequest({"Book", {}, 0}).has_value());
+        addBook(*context, "rescued");
         ASSERT_TRUE(context->save());
+        EXPECT_EQ(sqliteShell(s.path(), "SELECT title FROM Book"), "rescued");
+        const QStringList aside = QDir(s.dir.path()).entryList({"Shelves.sqlite.corrupt-*"});
+        ASSERT_EQ(aside.size(), 1);
+        QFile kept(s.dir.filePath(aside[0]));
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), damaged);  // the damaged file is kept, not lost
     }
-    QFile f(s.path());
-    ASSERT_TRUE(f.resize(f.size() / 2));
-    std::shared_ptr<NSPersistentStoreCoordinator> coordinator;
-    auto context = s.open(&coordinator);
-    EXPECT_TRUE(coordinator->persistentStores().empty());
-    addBook(*context, "fresh");
-    ASSERT_TRUE(context->save());
-    EXPECT_EQ(sqliteShell(s.path(), "SELECT count(*) FROM Book"), "1");
 }
 
 TEST(StoreFile, TablesOfAnOlderModelGainTheMissingColumnsAndKeepTheirRows)
