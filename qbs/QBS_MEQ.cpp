@@ -30,13 +30,31 @@ std::atomic<bool> s_clear_pending{false};
 // idles (all its factors are 0). Each lane computes
 //   out = (alpha x u + gamma x out1 + beta x out2 + round) >> shift
 // with u = x - x2 for a peak band, x + x1 for the low shelf, x - x1 for the high shelf.
-// The sums are formed in 32-bit lanes: modulo 2^32 they are exact, and every filter's
-// sum is bounded (|out| stays below 2^16 for any 16-bit input at any shift, and the sum
-// is 2^14 or 2^15 times it), so it equals the true sum. Only the sum of the seven
-// gain-scaled outputs can pass 32 bits (no headroom shift, several bands boosted); it is
-// widened to 64 bits, so every result that fits in 32 bits is the same.
+// While every filter output stays within kSafeOutput (below), these sums and the gain
+// products fit in 32 bits, and the fast 32-bit lanes give the exact result. Without
+// headroom a full-scale input can carry an output past that (past 2^16 once a gain
+// changes while the filters ring); from then on, until the outputs fall back, each sample
+// takes the wide path, which forms the products and sums in 64 bits. Either way every
+// result that fits in 32 bits is the same, and the filter memories keep 32 bits.
 typedef int32_t v8si __attribute__((vector_size(32)));
 typedef int64_t v4di __attribute__((vector_size(32)));
+typedef uint64_t v4du __attribute__((vector_size(32)));
+typedef int32_t v4si __attribute__((vector_size(16)));
+
+// The vector helpers are always inlined, so their vector arguments and returns never
+// cross a call boundary: the ABI note about passing them without AVX does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+[[gnu::always_inline]] inline v4di low_half(v8si v) {
+  return __builtin_convertvector(__builtin_shufflevector(v, v, 0, 1, 2, 3), v4di);
+}
+[[gnu::always_inline]] inline v4di high_half(v8si v) {
+  return __builtin_convertvector(__builtin_shufflevector(v, v, 4, 5, 6, 7), v4di);
+}
+// The low 32 bits of (sum >> shift): a logical shift leaves bits shift..shift+31 exactly
+// where an arithmetic one does, and only the fill above them differs.
+[[gnu::always_inline]] inline v4si shifted_low32(v4di sum, v4di shift) {
+  return __builtin_convertvector(reinterpret_cast<v4du>(sum) >> reinterpret_cast<v4du>(shift), v4si);
+}
 
 constexpr int kLaneLow = 5;
 constexpr int kLaneHigh = 6;
@@ -52,6 +70,12 @@ constexpr v8si kShift = {14, 14, 14, 14, 14, 15, 15, 0};
 constexpr v8si kShelfLanes = {0, 0, 0, 0, 0, -1, -1, 0};
 constexpr v8si kNegateHigh = {0, 0, 0, 0, 0, 0, -1, 0};
 constexpr v8si kPeakLanes = {-1, -1, -1, -1, -1, 0, 0, 0};
+
+// The largest filter output for which the next sample's sums stay inside 32 bits, by
+// headroom shift: |alpha x u| <= 25736 x 2^(16 - shift), |gamma| + |beta| <= 48584, so
+// (2^31 - 1 - 8192 - 25736 x 2^(16 - shift)) / 48584. The gain products stay below 2^31
+// too (24421 x 35522 < 2^31).
+constexpr int32_t kSafeOutput[3] = {9485, 26843, 35522};
 
 // The factors of the seven filters for one set of band gains.
 struct Factors {
@@ -133,8 +157,34 @@ struct Channel {
   }
 };
 
-// One sample of one channel through the seven bands; returns the clamped output.
-[[gnu::always_inline]] inline int32_t equalize(Channel& c, int32_t sample, const Factors& f) {
+// One sample of one channel through the seven bands in 64-bit sums; returns the clamped
+// output.
+[[gnu::always_inline]] inline int32_t equalize_wide(Channel& c, int32_t sample, const Factors& f) {
+  const v8si x = v8si{} + sample;
+  const v8si shelf_term = ((c.x1 & kShelfLanes) ^ kNegateHigh) - kNegateHigh;
+  const v8si u = x + shelf_term - (c.x2 & kPeakLanes);
+  const v4di sum_low = low_half(f.alpha) * low_half(u) + low_half(f.gamma) * low_half(c.out1) +
+                       low_half(f.beta) * low_half(c.out2) + low_half(kRound);
+  const v4di sum_high = high_half(f.alpha) * high_half(u) + high_half(f.gamma) * high_half(c.out1) +
+                        high_half(f.beta) * high_half(c.out2) + high_half(kRound);
+  const v4si out_low = shifted_low32(sum_low, low_half(kShift));
+  const v4si out_high = shifted_low32(sum_high, high_half(kShift));
+  const v8si out = __builtin_shufflevector(out_low, out_high, 0, 1, 2, 3, 4, 5, 6, 7);
+  c.out2 = c.out1;
+  c.out1 = out;
+  c.x2 = c.x1;
+  c.x1 = x;
+
+  // Seven gain-scaled outputs, summed in 64 bits (several boosted bands without headroom
+  // pass 32 bits).
+  const v4di scaled = low_half(f.mu) * low_half(out) + high_half(f.mu) * high_half(out);
+  const int64_t sum = (scaled[0] + scaled[1]) + (scaled[2] + scaled[3]);
+  const int64_t y = sample + (sum >> 13);
+  return static_cast<int32_t>(std::clamp<int64_t>(y, INT16_MIN, INT16_MAX));
+}
+
+// The same in 32-bit lanes, exact while every filter output is within kSafeOutput.
+[[gnu::always_inline]] inline int32_t equalize_fast(Channel& c, int32_t sample, const Factors& f) {
   const v8si x = v8si{} + sample;
   const v8si shelf_term = ((c.x1 & kShelfLanes) ^ kNegateHigh) - kNegateHigh;
   const v8si u = x + shelf_term - (c.x2 & kPeakLanes);
@@ -145,11 +195,17 @@ struct Channel {
   c.x1 = x;
 
   const v8si scaled = f.mu * out;  // each product is below 2^31; their sum may not be
-  const v4di sum4 = __builtin_convertvector(__builtin_shufflevector(scaled, scaled, 0, 1, 2, 3), v4di) +
-                    __builtin_convertvector(__builtin_shufflevector(scaled, scaled, 4, 5, 6, 7), v4di);
+  const v4di sum4 = low_half(scaled) + high_half(scaled);
   const int64_t sum = (sum4[0] + sum4[1]) + (sum4[2] + sum4[3]);
   const int64_t y = sample + (sum >> 13);
   return static_cast<int32_t>(std::clamp<int64_t>(y, INT16_MIN, INT16_MAX));
+}
+
+// Whether a filter's last two outputs leave the range in which the 32-bit lanes are exact.
+[[gnu::always_inline]] inline bool beyond(const Channel& c, const v8si& limit) {
+  const v8si m = (c.out1 > limit) | (c.out1 < -limit) | (c.out2 > limit) | (c.out2 < -limit);
+  const v4di m64 = reinterpret_cast<v4di>(m);
+  return (m64[0] | m64[1] | m64[2] | m64[3]) != 0;
 }
 
 int32_t* const kLeftPeaks[kPeaks] = {L_MEQ_PK1_Buffer, L_MEQ_PK2_Buffer, L_MEQ_PK3_Buffer,
@@ -172,6 +228,8 @@ void clear_state() {
   GainKey key = read_gains();
   Factors f;
   factors_for(key, f);
+  const v8si limit = v8si{} + kSafeOutput[shift];
+  bool wide = beyond(left, limit) || beyond(right, limit);
 
   for (int32_t i = 0; i < frames; ++i) {
     // Both channels of a frame use the same gains, read once per frame.
@@ -182,8 +240,14 @@ void clear_state() {
     }
     const int32_t xl = in[2 * i] >> shift;
     const int32_t xr = in[2 * i + 1] >> shift;
-    out[2 * i] = static_cast<int16_t>(equalize(left, xl, f));
-    out[2 * i + 1] = static_cast<int16_t>(equalize(right, xr, f));
+    if (!wide) {
+      out[2 * i] = static_cast<int16_t>(equalize_fast(left, xl, f));
+      out[2 * i + 1] = static_cast<int16_t>(equalize_fast(right, xr, f));
+    } else {
+      out[2 * i] = static_cast<int16_t>(equalize_wide(left, xl, f));
+      out[2 * i + 1] = static_cast<int16_t>(equalize_wide(right, xr, f));
+    }
+    wide = beyond(left, limit) || beyond(right, limit);
   }
 
   left.store(L_MEQ_In_Buffer, L_MEQ_LPS_Temp, L_MEQ_HPS_Temp, kLeftPeaks);

@@ -147,6 +147,33 @@ TEST_F(QbsMeq, GainSumPastThirtyTwoBitsClampsInsteadOfWrapping) {
   qbs_test::expect_stream(QBSt_MEQ, [&] { prepare(0, g); }, in, expected, 5);
 }
 
+// With no headroom shift, a gain change while the filters ring with a full-scale square
+// wave drives peak band 2 to about -88700, past 2^16: its filter sum and its gain product
+// then pass 32 bits, and must neither wrap nor clamp early.
+TEST_F(QbsMeq, GainChangeWhileRingingWithoutHeadroomNeverWraps) {
+  const Gains before = {7, 6, 4, 24, 2, 13, 5}, after = {24, 20, 24, 24, 24, 21, 21};
+  const int frames = 2000, change = 812;
+  Samples in(2 * frames);
+  for (int n = 0; n < frames; ++n) {
+    in[2 * n] = (n / 135) % 2 ? INT16_MAX : INT16_MIN;
+    in[2 * n + 1] = (n / 90) % 2 ? INT16_MIN : INT16_MAX;
+  }
+  const Samples first(in.begin(), in.begin() + 2 * change), rest(in.begin() + 2 * change, in.end());
+  ReferenceEq ref(0, before);
+  Samples expected = ref.run(first);
+  std::copy(after.begin(), after.end(), ref.g.begin());
+  const Samples tail = ref.run(rest);
+  expected.insert(expected.end(), tail.begin(), tail.end());
+  EXPECT_EQ(expected[2 * 825], INT16_MIN);
+
+  prepare(0, before);
+  Samples out(in.size());
+  QBSt_MEQ(out.data(), first.data(), static_cast<int32_t>(first.size()));
+  set_bands(after);
+  QBSt_MEQ(out.data() + first.size(), rest.data(), static_cast<int32_t>(rest.size()));
+  EXPECT_EQ(out, expected);
+}
+
 // A zero-mean signal must come out without a DC offset at every preset. The truncating
 // low shelf leaves a small one (about -15 on the shifted scale with it at +4 dB); peak
 // bands that truncated would leave -270 with "Rock", -344 with "Classical" and -435 with
