@@ -44,6 +44,12 @@ std::string writeFile(const std::string& name, const std::string& bytes)
     return path;
 }
 
+std::string readWhole(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 std::string makeTrack(const std::string& name, int rate, int channels, int frames, const std::string& encodeArgs)
 {
     static std::set<std::string> made;
@@ -101,20 +107,20 @@ std::vector<int16_t> readFrames(ExtAudioFileRef file, long frames, UInt32 block,
     return out;
 }
 
+std::vector<int16_t> decodeAll(const std::string& path, UInt32 channels)
+{
+    ExtAudioFileRef file = openWithClient(path, channels);
+    std::vector<int16_t> samples = file ? readFrames(file, -1, 4096, channels) : std::vector<int16_t>();
+    ExtAudioFileDispose(file);
+    return samples;
+}
+
 SInt64 lengthOf(ExtAudioFileRef file)
 {
     SInt64 length = -1;
     UInt32 size = sizeof length;
     EXPECT_EQ(ExtAudioFileGetProperty(file, kExtAudioFileProperty_FileLengthFrames, &size, &length), noErr);
     return length;
-}
-
-AudioStreamBasicDescription fileFormatOf(ExtAudioFileRef file)
-{
-    AudioStreamBasicDescription format{};
-    UInt32 size = sizeof format;
-    EXPECT_EQ(ExtAudioFileGetProperty(file, kExtAudioFileProperty_FileDataFormat, &size, &format), noErr);
-    return format;
 }
 
 } // namespace audiofile_test

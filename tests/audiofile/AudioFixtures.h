@@ -16,6 +16,7 @@ std::vector<int16_t> testSignal(int rate, int channels, int frames);
 // A directory for this run's files, removed at exit.
 const std::string& fixtureDir();
 std::string writeFile(const std::string& name, const std::string& bytes);
+std::string readWhole(const std::string& path);
 
 // Encodes testSignal(rate, channels, frames) with ffmpeg `encodeArgs` into fixtureDir()/name
 // (once per name) and returns the path.
@@ -29,7 +30,8 @@ AudioStreamBasicDescription clientFormat(Float64 rate, UInt32 channels);
 ExtAudioFileRef openWithClient(const std::string& path, UInt32 channels = 2, Float64 rate = 44100);
 // Reads up to `frames` frames (all when negative) in blocks of `block`.
 std::vector<int16_t> readFrames(ExtAudioFileRef file, long frames = -1, UInt32 block = 1024, UInt32 channels = 2);
+// The whole of `path` in the client format: 16-bit at 44100 Hz with `channels` channels.
+std::vector<int16_t> decodeAll(const std::string& path, UInt32 channels = 2);
 SInt64 lengthOf(ExtAudioFileRef file);
-AudioStreamBasicDescription fileFormatOf(ExtAudioFileRef file);
 
 } // namespace audiofile_test

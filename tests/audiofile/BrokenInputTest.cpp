@@ -4,18 +4,11 @@
 #include "TrackCases.h"
 
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 using namespace audiofile_test;
 
 namespace {
-
-std::string readWhole(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // Opens `url`; when that works, reads to the end and checks that the reader stops by
 // itself, within its length. Returns the open status.

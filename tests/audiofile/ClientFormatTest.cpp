@@ -1,5 +1,5 @@
-// The client format: channel folding, refused formats, and reads that honour the caller's
-// buffer.
+// The client format: channel folding in the file and memory readers, refused formats, and
+// reads that honour the caller's buffer.
 
 #include "TrackCases.h"
 
@@ -12,16 +12,22 @@ OSStatus setClient(ExtAudioFileRef file, const AudioStreamBasicDescription& form
     return ExtAudioFileSetProperty(file, kExtAudioFileProperty_ClientDataFormat, size, &format);
 }
 
-TEST(ClientFormat, StereoTrackFoldsToTheMeanOfItsChannels)
+TEST(ClientFormat, TwoChannelsFoldToTheirMeanFromAFileOrFromMemory)
 {
-    ExtAudioFileRef file = openWithClient(kTracks[0].make(), 1);
-    ASSERT_NE(file, nullptr);
-    const std::vector<int16_t> mono = readFrames(file, -1, 1024, 1);
     const std::vector<int16_t> source = testSignal(44100, 2, kTracks[0].frames);
-    ASSERT_EQ(mono.size(), source.size() / 2);
-    for (size_t i = 0; i < mono.size(); ++i)
-        ASSERT_NEAR(mono[i], (source[2 * i] + source[2 * i + 1]) / 2.0, 1.0) << i;
-    ExtAudioFileDispose(file);
+    ExtAudioFileRef memory = nullptr;
+    ASSERT_EQ(ExtAudioFileOpenMemory(source.data(), kTracks[0].frames, 2, &memory), noErr);
+    EXPECT_EQ(lengthOf(memory), kTracks[0].frames);
+    EXPECT_EQ(readFrames(memory, -1, 700), source);
+    ASSERT_EQ(setClient(memory, clientFormat(44100, 1)), noErr);
+    for (ExtAudioFileRef file : {openWithClient(kTracks[0].make(), 1), memory}) {
+        ASSERT_NE(file, nullptr);
+        const std::vector<int16_t> mono = readFrames(file, -1, 1024, 1);
+        ASSERT_EQ(mono.size(), source.size() / 2);
+        for (size_t i = 0; i < mono.size(); ++i)
+            ASSERT_NEAR(mono[i], (source[2 * i] + source[2 * i + 1]) / 2.0, 1.0) << i;
+        ExtAudioFileDispose(file);
+    }
 }
 
 TEST(ClientFormat, RefusesWhatReadsCannotDeliverAndKeepsThePreviousFormat)
@@ -42,6 +48,11 @@ TEST(ClientFormat, RefusesWhatReadsCannotDeliverAndKeepsThePreviousFormat)
     EXPECT_EQ(setClient(file, clientFormat(44100, 1), 20), kExtAudioFileError_InvalidPropertySize);
     EXPECT_EQ(ExtAudioFileSetProperty(file, kExtAudioFileProperty_FileDataFormat, 40, &refused[0]), kExtAudioFileError_InvalidProperty);
     EXPECT_EQ(SInt64(readFrames(file).size()), 2 * lengthOf(file)); // still stereo
+    ExtAudioFileDispose(file);
+    // The memory reader has no resampler behind it.
+    const int16_t pcm[2] = {};
+    ASSERT_EQ(ExtAudioFileOpenMemory(pcm, 1, 2, &file), noErr);
+    EXPECT_EQ(setClient(file, clientFormat(48000, 2)), kAudioFileUnsupportedDataFormatError);
     ExtAudioFileDispose(file);
 }
 

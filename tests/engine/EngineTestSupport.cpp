@@ -7,7 +7,6 @@
 #include "platform/session/AudioSession.h"
 #include "qbs/QBS.h"
 
-#include <QDir>
 #include <QUrl>
 
 #include <cstdio>
@@ -35,50 +34,9 @@ std::string StatusLine(const std::string& prefix, OSStatus status, bool asUnsign
     return line;
 }
 
-bool RunCommand(const std::string& command)
+std::string MakeTrack(const std::string& name, double seconds, int rate, int channels, const std::string& codec)
 {
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string Fixtures::make(const std::string& name, double seconds, int rate, int channels, const std::string& codec)
-{
-    const std::string cmd = "ffmpeg -nostdin -y -v error -f lavfi -i \"aevalsrc=0.4*sin(2*PI*440*t)+0.2*sin(2*PI*1250*t)|"
-                            "0.3*sin(2*PI*660*t)+0.25*sin(2*PI*3100*t):s=" + std::to_string(rate) + ":d=" +
-                            std::to_string(seconds) + "\" -ac " + std::to_string(channels) + " " + codec + " '" +
-                            path(name) + "'";
-    EXPECT_TRUE(RunCommand(cmd)) << cmd;
-    return path(name);
-}
-
-std::string Fixtures::path(const std::string& name) const
-{
-    return QDir(mDir.path()).filePath(QString::fromStdString(name)).toStdString();
-}
-
-QUrl Fixtures::url(const std::string& name) const
-{
-    return QUrl::fromLocalFile(QString::fromStdString(path(name)));
-}
-
-std::vector<int16_t> DecodeStereo(const std::string& path, SInt64 fromFrame, UInt32 channels)
-{
-    std::vector<int16_t> samples, block(4096 * 2);
-    ExtAudioFileRef file = nullptr;
-    if (ExtAudioFileOpenURL(path, &file) != noErr)
-        return samples;
-    AudioStreamBasicDescription client{44100.0, kAudioFormatLinearPCM, 12, 2 * channels, 1, 2 * channels, channels, 16, 0};
-    ExtAudioFileSetProperty(file, kExtAudioFileProperty_ClientDataFormat, sizeof client, &client);
-    if (fromFrame > 0)
-        ExtAudioFileSeek(file, fromFrame);
-    for (;;) {
-        AudioBufferList list{1, {{channels, UInt32(block.size() * 2), block.data()}}};
-        UInt32 frames = 4096;
-        if (ExtAudioFileRead(file, &frames, &list) != noErr || frames == 0)
-            break;
-        samples.insert(samples.end(), block.begin(), block.begin() + frames * channels);
-    }
-    ExtAudioFileDispose(file);
-    return samples;
+    return audiofile_test::makeTrack(name, rate, channels, int(seconds * rate), codec);
 }
 
 void ResetEffectHistory()
@@ -139,10 +97,12 @@ void EngineTest::TearDown()
     ResetEngineState();
 }
 
-bool EngineTest::load(const std::string& name)
+bool EngineTest::load(const std::string& path, std::string* log)
 {
     bool ok = false;
-    Stdout([&] { ok = engine->loadFiles(fixtures.url(name)); });
+    const std::string out = Stdout([&] { ok = engine->loadFiles(QUrl::fromLocalFile(QString::fromStdString(path))); });
+    if (log)
+        *log = out;
     return ok;
 }
 
