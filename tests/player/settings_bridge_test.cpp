@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
 #include <QWidget>
 
 namespace {
@@ -132,14 +133,16 @@ TEST_F(SettingsBridge, StartUpDockCheckRunsHalfASecondAfterLoading)
     EXPECT_FALSE(docked.player->hwDockingState());
     ASSERT_TRUE(waitFor([&] { return docked.player->hwDockingState(); }, 2.0));
     EXPECT_TRUE(docked.player->volumeView->isHidden());
-    EXPECT_EQ(docked.player->settingValueArray()->integerValue(DockingoModeChangeKey), 2);
 }
 
-TEST(SettingsStore, SavedOnLeavingTheForegroundAndRestoredAtStart)
+TEST(SettingsStore, SettingsAndModesSavedOnLeavingTheForegroundAndRestoredAtStart)
 {
     AudioSessionResetForTesting();
     {
         PlayerHarness first;
+        QTest::mouseClick(first.player->allOncerepeatButton, Qt::LeftButton);
+        QTest::mouseClick(first.player->allOncerepeatButton, Qt::LeftButton);  // repeat one
+        QTest::mouseClick(first.player->shuffleModeButton, Qt::LeftButton);
         NotificationCenter& center = NotificationCenter::defaultCenter();
         center.postNotification(EqualizerSettingNotification, nullptr,
                                 {{EqModeChangeKey, 1}, {EqUserSetting6400Key, 17}, {EqualizerOnOff, 2}});
@@ -161,6 +164,10 @@ TEST(SettingsStore, SavedOnLeavingTheForegroundAndRestoredAtStart)
     EXPECT_EQ(table->integerValue(SpeedPitchPTKey), 7);
     EXPECT_EQ(table->integerValue(StagePresetKey), 0);
     EXPECT_EQ(table->integerValue(EqUserSetting6400Key), 17);
+    EXPECT_EQ(second.player->playModeFlag(), 2);
+    EXPECT_TRUE(second.player->shuffleEnabled());
+    EXPECT_EQ(imageOf(second.player->allOncerepeatButton), "track_repeat.png");
+    EXPECT_EQ(imageOf(second.player->shuffleModeButton), "random_select.png");
 
     second.player->InitSettingValue();  // leave the store as a first start finds it
     second.player->SettingValueSave();
