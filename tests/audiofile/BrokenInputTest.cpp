@@ -52,20 +52,6 @@ TEST(BrokenInput, MissingDirectoriesAndNonAudioAreRefusedWithTheirStatus)
     EXPECT_EQ(ExtAudioFileOpenURL(fixtureDir(), nullptr), kAudioFileNotOpenError);
 }
 
-TEST(BrokenInput, EmptyFilesOpenAsTracksOfLengthZero)
-{
-    // A 0-byte file and a WAV header without frames: nothing to play, which the caller
-    // sees as length 0 rather than as a broken file.
-    const std::string header("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xac\0\0\x10\xb1\x02\0\x04\0\x10\0data\0\0\0\0", 44);
-    for (const std::string& path : {writeFile("empty.m4a", ""), writeFile("header-only.wav", header)}) {
-        ExtAudioFileRef file = openWithClient(path);
-        ASSERT_NE(file, nullptr) << path;
-        EXPECT_EQ(lengthOf(file), 0) << path;
-        EXPECT_TRUE(readFrames(file).empty());
-        ExtAudioFileDispose(file);
-    }
-}
-
 TEST(BrokenInput, TruncatedGarbledAndRandomFilesFailOrEndCleanly)
 {
     const TrackCase tracks[] = {

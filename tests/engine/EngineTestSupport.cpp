@@ -4,6 +4,8 @@
 
 #include "engine/EngineGlobals.h"
 #include "platform/audio/AudioTestFaults.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/session/AudioSession.h"
 #include "qbs/QBS.h"
 
@@ -84,6 +86,10 @@ void EngineTest::SetUp()
     ResetEngineState();
     capture = std::make_shared<AudioCaptureOutput>(AudioCaptureOutput::Pacing::Manual, kBlock);
     AudioOutputSetCapture(capture);
+    NotificationCenter::defaultCenter().addObserver(this, MusicPlayTimerNotification, nullptr, [this](const Notification& n) {
+        reports.push_back(n.userInfo);
+        onMainThread = onMainThread && RunLoop::isMainThread();
+    });
     engine = std::make_unique<AUGraphController>(reportInterval);
     Stdout([&] {
         engine->initializeAUGraph(2);
@@ -93,6 +99,7 @@ void EngineTest::SetUp()
 
 void EngineTest::TearDown()
 {
+    NotificationCenter::defaultCenter().removeObserver(this);
     Stdout([&] { engine.reset(); });
     ResetEngineState();
 }

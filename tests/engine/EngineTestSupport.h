@@ -29,7 +29,8 @@ void ResetEffectHistory();
 // Puts the engine's globals, the effects' history and the platform hooks back to the start.
 void ResetEngineState();
 
-// An engine with a built graph that plays into a manually pulled capture at 0 dB.
+// An engine with a built graph that plays into a manually pulled capture at 0 dB, its
+// reports recorded.
 class EngineTest : public ::testing::Test {
 protected:
     static constexpr size_t kBlock = 1024;
@@ -43,6 +44,10 @@ protected:
     std::vector<int16_t> playToEnd();
 
     double reportInterval = 3600.0;
+    // The position and end reports posted while the test ran, and whether all of them
+    // reached the observer on the main thread.
+    std::vector<QVariantMap> reports;
+    bool onMainThread = true;
     std::shared_ptr<AudioCaptureOutput> capture;
     std::unique_ptr<AUGraphController> engine;
 };

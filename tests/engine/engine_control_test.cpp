@@ -130,15 +130,10 @@ TEST_F(EngineControl, GainRateAndFormatFailuresAreLogged)
     EXPECT_EQ(Stdout([&] { engine.reset(); }), "AUGraphController dealloc\n");
 }
 
-struct Flags {
-    bool eq, stereo, stage, ptc;
-    bool operator==(const Flags&) const = default;
-    friend void PrintTo(const Flags& f, std::ostream* os) { *os << f.eq << f.stereo << f.stage << f.ptc; }
-};
-
-Flags Selected()
+// The effect selection as "EQ 3D Stage Speed/Pitch", one digit each.
+std::string Selected()
 {
-    return {EqModeOnOffFlag, StereoModeOnOffFlag, StageModeOnOffFlag, PTCEnable};
+    return {char('0' + EqModeOnOffFlag), char('0' + StereoModeOnOffFlag), char('0' + StageModeOnOffFlag), char('0' + PTCEnable)};
 }
 
 TEST_F(EngineControl, AtMostOneEffectIsSelectedAndOffTouchesOnlyItsOwnFlag)
@@ -146,21 +141,21 @@ TEST_F(EngineControl, AtMostOneEffectIsSelectedAndOffTouchesOnlyItsOwnFlag)
     auto set = [&](int m, int8_t on) { return Stdout([&] { engine->setModeChange(m, on); }); };
     const std::string head = "setMode Mode 0: EQ , 1: 3D, 2:Stage, 3:Speed/Picth, 4:Docking\nsetModeChange Mode ";
     EXPECT_EQ(set(1, 1), head + "1, On/Off 1 \n3D Stereo On\n");
-    EXPECT_EQ(Selected(), (Flags{false, true, false, false}));
+    EXPECT_EQ(Selected(), "0100");
     EXPECT_EQ(set(2, 1), head + "2, On/Off 1 \nStage On\n");
-    EXPECT_EQ(Selected(), (Flags{false, false, true, false}));
+    EXPECT_EQ(Selected(), "0010");
     EXPECT_THAT(set(3, 1), EndsWith("SpeedPitch On\n"));
-    EXPECT_EQ(Selected(), (Flags{false, false, false, true}));
+    EXPECT_EQ(Selected(), "0001");
     EXPECT_TRUE(SeekLock.load());
     EXPECT_EQ(set(0, 1), head + "0, On/Off 1 \nEQ On\n");
-    EXPECT_EQ(Selected(), (Flags{true, false, false, false}));
+    EXPECT_EQ(Selected(), "1000");
     EXPECT_FALSE(SeekLock.load());
 
     StereoModeOnOffFlag = StageModeOnOffFlag = PTCEnable = true;
     EXPECT_EQ(set(0, 0), head + "0, On/Off 0 \nEQ  Off");
     set(1, 0);
     set(3, 0);
-    EXPECT_EQ(Selected(), (Flags{false, false, true, false}));
+    EXPECT_EQ(Selected(), "0010");
     EXPECT_EQ(set(9, 1), head + "9, On/Off 1 \n");
 
     // The master switch: the selection stays for when it comes back on.

@@ -23,34 +23,7 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class EnginePlayback : public EngineTest {
-protected:
-    void SetUp() override
-    {
-        EngineTest::SetUp();
-        NotificationCenter::defaultCenter().addObserver(this, MusicPlayTimerNotification, nullptr, [this](const Notification& n) {
-            reports.push_back(n.userInfo);
-            onMainThread = onMainThread && RunLoop::isMainThread();
-        });
-    }
-    void TearDown() override
-    {
-        NotificationCenter::defaultCenter().removeObserver(this);
-        EngineTest::TearDown();
-    }
-    void runLoopFor(int ms)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms) {
-            QCoreApplication::processEvents();
-            QThread::msleep(2);
-        }
-    }
-
-    std::vector<QVariantMap> reports;
-    bool onMainThread = true;
-};
+using EnginePlayback = EngineTest;
 
 // The first `frames` frames agree within `tolerance`; otherwise where they first do not.
 ::testing::AssertionResult SameFrames(const std::vector<int16_t>& got, const std::vector<int16_t>& want, size_t frames,
@@ -199,8 +172,12 @@ TEST_F(EnginePlayback, FilesThatCannotPlayAreRefusedCleanly)
 {
     using namespace audiofile_test;
     std::string log;
-    EXPECT_FALSE(load(writeFile("empty.m4a", ""), &log)) << "an empty file is refused without a message";
-    EXPECT_THAT(log, Not(HasSubstr("result")));
+    // A 0-byte file and a WAV header without frames: a length of 0, refused without a message.
+    const std::string header("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xac\0\0\x10\xb1\x02\0\x04\0\x10\0data\0\0\0\0", 44);
+    for (const std::string& path : {writeFile("empty.m4a", ""), writeFile("header-only.wav", header)}) {
+        EXPECT_FALSE(load(path, &log)) << path;
+        EXPECT_THAT(log, Not(HasSubstr("result"))) << path;
+    }
     EXPECT_FALSE(load(fixtureDir() + "/missing.m4a", &log));
     EXPECT_THAT(log, HasSubstr(StatusLine("ExtAudioFileOpenURL result", fnfErr)));
     // Refused, or played to wherever it ends; never a crash.
@@ -257,12 +234,21 @@ TEST_F(EnginePlayback, EndReportWaitingOnTheMainThreadWhileItSeeksDoesNotDeadloc
     EXPECT_FALSE(engine->isPlaying());
 }
 
-class EngineReport : public EnginePlayback {
+class EngineReport : public EngineTest {
 protected:
     void SetUp() override
     {
         reportInterval = 0.05;
-        EnginePlayback::SetUp();
+        EngineTest::SetUp();
+    }
+    void runLoopFor(int ms)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            QCoreApplication::processEvents();
+            QThread::msleep(2);
+        }
     }
 };
 
