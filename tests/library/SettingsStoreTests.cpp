@@ -27,13 +27,15 @@ TEST_F(LibraryTest, SavingTheDefaultsWritesTheirValuesAndNothingForLiveOnlyKeys)
     auto settings = LiveTable::defaultSettingTable();
     auto play = LiveTable::defaultPlayControlTable();
     settings->setIntegerValue(StagePresetKey, 3);
+    settings->setIntegerValue(EqUserSetting400Key, 13);  // a number stores as the default text "13" does
+    settings->dictionary().remove(EqUserSetting800Key);  // a missing entry stores 0
     play->dictionary().insert(LastPlayTitleKey, QStringLiteral("Song"));
     play->setIntegerValue(LastPosionKey, 44100);
     controller.saveSetting(settings, play);
     EXPECT_EQ(sql("SELECT StereoEnable, StereoSurround, StereoBass, EqEnable, EqModeChange, Eq200db, Eq400db, Eq800db,"
                   " Eq1600db, Eq3200db, Eq6400db, Eq12800db, StageEnable, DockingEnable, SpeedEnable, SpeedValue,"
-                  " PTValue, SPValue FROM Setting"),
-              "1|11|3|1|1|13|13|13|13|13|13|13|1|1|1|10|7|100");
+                  " PTValue, SPValue, typeof(Eq200db), typeof(Eq400db) FROM Setting"),
+              "1|11|3|1|1|13|13|0|13|13|13|13|1|1|1|10|7|100|integer|integer");
     EXPECT_EQ(sql("SELECT shuffleEnable, PlayMode, quote(LastPlayMusicTitle), quote(LastPosion) FROM PlayControl"),
               "0|0|NULL|NULL");
 }
@@ -55,15 +57,6 @@ TEST_F(LibraryTest, AnyNumberOfSavesLeavesExactlyOneRowOfEachWithTheLatestValues
     }
     EXPECT_EQ(sql("SELECT count(*), max(SpeedValue) FROM Setting; SELECT count(*), max(PlayMode) FROM PlayControl"),
               "1|24\n1|1");
-
-    // A value given as the text "13" and one given as the number 13 are stored alike.
-    DTMusicModelController controller;
-    settings->dictionary().insert(EqUserSetting200Key, QStringLiteral("13"));
-    settings->setIntegerValue(EqUserSetting400Key, 13);
-    settings->dictionary().remove(EqUserSetting800Key);  // a missing entry stores 0
-    controller.saveSetting(settings, play);
-    EXPECT_EQ(sql("SELECT typeof(Eq200db), Eq200db, typeof(Eq400db), Eq400db, Eq800db FROM Setting"),
-              "integer|13|integer|13|0");
 }
 
 TEST_F(LibraryTest, ASaveCutShortByACrashLeavesThePreviousSettings)
