@@ -82,19 +82,32 @@ TEST(ShuffleOrder, AnyComparatorKeepsEveryEntryOnce)
     EXPECT_NE(sortWithComparator(entries, systemRandomComparison), entries);
 }
 
-TEST_F(Transport, PositionReportMovesSliderAndLabels)
+TEST_F(Transport, PositionReportMovesSliderAndLabelsAndDraggingSeeks)
 {
     choose(1);
     EXPECT_EQ(h->player->currentPlayCountLabel->text(), " 2 / 3");
     EXPECT_TRUE(h->player->isPlayerViewOnScreen());
-    h->player->playbackSlider->setMaximum(10584000);
+    QSlider* slider = h->player->playbackSlider;
+    slider->setSliderDown(true);  // no track ready yet: maximum 0, no seek
+    slider->setSliderPosition(100);
+    slider->setSliderDown(false);
+    EXPECT_TRUE(h->engine->callsStartingWith("FileSeek").isEmpty());
+
+    slider->setMaximum(10584000);
     report(2646000);
     EXPECT_EQ(h->player->currentduration->text(), " 1:00");
     EXPECT_EQ(h->player->playbackTimeLabel->text(), "- 3:00");
-    EXPECT_EQ(h->player->playbackSlider->value(), 2646000);
+    EXPECT_EQ(slider->value(), 2646000);
     report(0);  // a report at 0 changes nothing on screen
     EXPECT_EQ(h->player->currentduration->text(), " 1:00");
-    EXPECT_EQ(h->player->playbackSlider->value(), 2646000);
+    EXPECT_EQ(slider->value(), 2646000);
+
+    h->engine->clearCalls();
+    slider->setSliderDown(true);
+    slider->setSliderPosition(5292000);
+    slider->setSliderDown(false);
+    EXPECT_EQ(h->engine->calls(), QStringList({"FileSeek(5292000)", "LockSeekChange(0)"}));
+    EXPECT_EQ(h->player->currentduration->text(), " 2:00");
 }
 
 TEST_F(Transport, PlayPauseAndSpeedPitchReapplied)
@@ -130,24 +143,6 @@ TEST_F(Transport, PlayPauseAndSpeedPitchReapplied)
     h->player->playstart();
     h->player->playstart();
     EXPECT_EQ(h->engine->calls(), QStringList({"startAUGraph(1)"}));
-}
-
-TEST_F(Transport, DraggingTheSliderSeeksAndReleasingUnlocks)
-{
-    choose(0);
-    QSlider* slider = h->player->playbackSlider;
-    slider->setSliderDown(true);  // no track ready yet: maximum 0
-    slider->setSliderPosition(100);
-    slider->setSliderDown(false);
-    EXPECT_TRUE(h->engine->callsStartingWith("FileSeek").isEmpty());
-
-    h->engine->clearCalls();
-    slider->setMaximum(10584000);
-    slider->setSliderDown(true);
-    slider->setSliderPosition(2646000);
-    slider->setSliderDown(false);
-    EXPECT_EQ(h->engine->calls(), QStringList({"FileSeek(2646000)", "LockSeekChange(0)"}));
-    EXPECT_EQ(h->player->currentduration->text(), " 1:00");
 }
 
 TEST_F(Transport, EndNextAndPreviousFollowTheRepeatModeAtTheEndsOfTheQueue)
