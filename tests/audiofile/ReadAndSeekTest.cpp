@@ -93,17 +93,4 @@ TEST_P(FormatsTest, NamesItsEncodingDeliversTheSourceInTimeAndSeeksExactly)
 
 INSTANTIATE_TEST_SUITE_P(Tracks, FormatsTest, ::testing::ValuesIn(kTracks), testName);
 
-TEST(VariableRateMp3, SeeksLandDeepIntoTheTrack)
-{
-    // Long enough that a seek guessed from the bit rate would land elsewhere.
-    const TrackCase track{"long-vbr.mp3", 44100, 2, 44100 * 8, "-c:a libmp3lame -q:a 5", kAudioFormatMPEGLayer3, false};
-    ExtAudioFileRef file = openWithClient(track.make());
-    ASSERT_NE(file, nullptr);
-    const std::vector<int16_t> straight = readFrames(file, -1, 4096);
-    ASSERT_EQ(SInt64(straight.size() / 2), track.clientFrames());
-    for (SInt64 target : {44100 * 6 + 3, 44100 * 2 + 999})
-        expectSeekMatches(file, straight, target, 0);
-    ExtAudioFileDispose(file);
-}
-
 } // namespace

@@ -40,6 +40,8 @@ inline const TrackCase kTracks[] = {
     {"alac.m4a", 44100, 2, 30000, "-c:a alac -sample_fmt s16p", kAudioFormatAppleLossless, true},
     {"aac.m4a", 44100, 2, 30000, "-c:a aac -aac_pns 0 -b:a 192k", kAudioFormatMPEG4AAC, false, true},
     {"lame.mp3", 44100, 2, 30000, "-c:a libmp3lame -b:a 192k", kAudioFormatMPEGLayer3, false},
+    // Long enough that a seek guessed from the bit rate would land elsewhere.
+    {"long-vbr.mp3", 44100, 2, 44100 * 8, "-c:a libmp3lame -q:a 5", kAudioFormatMPEGLayer3, false},
     {"vorbis.ogg", 44100, 2, 30000, "-c:a libvorbis -q:a 6", kAudioFormatVorbis, false},
     {"opus.opus", 48000, 2, 32000, "-c:a libopus -b:a 160k", kAudioFormatOpus, false, false, 100},
     {"rate48k.wav", 48000, 2, 24000, "-c:a pcm_s16le", kAudioFormatLinearPCM, false},
