@@ -96,6 +96,7 @@ TEST_F(LibraryTest, RebuildGroupsByExactTextsAndByArtistAndAlbumTitle)
     EXPECT_EQ(d->artist(), nullptr);
     EXPECT_EQ(d->AlbumName(), "Loose");
     auto b = where(songs, [](DTSong& s) { return s.title() == "b song"; })[0];
+    EXPECT_EQ(b->trackNumber(), 1);
     EXPECT_EQ(b->composer()->songs().size(), 2u);
     EXPECT_EQ(b->genre()->songs().size(), 2u);
     EXPECT_EQ(b->artist()->albums().size(), 2u);  // Same and Other

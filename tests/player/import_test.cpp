@@ -45,8 +45,8 @@ protected:
 
 TEST_F(Import, EachFormatGoesToMusicWithItsExtensionAndPlays)
 {
-    // Only AAC that is not stereo switches the engine to one channel; the next other
-    // source switches it back before its file opens.
+    // Only AAC that is not stereo switches the engine to one channel; the next song of
+    // any other kind switches it back before its file opens.
     const struct {
         const char* codec;
         int channels;

@@ -133,6 +133,7 @@ TEST_F(SettingsBridge, StartUpDockCheckRunsHalfASecondAfterLoading)
     EXPECT_FALSE(docked.player->hwDockingState());
     ASSERT_TRUE(waitFor([&] { return docked.player->hwDockingState(); }, 2.0));
     EXPECT_TRUE(docked.player->volumeView->isHidden());
+    EXPECT_EQ(docked.player->settingValueArray()->integerValue(DockingoModeChangeKey), 2);
 }
 
 TEST(SettingsStore, SettingsAndModesSavedOnLeavingTheForegroundAndRestoredAtStart)
