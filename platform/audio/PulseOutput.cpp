@@ -37,10 +37,10 @@ bool PulseOutput::start(OutputUnit& unit)
     mWoundDown = false;
     mPlaying = false;
 
-    pa_sample_spec spec{PA_SAMPLE_S16LE, uint32_t(OutputUnit::kSampleRate), 2};
+    pa_sample_spec sampleSpec{PA_SAMPLE_S16LE, uint32_t(OutputUnit::kSampleRate), 2};
     pa_buffer_attr buffering;
     buffering.maxlength = uint32_t(-1);
-    buffering.tlength = uint32_t(pa_usec_to_bytes(pa_usec_t(kBufferMs) * PA_USEC_PER_MSEC, &spec));
+    buffering.tlength = uint32_t(pa_usec_to_bytes(pa_usec_t(kBufferMs) * PA_USEC_PER_MSEC, &sampleSpec));
     buffering.prebuf = uint32_t(-1);
     buffering.minreq = uint32_t(-1);
     buffering.fragsize = uint32_t(-1);
@@ -48,7 +48,7 @@ bool PulseOutput::start(OutputUnit& unit)
     connection.lock();
     pa_proplist* properties = pa_proplist_new();
     pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "music");
-    mStream = pa_stream_new_with_proplist(connection.context(), "Music", &spec, nullptr, properties);
+    mStream = pa_stream_new_with_proplist(connection.context(), "Music", &sampleSpec, nullptr, properties);
     pa_proplist_free(properties);
     bool ready = false;
     if (mStream) {

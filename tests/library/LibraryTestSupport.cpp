@@ -3,18 +3,18 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-MPMediaItem makeItem(const SongSpec& spec)
+MPMediaItem makeItem(const SongSpec& song)
 {
     MediaItemProperties p;
-    p.persistentID = spec.id;
-    p.filePath = QStringLiteral("/nonexistent/%1.mp3").arg(spec.id);
-    p.title = spec.title.value_or(QString());
-    p.artist = spec.artist;
-    p.albumTitle = spec.album;
-    p.genre = spec.genre;
-    p.composer = spec.composer;
-    p.albumTrackNumber = spec.track;
-    p.albumTrackCount = spec.trackCount;
+    p.persistentID = song.id;
+    p.filePath = QStringLiteral("/nonexistent/%1.mp3").arg(song.id);
+    p.title = song.title.value_or(QString());
+    p.artist = song.artist;
+    p.albumTitle = song.album;
+    p.genre = song.genre;
+    p.composer = song.composer;
+    p.albumTrackNumber = song.track;
+    p.albumTrackCount = song.trackCount;
     return MPMediaItem(p);
 }
 

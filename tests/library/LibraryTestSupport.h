@@ -29,7 +29,7 @@ struct SongSpec {
     std::optional<int> trackCount = std::nullopt;
 };
 
-MPMediaItem makeItem(const SongSpec& spec);
+MPMediaItem makeItem(const SongSpec& song);
 
 // Answers the sqlite3 command line's output for `sql` on the file, trimmed.
 QString sqliteShell(const QString& file, const QString& sql);
