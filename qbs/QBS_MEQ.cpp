@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "qbs/QBS_BlockSupport.h"
 #include "qbs/QBS_MEQ_Tables.h"
 
 std::atomic<int16_t> QBS_MEQ_BAND[7] = {12, 12, 12, 12, 12, 12, 12};
@@ -265,13 +266,11 @@ void equalize_block_portable(int16_t* out, const int16_t* in, int32_t frames, in
   equalize_block(out, in, frames, shift);
 }
 
-// The headroom shift in use: a stored value outside 0..2 acts as 1, as Init stores it.
-int effective_shift(int16_t stored) { return (stored >= 0 && stored <= 2) ? stored : 1; }
-
 }  // namespace
 
 void QBS_MEQ_Init(int16_t shift, int32_t /*rate*/) {
-  QBS_MEQ_Prescale.store(static_cast<int16_t>(effective_shift(shift)), std::memory_order_relaxed);
+  QBS_MEQ_Prescale.store(static_cast<int16_t>(qbs_support::effective_shift(shift)),
+                         std::memory_order_relaxed);
   s_clear_pending.store(true, std::memory_order_release);
 }
 
@@ -284,14 +283,10 @@ void QBS_MEQ_Set_Mode(int16_t preset) {
 
 void QBSt_MEQ(int16_t* out, const int16_t* in, int32_t count) {
   if (count < 2) return;
-  if (s_clear_pending.load(std::memory_order_relaxed) &&
-      s_clear_pending.exchange(false, std::memory_order_acquire)) {
-    clear_state();
-  }
-  const int shift = effective_shift(QBS_MEQ_Prescale.load(std::memory_order_relaxed));
+  if (qbs_support::take_request(s_clear_pending)) clear_state();
+  const int shift = qbs_support::effective_shift(QBS_MEQ_Prescale.load(std::memory_order_relaxed));
 #if defined(__x86_64__)
-  static const bool has_avx2 = __builtin_cpu_supports("avx2");
-  if (has_avx2) {
+  if (qbs_support::use_avx2()) {
     equalize_block_avx2(out, in, count / 2, shift);
     return;
   }

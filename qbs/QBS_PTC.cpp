@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "qbs/QBS_BlockSupport.h"
+
 int16_t QBS_PTC_Prescale = 1;
 
 int32_t Scan_Size = 618;
@@ -271,7 +273,7 @@ int32_t Enqueue(const int16_t* in, int32_t frames) {
     In_Tempo_Buf_Index = 0;
   }
   const int32_t taken = std::min(frames, QBS_PTC_IN_TEMPO_CAP - In_Tempo_Buf_Size);
-  const int shift = (QBS_PTC_Prescale >= 0 && QBS_PTC_Prescale <= 2) ? QBS_PTC_Prescale : 1;
+  const int shift = qbs_support::effective_shift(QBS_PTC_Prescale);
   int16_t* dst_l = L_In_Tempo_Buf + In_Tempo_Buf_Size;
   int16_t* dst_r = R_In_Tempo_Buf + In_Tempo_Buf_Size;
   for (int32_t i = 0; i < taken; ++i) {
@@ -343,7 +345,7 @@ void QBS_PTC_Init(int16_t shift, int32_t rate) {
   Pow_Exp = sizes.exp;
   Slider_Factor = sizes.slider;
 
-  QBS_PTC_Prescale = (shift >= 0 && shift <= 2) ? shift : 1;
+  QBS_PTC_Prescale = static_cast<int16_t>(qbs_support::effective_shift(shift));
 }
 
 void QBS_PTC_Set(int16_t speed, int16_t pitch) {

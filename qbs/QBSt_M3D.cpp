@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "qbs/QBS_BlockSupport.h"
 #include "qbs/QBSt_M3D_Tables.h"
 
 std::atomic<int16_t> QBS_M3D_SURR{10};
@@ -88,8 +89,6 @@ struct SeventhOrder {
     std::copy_n(y, 8, hist_out);
   }
 };
-
-int effective_shift(int16_t stored) { return (stored >= 0 && stored <= 2) ? stored : 1; }
 
 int level(const std::atomic<int16_t>& stored) {
   return std::clamp<int>(stored.load(std::memory_order_relaxed), 0, kMaxLevel);
@@ -181,20 +180,17 @@ void widen_block_portable(int16_t* out, const int16_t* in, int32_t frames, int s
 }  // namespace
 
 void QBS_M3D_Init(int16_t shift, int32_t /*rate*/) {
-  QBS_M3D_Prescale.store(static_cast<int16_t>(effective_shift(shift)), std::memory_order_relaxed);
+  QBS_M3D_Prescale.store(static_cast<int16_t>(qbs_support::effective_shift(shift)),
+                         std::memory_order_relaxed);
   s_clear_pending.store(true, std::memory_order_release);
 }
 
 void QBSt_M3D(int16_t* out, const int16_t* in, int32_t count) {
   if (count < 2) return;
-  if (s_clear_pending.load(std::memory_order_relaxed) &&
-      s_clear_pending.exchange(false, std::memory_order_acquire)) {
-    clear_state();
-  }
-  const int shift = effective_shift(QBS_M3D_Prescale.load(std::memory_order_relaxed));
+  if (qbs_support::take_request(s_clear_pending)) clear_state();
+  const int shift = qbs_support::effective_shift(QBS_M3D_Prescale.load(std::memory_order_relaxed));
 #if defined(__x86_64__)
-  static const bool has_avx2 = __builtin_cpu_supports("avx2");
-  if (has_avx2) {
+  if (qbs_support::use_avx2()) {
     widen_block_avx2(out, in, count / 2, shift);
     return;
   }

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "qbs/QBS_BlockSupport.h"
+
 std::atomic<int16_t> QBS_MOS_PRESET{0};
 std::atomic<int16_t> QBS_MOS_Prescale{1};
 
@@ -31,8 +33,6 @@ constexpr int64_t kLpfMem = 18323;
 // Rate factor chosen by QBS_MOS_Init, taken by the render thread at the start of its next
 // block (0: nothing pending).
 std::atomic<int16_t> s_pending_factor{0};
-
-int effective_shift(int16_t stored) { return (stored >= 0 && stored <= 2) ? stored : 1; }
 
 int16_t rate_factor(int32_t rate) {
   switch (rate) {
@@ -193,8 +193,7 @@ void run_preset(Channel& left, Channel& right, int32_t* const* left_base,
                 int32_t* const* right_base, const int16_t* src, int16_t* dst, int32_t run,
                 int shift) {
 #if defined(__x86_64__)
-  static const bool has_avx2 = __builtin_cpu_supports("avx2");
-  if (has_avx2) {
+  if (qbs_support::use_avx2()) {
     run_frames_avx2<G, T3, T5>(left, right, left_base, right_base, src, dst, run, shift);
     return;
   }
@@ -205,7 +204,8 @@ void run_preset(Channel& left, Channel& right, int32_t* const* left_base,
 }  // namespace
 
 void QBS_MOS_Init(int16_t shift, int32_t rate) {
-  QBS_MOS_Prescale.store(static_cast<int16_t>(effective_shift(shift)), std::memory_order_relaxed);
+  QBS_MOS_Prescale.store(static_cast<int16_t>(qbs_support::effective_shift(shift)),
+                         std::memory_order_relaxed);
   s_pending_factor.store(rate_factor(rate), std::memory_order_release);
 }
 
@@ -214,16 +214,13 @@ void QBS_MOS_Init(int16_t shift, int32_t rate) {
 // carry values whose products would not.
 void QBSt_MOS(int16_t* out, const int16_t* in, int32_t count) {
   if (count < 2) return;
-  if (s_pending_factor.load(std::memory_order_relaxed) != 0) {
-    const int factor = s_pending_factor.exchange(0, std::memory_order_acquire);
-    if (factor != 0) reset(factor);
-  }
+  if (const int factor = qbs_support::take_request(s_pending_factor); factor != 0) reset(factor);
   // Lengths and indices are module state anyone can write; keep every access in bounds.
   for (const Line& line : kLines) {
     *line.length = std::clamp(*line.length, 1, line.capacity);
     if (*line.index < 0 || *line.index >= *line.length) *line.index = 0;
   }
-  const int shift = effective_shift(QBS_MOS_Prescale.load(std::memory_order_relaxed));
+  const int shift = qbs_support::effective_shift(QBS_MOS_Prescale.load(std::memory_order_relaxed));
 
   const int16_t preset = QBS_MOS_PRESET.load(std::memory_order_relaxed);
 
