@@ -65,6 +65,36 @@ const Line kLines[6] = {
     {L_AP5_In_Buf, R_AP5_In_Buf, &AP5_Index, &Delay_AP5, QBS_MOS_AP5_Capacity, 66},
 };
 
+// One channel's stage outputs, held in locals for the length of a block.
+struct Channel {
+  int32_t d1, ap[5], lpf_out, lpf_buf;
+};
+
+// Where one channel's stage outputs are kept between blocks.
+struct ChannelStore {
+  int32_t* d1;
+  int32_t* ap[5];
+  int32_t* lpf_out;
+  int32_t* lpf_buf;
+
+  Channel load() const {
+    return {*d1, {*ap[0], *ap[1], *ap[2], *ap[3], *ap[4]}, *lpf_out, *lpf_buf};
+  }
+  void store(const Channel& c) const {
+    *d1 = c.d1;
+    for (int k = 0; k < 5; ++k) *ap[k] = c.ap[k];
+    *lpf_out = c.lpf_out;
+    *lpf_buf = c.lpf_buf;
+  }
+};
+
+const ChannelStore kLeftStore = {
+    &L_D1_Out, {&L_AP1_Out, &L_AP2_Out, &L_AP3_Out, &L_AP4_Out, &L_AP5_Out}, &L_LPF_Out,
+    &L_LPF_Buf};
+const ChannelStore kRightStore = {
+    &R_D1_Out, {&R_AP1_Out, &R_AP2_Out, &R_AP3_Out, &R_AP4_Out, &R_AP5_Out}, &R_LPF_Out,
+    &R_LPF_Buf};
+
 void reset(int factor) {
   for (const Line& line : kLines) {
     std::fill_n(line.left, line.capacity, 0);
@@ -72,15 +102,9 @@ void reset(int factor) {
     *line.index = 0;
     *line.length = factor * line.ms;
   }
-  L_D1_Out = L_AP1_Out = L_AP2_Out = L_AP3_Out = L_AP4_Out = L_AP5_Out = 0;
-  R_D1_Out = R_AP1_Out = R_AP2_Out = R_AP3_Out = R_AP4_Out = R_AP5_Out = 0;
-  L_LPF_Out = L_LPF_Buf = R_LPF_Out = R_LPF_Buf = 0;
+  kLeftStore.store(Channel{});
+  kRightStore.store(Channel{});
 }
-
-// One channel's stage outputs, held in locals for the length of a block.
-struct Channel {
-  int32_t d1, ap[5], lpf_out, lpf_buf;
-};
 
 int16_t clamp16(int64_t v) {
   return static_cast<int16_t>(std::clamp<int64_t>(v, INT16_MIN, INT16_MAX));
@@ -224,10 +248,8 @@ void QBSt_MOS(int16_t* out, const int16_t* in, int32_t count) {
 
   const int16_t preset = QBS_MOS_PRESET.load(std::memory_order_relaxed);
 
-  Channel left{L_D1_Out, {L_AP1_Out, L_AP2_Out, L_AP3_Out, L_AP4_Out, L_AP5_Out},
-               L_LPF_Out, L_LPF_Buf};
-  Channel right{R_D1_Out, {R_AP1_Out, R_AP2_Out, R_AP3_Out, R_AP4_Out, R_AP5_Out},
-                R_LPF_Out, R_LPF_Buf};
+  Channel left = kLeftStore.load();
+  Channel right = kRightStore.load();
 
   const int32_t frames = count / 2;
   int32_t done = 0;
@@ -265,20 +287,6 @@ void QBSt_MOS(int16_t* out, const int16_t* in, int32_t count) {
     }
   }
 
-  L_D1_Out = left.d1;
-  L_AP1_Out = left.ap[0];
-  L_AP2_Out = left.ap[1];
-  L_AP3_Out = left.ap[2];
-  L_AP4_Out = left.ap[3];
-  L_AP5_Out = left.ap[4];
-  L_LPF_Out = left.lpf_out;
-  L_LPF_Buf = left.lpf_buf;
-  R_D1_Out = right.d1;
-  R_AP1_Out = right.ap[0];
-  R_AP2_Out = right.ap[1];
-  R_AP3_Out = right.ap[2];
-  R_AP4_Out = right.ap[3];
-  R_AP5_Out = right.ap[4];
-  R_LPF_Out = right.lpf_out;
-  R_LPF_Buf = right.lpf_buf;
+  kLeftStore.store(left);
+  kRightStore.store(right);
 }
