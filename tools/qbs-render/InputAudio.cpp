@@ -70,20 +70,17 @@ bool loadInputAudio(const std::string& path, PcmAudio& audio, std::string& error
         return false;
     }
     std::string wavError;
-    switch (readWav(path, audio, wavError)) {
-    case WavRead::Ok:
+    const WavRead wav = readWav(path, audio, wavError);
+    if (wav == WavRead::Ok)
         return true;
-    case WavRead::Damaged:
+    if (wav == WavRead::Damaged) {
         error = wavError;
         return false;
-    case WavRead::OtherSampleFormat:
-    case WavRead::NotWav:
-        break;
     }
     if (decodeWithEngineReader(path, audio, error))
         return true;
     // A file that claims to be a WAV is best explained by what is wrong with it as a WAV.
-    if (looksLikeWav(path))
+    if (wav == WavRead::OtherSampleFormat)
         error = wavError;
     return false;
 }

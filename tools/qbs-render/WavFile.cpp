@@ -30,15 +30,6 @@ constexpr uint32_t kSizeUnknown = 0xFFFFFFFFu;
 
 } // namespace
 
-bool looksLikeWav(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    char head[12] = {};
-    if (!in.read(head, sizeof head))
-        return false;
-    return std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
-}
-
 WavRead readWav(const std::string& path, PcmAudio& audio, std::string& error)
 {
     std::ifstream in(path, std::ios::binary);

@@ -16,16 +16,13 @@ struct PcmAudio {
 enum class WavRead {
     Ok,
     NotWav,            // not a RIFF/WAVE file, or unreadable
-    OtherSampleFormat, // a WAV file, but not 16-bit PCM with one or two channels
+    OtherSampleFormat, // a RIFF/WAVE file, but not 16-bit PCM with one or two channels
     Damaged,           // a 16-bit PCM WAV file whose chunks are broken or cut short
 };
 
 // Reads a 16-bit PCM WAV file with one or two channels. On failure sets `error` to one line
 // that says what is wrong.
 WavRead readWav(const std::string& path, PcmAudio& audio, std::string& error);
-
-// True when the file starts like a RIFF/WAVE file (whatever its sample format).
-bool looksLikeWav(const std::string& path);
 
 // Writes `audio` as a 16-bit PCM WAV file. The file appears under `path` only once it is
 // complete: it is written next to it under a temporary name and renamed.
