@@ -1,5 +1,6 @@
 #include "tools/qbs-render/InputAudio.h"
 
+#include "engine/CAStreamBasicDescription.h"
 #include "platform/audiofile/ExtAudioFile.h"
 
 #include <cstdio>
@@ -29,14 +30,9 @@ bool decodeWithEngineReader(const std::string& path, PcmAudio& audio, std::strin
         error = "cannot decode input '" + path + "' (" + statusText(status) + ")";
         return false;
     }
-    AudioStreamBasicDescription client{};
+    CAStreamBasicDescription client;
     client.mSampleRate = 44100.0;
-    client.mFormatID = kAudioFormatLinearPCM;
-    client.mFormatFlags = kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsPacked;
-    client.mBytesPerPacket = client.mBytesPerFrame = 4;
-    client.mFramesPerPacket = 1;
-    client.mChannelsPerFrame = 2;
-    client.mBitsPerChannel = 16;
+    client.SetCanonical(2, true);
     status = ExtAudioFileSetProperty(file, kExtAudioFileProperty_ClientDataFormat, sizeof client, &client);
 
     audio.sampleRate = 44100;
