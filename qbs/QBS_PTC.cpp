@@ -88,20 +88,19 @@ bool LoadRates(Rates& r) {
 // Search weights: the tail shaped by the parabolic window 3n(N - n)/N^2, truncated to
 // 16 bits. They depend only on the tail, so they are formed once per segment rather than
 // once per candidate. weight[0] is 0 (the window vanishes at its ends).
-template <int32_t N, int32_t Slider>
-void WeightsFixed(int16_t* weight) {
+[[gnu::always_inline]] inline void Weights(int32_t n_overlap, int32_t slider, int16_t* weight) {
   weight[0] = 0;
-  for (int32_t n = 1; n < N; ++n)
-    weight[n] = static_cast<int16_t>((n * L_Temp_Buf[n] * (N - n)) / Slider);
+  for (int32_t n = 1; n < n_overlap; ++n)
+    weight[n] = static_cast<int16_t>((n * L_Temp_Buf[n] * (n_overlap - n)) / slider);
 }
 
 // Windowed cross-correlation between the weights and the candidate's start; each product
 // is shifted on its own before it is added. As weight[0] is 0 the sum may start at n = 0,
 // which makes the loop count a power of two.
-template <int32_t N, int32_t Exp>
-int32_t ScoreFixed(const int16_t* weight, const int16_t* x) {
+[[gnu::always_inline]] inline int32_t Score(const int16_t* weight, const int16_t* x,
+                                             int32_t n_overlap, int32_t exp) {
   int32_t sum = 0;
-  for (int32_t n = 0; n < N; ++n) sum += (int32_t{weight[n]} * x[n]) >> Exp;
+  for (int32_t n = 0; n < n_overlap; ++n) sum += (int32_t{weight[n]} * x[n]) >> exp;
   return sum;
 }
 
@@ -109,7 +108,7 @@ int32_t ScoreFixed(const int16_t* weight, const int16_t* x) {
 // best continues the previous tail: a coarse scan of the search range, then three
 // refinements around the best position so far. Ties keep the earlier candidate.
 template <typename ScoreFn>
-int32_t SearchWith(const int16_t* in, ScoreFn score_at) {
+[[gnu::always_inline]] inline int32_t SearchWith(const int16_t* in, ScoreFn score_at) {
   int32_t best_score = -1;
   int32_t best_pos = 0;
   for (int32_t stage = 0; stage < QBS_PTC_SEARCH_STAGES; ++stage) {
@@ -132,29 +131,23 @@ int32_t SearchWith(const int16_t* in, ScoreFn score_at) {
   return best_pos;
 }
 
-// The sizes come in three fixed sets; each gets code with its constants built in (a
-// constant divisor becomes a multiplication, a constant length a vector loop).
-template <int32_t N, int32_t Exp, int32_t Slider>
-int32_t SearchFixed(const int16_t* in) {
-  alignas(32) int16_t weight[N];
-  WeightsFixed<N, Slider>(weight);
-  return SearchWith(in, [&](const int16_t* x) { return ScoreFixed<N, Exp>(weight, x); });
+// The search with the sizes it is given.
+[[gnu::always_inline]] inline int32_t Search(const int16_t* in, int32_t n_overlap, int32_t exp,
+                                             int32_t slider) {
+  alignas(32) int16_t weight[QBS_PTC_TEMP_CAP];
+  Weights(n_overlap, slider, weight);
+  return SearchWith(in, [&](const int16_t* x) { return Score(weight, x, n_overlap, exp); });
 }
 
+// The sizes come in three fixed sets; each gets its own copy of the search with its
+// constants built in (a constant divisor becomes a multiplication, a constant length a
+// vector loop).
 int32_t SearchBestPosition(const int16_t* in) {
   const int32_t n_overlap = Pow_Overlap, exp = Pow_Exp, slider = Slider_Factor;
-  if (n_overlap == 512 && exp == 9 && slider == 87381) return SearchFixed<512, 9, 87381>(in);
-  if (n_overlap == 256 && exp == 8 && slider == 21845) return SearchFixed<256, 8, 21845>(in);
-  if (n_overlap == 128 && exp == 7 && slider == 5461) return SearchFixed<128, 7, 5461>(in);
-  int16_t weight[QBS_PTC_TEMP_CAP];
-  weight[0] = 0;
-  for (int32_t n = 1; n < n_overlap; ++n)
-    weight[n] = static_cast<int16_t>((n * L_Temp_Buf[n] * (n_overlap - n)) / slider);
-  return SearchWith(in, [&](const int16_t* x) {
-    int32_t sum = 0;
-    for (int32_t n = 0; n < n_overlap; ++n) sum += (int32_t{weight[n]} * x[n]) >> exp;
-    return sum;
-  });
+  if (n_overlap == 512 && exp == 9 && slider == 87381) return Search(in, 512, 9, 87381);
+  if (n_overlap == 256 && exp == 8 && slider == 21845) return Search(in, 256, 8, 21845);
+  if (n_overlap == 128 && exp == 7 && slider == 5461) return Search(in, 128, 7, 5461);
+  return Search(in, n_overlap, exp, slider);
 }
 
 // Builds one channel's segment at `best` from the queue head: the previous tail faded
