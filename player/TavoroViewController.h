@@ -189,6 +189,8 @@ private:
     void nextPressed();
     void previousPressed();
     int settingValue(const QString& key) const;
+    // Switches one effect off in the engine and marks it off in the live settings.
+    void switchEffectOff(int mode, const QString& key);
     int playControlValue(const QString& key) const;
     int queueLength() const;
     void showQueuePosition(int position);

@@ -57,6 +57,12 @@ int TavoroViewController::settingValue(const QString& key) const
     return mSettingValueArray->integerValue(key);
 }
 
+void TavoroViewController::switchEffectOff(int mode, const QString& key)
+{
+    mGraphController->setModeChange(mode, 0);
+    setSettingValueList(key, kOff);
+}
+
 void TavoroViewController::InitSettingValue()
 {
     mSettingValueArray = LiveTable::defaultSettingTable();
@@ -146,8 +152,7 @@ void TavoroViewController::speedPitchSetting(const Notification& n)
     if (auto v = changed(n, SpeedPitchOnOffKey)) {
         if (!docked) {
             if (*v != kOn) {
-                engine.setModeChange(EffectModeSpeedPitch, 0);
-                setSettingValueList(SpeedPitchOnOffKey, kOff);
+                switchEffectOff(EffectModeSpeedPitch, SpeedPitchOnOffKey);
             } else {
                 engine.setModeChange(EffectModeSpeedPitch, 1);
                 setSettingValueList(SpeedPitchOnOffKey, kOn);
@@ -181,13 +186,10 @@ void TavoroViewController::DockingModeSetting(const Notification& n)
         engine.setModeChange(EffectModeDocking, 1);
     } else {
         engine.setModeChange(EffectModeDocking, 0);
-        engine.setModeChange(EffectModeStereo3D, 0);
-        setSettingValueList(StereoModeChangeKey, kOff);
+        switchEffectOff(EffectModeStereo3D, StereoModeChangeKey);
         QuickStereoButtonImage(false);
-        engine.setModeChange(EffectModeEqualizer, 0);
-        setSettingValueList(EqualizerOnOff, kOff);
-        engine.setModeChange(EffectModeStage, 0);
-        setSettingValueList(StageModeChangeKey, kOff);
+        switchEffectOff(EffectModeEqualizer, EqualizerOnOff);
+        switchEffectOff(EffectModeStage, StageModeChangeKey);
     }
     setSettingValueList(DockingoModeChangeKey, *v);
 }
@@ -197,12 +199,9 @@ void TavoroViewController::QuickStereoMenu()
     PlayerEngine& engine = *mGraphController;
     const bool docked = CheckDockingState();
     if (docked && settingValue(DockingoModeChangeKey) != kOn) {
-        engine.setModeChange(EffectModeStereo3D, 0);
-        setSettingValueList(StereoModeChangeKey, kOff);
-        engine.setModeChange(EffectModeEqualizer, 0);
-        setSettingValueList(EqualizerOnOff, kOff);
-        engine.setModeChange(EffectModeStage, 0);
-        setSettingValueList(StageModeChangeKey, kOff);
+        switchEffectOff(EffectModeStereo3D, StereoModeChangeKey);
+        switchEffectOff(EffectModeEqualizer, EqualizerOnOff);
+        switchEffectOff(EffectModeStage, StageModeChangeKey);
         QuickStereoButtonImage(false);
         return;
     }
@@ -210,16 +209,12 @@ void TavoroViewController::QuickStereoMenu()
         if (docked) {
             engine.setModeChange(EffectModeStereo3D, 1);
             setSettingValueList(StereoModeChangeKey, kOn);
-            engine.setModeChange(EffectModeEqualizer, 0);
-            setSettingValueList(EqualizerOnOff, kOff);
-            engine.setModeChange(EffectModeStage, 0);
-            setSettingValueList(StageModeChangeKey, kOff);
+            switchEffectOff(EffectModeEqualizer, EqualizerOnOff);
+            switchEffectOff(EffectModeStage, StageModeChangeKey);
         } else {
             setSettingValueList(StereoModeChangeKey, kOn);
-            engine.setModeChange(EffectModeEqualizer, 0);
-            setSettingValueList(EqualizerOnOff, kOff);
-            engine.setModeChange(EffectModeStage, 0);
-            setSettingValueList(StageModeChangeKey, kOff);
+            switchEffectOff(EffectModeEqualizer, EqualizerOnOff);
+            switchEffectOff(EffectModeStage, StageModeChangeKey);
             engine.setModeChange(EffectModeStereo3D, 1);
         }
         QuickStereoButtonImage(true);
@@ -264,12 +259,9 @@ void TavoroViewController::DockingCheck(int state)
         volumeView->setHidden(true);
         HwDockingState = 1;
         setSettingValueList(DockingoModeChangeKey, kOn);
-        engine.setModeChange(EffectModeEqualizer, 0);
-        setSettingValueList(EqualizerOnOff, kOff);
-        engine.setModeChange(EffectModeStage, 0);
-        setSettingValueList(StageModeChangeKey, kOff);
-        engine.setModeChange(EffectModeSpeedPitch, 0);
-        setSettingValueList(SpeedPitchOnOffKey, kOff);
+        switchEffectOff(EffectModeEqualizer, EqualizerOnOff);
+        switchEffectOff(EffectModeStage, StageModeChangeKey);
+        switchEffectOff(EffectModeSpeedPitch, SpeedPitchOnOffKey);
     } else {
         HwDockingState = 0;
         volumeView->setHidden(false);
