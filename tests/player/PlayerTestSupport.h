@@ -2,6 +2,7 @@
 // What the player tests share: an engine that records the calls it gets, generated songs,
 // and a controller started as the application starts it.
 
+#include "player/PlayerImages.h"
 #include "player/TavoroViewController.h"
 
 #include <QPushButton>
@@ -71,4 +72,3 @@ struct PlayerHarness {
 
 // Runs the event loop until `done` holds or `seconds` pass; answers `done()`.
 bool waitFor(const std::function<bool()>& done, double seconds = 10.0);
-inline QString imageOf(const QObject* widget) { return widget->property("imageName").toString(); }

@@ -79,7 +79,7 @@ TEST_F(Import, EachFormatGoesToMusicWithItsExtensionAndPlays)
                       QRegularExpression("^(setFileLoadStart|CloseFile|InputStremFormatChange|loadFiles|startAUGraph)")),
                   expected);
         ASSERT_TRUE(waitFor([&] { return h.player->playbackSlider->maximum() == 10584000; }));
-        EXPECT_EQ(imageOf(h.player->playOrPauseToggleButton), "stop.png");
+        EXPECT_EQ(imageNameOf(h.player->playOrPauseToggleButton), "stop.png");
         EXPECT_FALSE(h.player->infoButtonItem->isHidden());
     }
     h.player->grab().save("player-screen.png");  // for review
@@ -96,7 +96,7 @@ TEST_F(Import, UnplayableSourcesEndInTheNotice)
         QMessageBox* alert = h.player->fileErrorAlert();
         EXPECT_EQ(alert->windowTitle(), "NOTICE!");
         EXPECT_EQ(alert->text(), "We can't play this music file because we found that there is some error in this file.");
-        EXPECT_EQ(imageOf(h.player->playOrPauseToggleButton), "play.png");
+        EXPECT_EQ(imageNameOf(h.player->playOrPauseToggleButton), "play.png");
         EXPECT_FALSE(h.engine->mfileLoadStateFlag());
         EXPECT_TRUE(h.engine->callsStartingWith("startAUGraph").isEmpty());
 

@@ -117,10 +117,10 @@ TEST_F(Transport, PlayPauseAndSpeedPitchReapplied)
     h->player->setSettingValueList(SpeedPitchSpeedKey, 13);
     QTest::mouseClick(h->player->playOrPauseToggleButton, Qt::LeftButton);
     EXPECT_EQ(h->engine->calls(), QStringList({"stopAUGraph"}));
-    EXPECT_EQ(imageOf(h->player->playOrPauseToggleButton), "play.png");
+    EXPECT_EQ(imageNameOf(h->player->playOrPauseToggleButton), "play.png");
     QTest::mouseClick(h->player->playOrPauseToggleButton, Qt::LeftButton);
     EXPECT_EQ(h->engine->calls(), QStringList({"stopAUGraph", "setSpeedPitch(1,13)", "startAUGraph(1)"}));
-    EXPECT_EQ(imageOf(h->player->playOrPauseToggleButton), "stop.png");
+    EXPECT_EQ(imageNameOf(h->player->playOrPauseToggleButton), "stop.png");
 
     h->engine->loadState = false;  // preparing: ignored, not queued
     h->engine->clearCalls();
@@ -133,7 +133,7 @@ TEST_F(Transport, PlayPauseAndSpeedPitchReapplied)
     h->engine->playing = true;
     h->player->PlayStop();
     EXPECT_EQ(h->engine->calls(), QStringList({"stopAUGraph"}));
-    EXPECT_EQ(imageOf(h->player->playOrPauseToggleButton), "play.png");
+    EXPECT_EQ(imageNameOf(h->player->playOrPauseToggleButton), "play.png");
     h->engine->clearCalls();
 
     // After an interruption only a stopped graph resumes, and only once.
@@ -193,7 +193,7 @@ TEST_F(Transport, PreviousAfterFourSecondsRestartsEvenWhenPaused)
     h->player->buttonPressedAction(2);
     EXPECT_EQ(h->engine->calls(), QStringList({"QBSInit", "FileSeek(0)", "startAUGraph(1)"}));
     EXPECT_EQ(title(), "Song 1");
-    EXPECT_EQ(imageOf(h->player->playOrPauseToggleButton), "stop.png");
+    EXPECT_EQ(imageNameOf(h->player->playOrPauseToggleButton), "stop.png");
 }
 
 TEST_F(Transport, QuickPressesShowEachSongButLoadOnlyTheLast)
@@ -269,10 +269,10 @@ TEST_F(Transport, DamagedFileInRepeatOneMovesOnAndKeepsTheMode)
 
 TEST_F(Transport, RepeatButtonCyclesThroughTheThreeModes)
 {
-    EXPECT_EQ(imageOf(h->player->allOncerepeatButton), "repeat.png");
+    EXPECT_EQ(imageNameOf(h->player->allOncerepeatButton), "repeat.png");
     for (const char* image : {"repeat_select.png", "track_repeat.png", "repeat.png"}) {
         QTest::mouseClick(h->player->allOncerepeatButton, Qt::LeftButton);
-        EXPECT_EQ(imageOf(h->player->allOncerepeatButton), image);
+        EXPECT_EQ(imageNameOf(h->player->allOncerepeatButton), image);
     }
 }
 

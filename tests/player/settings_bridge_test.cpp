@@ -21,7 +21,7 @@ protected:
         NotificationCenter::defaultCenter().postNotification(name, nullptr, info);
     }
     int value(const QString& key) { return h.player->settingValueArray()->integerValue(key); }
-    QString quickImage() { return imageOf(h.player->QuickStereoButton); }
+    QString quickImage() { return imageNameOf(h.player->QuickStereoButton); }
 
     PlayerHarness h;
 };
@@ -167,8 +167,8 @@ TEST(SettingsStore, SettingsAndModesSavedOnLeavingTheForegroundAndRestoredAtStar
     EXPECT_EQ(table->integerValue(EqUserSetting6400Key), 17);
     EXPECT_EQ(second.player->playModeFlag(), 2);
     EXPECT_TRUE(second.player->shuffleEnabled());
-    EXPECT_EQ(imageOf(second.player->allOncerepeatButton), "track_repeat.png");
-    EXPECT_EQ(imageOf(second.player->shuffleModeButton), "random_select.png");
+    EXPECT_EQ(imageNameOf(second.player->allOncerepeatButton), "track_repeat.png");
+    EXPECT_EQ(imageNameOf(second.player->shuffleModeButton), "random_select.png");
 
     second.player->InitSettingValue();  // leave the store as a first start finds it
     second.player->SettingValueSave();
