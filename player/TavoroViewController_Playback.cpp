@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include <algorithm>
+
 void TavoroViewController::setPlayOrPauseButtonImage(bool playing)
 {
     setButtonImage(playOrPauseToggleButton, playing ? QStringLiteral("stop.png") : QStringLiteral("play.png"));

@@ -4,6 +4,7 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include <algorithm>
 #include <thread>
 
 namespace RunLoop {
