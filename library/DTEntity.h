@@ -10,6 +10,14 @@
 #include <optional>
 
 class DTEntity : public NSManagedObject {
+public:
+    // The integer stored for the attribute (by its name); nullopt when absent or unknown.
+    std::optional<int> integerForAttribute(const QString& attribute) const
+    {
+        const QVariant v = valueForKey(attribute);
+        return v.isValid() ? std::optional<int>(int(v.toLongLong())) : std::nullopt;
+    }
+
 protected:
     QString textAt(int index) const
     {

@@ -11,9 +11,4 @@ public:
 
     std::optional<qint64> shuffleEnable() const { return numberAt<qint64>(shuffleEnableAttr); }
     std::optional<qint64> PlayMode() const { return numberAt<qint64>(PlayModeAttr); }
-    std::optional<int> integerForAttribute(const QString& attribute) const
-    {
-        const QVariant v = valueForKey(attribute);
-        return v.isValid() ? std::optional<int>(int(v.toLongLong())) : std::nullopt;
-    }
 };

@@ -7,11 +7,4 @@
 class Setting : public DTEntity {
 public:
     static inline const QString entityName = QStringLiteral("Setting");
-
-    // The integer stored for the attribute; nullopt when absent or unknown.
-    std::optional<int> integerForAttribute(const QString& attribute) const
-    {
-        const QVariant v = valueForKey(attribute);
-        return v.isValid() ? std::optional<int>(int(v.toLongLong())) : std::nullopt;
-    }
 };
