@@ -110,37 +110,18 @@ DTEntityList<T> DTMusicModelController::typedList(std::optional<NSManagedObjectL
     return result;
 }
 
-DTEntityList<DTSong> DTMusicModelController::allSongs()
+template <typename T>
+DTEntityList<T> DTMusicModelController::libraryList(const QString& sortKey)
 {
     if (m_isSettingUp)
         return std::nullopt;
-    return typedList<DTSong>(fetchAllEntitiesForName(DTSong::entityName,
-                                                     sortDescriptorArrayWithDescriptorWithKey(QStringLiteral("title")), 6));
+    return typedList<T>(fetchAllEntitiesForName(T::entityName, sortDescriptorArrayWithDescriptorWithKey(sortKey), 6));
 }
 
-DTEntityList<DTAlbum> DTMusicModelController::allAlbums()
-{
-    if (m_isSettingUp)
-        return std::nullopt;
-    return typedList<DTAlbum>(fetchAllEntitiesForName(DTAlbum::entityName,
-                                                      sortDescriptorArrayWithDescriptorWithKey(QStringLiteral("title")), 6));
-}
-
-DTEntityList<DTArtist> DTMusicModelController::allArtists()
-{
-    if (m_isSettingUp)
-        return std::nullopt;
-    return typedList<DTArtist>(fetchAllEntitiesForName(DTArtist::entityName,
-                                                       sortDescriptorArrayWithDescriptorWithKey(QStringLiteral("name")), 6));
-}
-
-DTEntityList<DTGenre> DTMusicModelController::allGenres()
-{
-    if (m_isSettingUp)
-        return std::nullopt;
-    return typedList<DTGenre>(fetchAllEntitiesForName(DTGenre::entityName,
-                                                      sortDescriptorArrayWithDescriptorWithKey(QStringLiteral("name")), 6));
-}
+DTEntityList<DTSong> DTMusicModelController::allSongs() { return libraryList<DTSong>(QStringLiteral("title")); }
+DTEntityList<DTAlbum> DTMusicModelController::allAlbums() { return libraryList<DTAlbum>(QStringLiteral("title")); }
+DTEntityList<DTArtist> DTMusicModelController::allArtists() { return libraryList<DTArtist>(QStringLiteral("name")); }
+DTEntityList<DTGenre> DTMusicModelController::allGenres() { return libraryList<DTGenre>(QStringLiteral("name")); }
 
 DTEntityList<Setting> DTMusicModelController::allSetting()
 {

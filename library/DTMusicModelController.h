@@ -90,6 +90,9 @@ public:
 private:
     template <typename T>
     DTEntityList<T> typedList(std::optional<NSManagedObjectList> rows);
+    // A library list sorted ascending by `sortKey`; nullopt while a rebuild runs.
+    template <typename T>
+    DTEntityList<T> libraryList(const QString& sortKey);
     void writeSettingRows(NSManagedObjectContext& context, const LiveTable* settings, const LiveTable* playControl);
     void importDeviceLibrary(NSManagedObjectContext& context);
 
