@@ -23,16 +23,17 @@ void DTMusicModelController::saveSetting(const LiveTableRef& settingValueArray, 
     auto context = managedObjectContext();
     // Every save replaces the row, so the store never holds more than one of each. A
     // table that was not given leaves its stored row as it is.
-    if (settingValueArray) {
-        if (auto rows = context->executeFetchRequest({Setting::entityName, {}, 0}))
+    auto deleteRows = [&context](const QString& entityName) {
+        if (auto rows = context->executeFetchRequest({entityName, {}, 0}))
             for (auto& row : *rows)
                 context->deleteObject(row.get());
+    };
+    if (settingValueArray) {
+        deleteRows(Setting::entityName);
         writeSettingRows(*context, settingValueArray.get(), nullptr);
     }
     if (playControlArray) {
-        if (auto rows = context->executeFetchRequest({PlayControl::entityName, {}, 0}))
-            for (auto& row : *rows)
-                context->deleteObject(row.get());
+        deleteRows(PlayControl::entityName);
         writeSettingRows(*context, nullptr, playControlArray.get());
     }
     if (context->hasChanges())
