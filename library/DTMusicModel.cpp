@@ -10,8 +10,6 @@
 #include "library/Setting.h"
 #include "library/SettingKeys.h"
 
-void DTAlbum::setArtist(DTArtist* a) { setToOneAt(artistRel, a); }
-
 namespace {
 
 template <typename T>

@@ -14,6 +14,7 @@ DTGenre* DTSong::genre() { return toOneAs<DTGenre>(genreRel); }
 DTComposer* DTSong::composer() { return toOneAs<DTComposer>(composerRel); }
 std::vector<DTPlaylist*> DTSong::playlists() { return toManyAs<DTPlaylist>(playlistsRel); }
 DTArtist* DTAlbum::artist() { return toOneAs<DTArtist>(artistRel); }
+void DTAlbum::setArtist(DTArtist* a) { setToOneAt(artistRel, a); }
 std::vector<DTSong*> DTAlbum::songs() { return toManyAs<DTSong>(songsRel); }
 std::vector<DTComposer*> DTAlbum::composers() { return toManyAs<DTComposer>(composersRel); }
 std::vector<DTSong*> DTArtist::songs() { return toManyAs<DTSong>(songsRel); }
