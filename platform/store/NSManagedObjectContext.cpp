@@ -492,6 +492,13 @@ bool NSManagedObjectContext::writeChanges(NSPersistentStore& store, QString* err
         }
         return true;
     };
+    // Runs a statement whose one parameter is a row's key.
+    auto runForKey = [&](const QString& sql, int64_t key) {
+        sqlite3_stmt* stmt = store.statement(sql);
+        if (stmt)
+            sqlite3_bind_int64(stmt, 1, key);
+        return run(stmt, sql);
+    };
 
     // New rows take keys above the highest key of their table.
     std::vector<int64_t> nextKey(model.entities().size(), 0);
@@ -509,21 +516,12 @@ bool NSManagedObjectContext::writeChanges(NSPersistentStore& store, QString* err
 
     for (auto& object : m_deleted) {
         const int e = object->m_entity->index();
-        const StoreTable& table = schema.table(e);
-        sqlite3_stmt* stmt = store.statement(table.remove);
-        if (stmt)
-            sqlite3_bind_int64(stmt, 1, object->m_storeKey);
-        if (!run(stmt, table.remove))
+        if (!runForKey(schema.table(e).remove, object->m_storeKey))
             return false;
         for (const StoreJoinTable& join : schema.joinTables()) {
             for (const QString* sql : {join.sourceEntity == e ? &join.removeSource : nullptr,
                                        join.targetEntity == e ? &join.removeTarget : nullptr}) {
-                if (!sql)
-                    continue;
-                sqlite3_stmt* s = store.statement(*sql);
-                if (s)
-                    sqlite3_bind_int64(s, 1, object->m_storeKey);
-                if (!run(s, *sql))
+                if (sql && !runForKey(*sql, object->m_storeKey))
                     return false;
             }
         }
@@ -577,13 +575,8 @@ bool NSManagedObjectContext::writeChanges(NSPersistentStore& store, QString* err
             const auto& slot = object.m_relationships[size_t(join.sourceRelationship)];
             if (!slot.manyChanged)
                 continue;
-            if (!isNew) {
-                sqlite3_stmt* s = store.statement(join.removeSource);
-                if (s)
-                    sqlite3_bind_int64(s, 1, object.m_storeKey);
-                if (!run(s, join.removeSource))
-                    return false;
-            }
+            if (!isNew && !runForKey(join.removeSource, object.m_storeKey))
+                return false;
             for (NSManagedObject* target : slot.many) {
                 sqlite3_stmt* s = store.statement(join.insert);
                 if (s) {
