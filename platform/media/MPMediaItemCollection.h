@@ -17,10 +17,6 @@ class MPMediaItemCollection {
 public:
     MPMediaItemCollection() = default;  // empty collection
     explicit MPMediaItemCollection(QList<MPMediaItem> items);
-    static MPMediaItemCollection collectionWithItems(QList<MPMediaItem> items)
-    {
-        return MPMediaItemCollection(std::move(items));
-    }
 
     const QList<MPMediaItem>& items() const;
     qsizetype count() const { return items().size(); }
