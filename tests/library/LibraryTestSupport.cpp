@@ -1,6 +1,5 @@
 #include "LibraryTestSupport.h"
 
-#include <QProcess>
 #include <QStandardPaths>
 
 MPMediaItem makeItem(const SongSpec& song)
@@ -16,14 +15,6 @@ MPMediaItem makeItem(const SongSpec& song)
     p.albumTrackNumber = song.track;
     p.albumTrackCount = song.trackCount;
     return MPMediaItem(p);
-}
-
-QString sqliteShell(const QString& file, const QString& sql)
-{
-    QProcess p;
-    p.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), file, sql});
-    p.waitForFinished(10000);
-    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()).trimmed();
 }
 
 void LibraryTest::SetUp()

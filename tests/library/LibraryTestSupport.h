@@ -3,6 +3,7 @@
 // command line for reading the store file from outside.
 
 #include "MediaFixtures.h"
+#include "SqliteShell.h"
 #include "library/DTMusicModelController.h"
 #include "platform/media/MPMediaLibrary.h"
 
@@ -30,9 +31,6 @@ struct SongSpec {
 };
 
 MPMediaItem makeItem(const SongSpec& song);
-
-// Answers the sqlite3 command line's output for `sql` on the file, trimmed.
-QString sqliteShell(const QString& file, const QString& sql);
 
 class LibraryTest : public testing::Test {
 protected:

@@ -1,6 +1,5 @@
 #include "StoreTestSupport.h"
 
-#include <QProcess>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -25,14 +24,6 @@ std::shared_ptr<NSManagedObjectModel> makeShelfModel()
         .addRelationship("books", "Book", "labels", true);
     model->complete();
     return model;
-}
-
-QString sqliteShell(const QString& file, const QString& sql)
-{
-    QProcess p;
-    p.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), file, sql});
-    p.waitForFinished(10000);
-    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()).trimmed();
 }
 
 std::shared_ptr<NSManagedObjectContext> TestStore::open(std::shared_ptr<NSPersistentStoreCoordinator>* coordinatorOut)

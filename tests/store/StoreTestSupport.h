@@ -3,6 +3,7 @@
 // a store in a temporary directory, and the sqlite3 command line for looking at the file
 // from outside.
 
+#include "SqliteShell.h"
 #include "platform/store/NSManagedObjectContext.h"
 
 #include <QString>
@@ -11,9 +12,6 @@
 #include <memory>
 
 std::shared_ptr<NSManagedObjectModel> makeShelfModel();
-
-// Runs the sqlite3 command line on `file` and answers its output, trimmed.
-QString sqliteShell(const QString& file, const QString& sql);
 
 struct TestStore {
     QTemporaryDir dir;
