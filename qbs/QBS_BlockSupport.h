@@ -20,14 +20,15 @@ inline T take_request(std::atomic<T>& request) {
   return request.exchange(T{}, std::memory_order_acquire);
 }
 
-// Whether the block loops built for AVX2 may run on this processor (asked once).
-inline bool use_avx2() {
 #if defined(__x86_64__)
-  static const bool has_avx2 = __builtin_cpu_supports("avx2");
-  return has_avx2;
-#else
-  return false;
+// Whether the block loops built for AVX2 may run on this processor. Decided at program start
+// rather than at first use, so the render thread never passes a one-time initialization
+// guard (which may wait on a lock). A block run before that start-up step takes the
+// portable loop, which gives the same numbers.
+inline const bool kUseAvx2 = [] {
+  __builtin_cpu_init();  // the feature query may run before the library's own constructors
+  return __builtin_cpu_supports("avx2") != 0;
+}();
 #endif
-}
 
 }  // namespace qbs_support

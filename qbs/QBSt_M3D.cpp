@@ -190,7 +190,7 @@ void QBSt_M3D(int16_t* out, const int16_t* in, int32_t count) {
   if (qbs_support::take_request(s_clear_pending)) clear_state();
   const int shift = qbs_support::effective_shift(QBS_M3D_Prescale.load(std::memory_order_relaxed));
 #if defined(__x86_64__)
-  if (qbs_support::use_avx2()) {
+  if (qbs_support::kUseAvx2) {
     widen_block_avx2(out, in, count / 2, shift);
     return;
   }

@@ -217,7 +217,7 @@ void run_preset(Channel& left, Channel& right, int32_t* const* left_base,
                 int32_t* const* right_base, const int16_t* src, int16_t* dst, int32_t run,
                 int shift) {
 #if defined(__x86_64__)
-  if (qbs_support::use_avx2()) {
+  if (qbs_support::kUseAvx2) {
     run_frames_avx2<G, T3, T5>(left, right, left_base, right_base, src, dst, run, shift);
     return;
   }
