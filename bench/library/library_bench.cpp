@@ -58,27 +58,20 @@ QList<MPMediaItem> makeItems()
     return items;
 }
 
-long peakResidentKiB()
+// A "Vm...:" line of /proc/self/status in KiB; 0 when it cannot be read.
+long statusKiB(const char* field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
+        if (line.startsWith(field))
+            return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').first().toLong();
     return 0;
 }
 
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return 0;
-}
+long peakResidentKiB() { return statusKiB("VmHWM:"); }
+long residentKiB() { return statusKiB("VmRSS:"); }
 
 void resetPeak()
 {
