@@ -43,8 +43,8 @@ typedef uint64_t v4du __attribute__((vector_size(32)));
 typedef int32_t v4si __attribute__((vector_size(16)));
 
 // The vector helpers are always inlined, so their vector arguments and returns never
-// cross a call boundary: the ABI note about passing them without AVX does not apply.
-#pragma GCC diagnostic ignored "-Wpsabi"
+// cross a call boundary: the ABI note about passing them without AVX does not apply (the
+// library is built with -Wno-psabi).
 [[gnu::always_inline]] inline v4di low_half(v8si v) {
   return __builtin_convertvector(__builtin_shufflevector(v, v, 0, 1, 2, 3), v4di);
 }
