@@ -1,7 +1,7 @@
 #pragma once
 // Types, codes and numbers of the audio unit graph: component descriptions, the render
-// callback and its time stamp, property, scope and parameter numbers, and the statuses the
-// graph answers with beyond the shared ones.
+// callback and its time stamp, property, scope and parameter numbers. The statuses the graph
+// answers with are in CoreAudioTypes.h with all the others.
 
 #include "platform/coreaudio/CoreAudioTypes.h"
 
@@ -70,12 +70,3 @@ constexpr AudioUnitParameterID k3DMixerParam_Elevation = 1;
 constexpr AudioUnitParameterID k3DMixerParam_Distance = 2;
 constexpr AudioUnitParameterID k3DMixerParam_Gain = 3;
 constexpr AudioUnitParameterID k3DMixerParam_PlaybackRate = 4;
-
-// Statuses of the graph and its units beyond those in CoreAudioTypes.h.
-constexpr OSStatus kAudio_ParamError = -50;
-constexpr OSStatus kAudioUnitErr_InvalidPropertyValue = -10851;
-constexpr OSStatus kAudioUnitErr_Initialized = -10849;
-constexpr OSStatus kAudioUnitErr_PropertyNotWritable = -10865;
-constexpr OSStatus kAUGraphErr_OutputNodeErr = -10862;
-constexpr OSStatus kAUGraphErr_InvalidAudioUnit = -10864;
-constexpr OSStatus kAudioUnitErr_CannotDoInCurrentContext = -10863;

@@ -66,7 +66,7 @@ constexpr UInt32 kAudioFormatFLAC = FourCC("flac");
 constexpr UInt32 kAudioFormatVorbis = FourCC("vorb");
 constexpr UInt32 kAudioFormatOpus = FourCC("opus");
 
-// Statuses of this reader (beside the kAudioFile* ones in CoreAudioTypes.h):
+// Statuses of this reader (their codes are in CoreAudioTypes.h):
 //   fnfErr                                  the file does not exist
 //   kAudioFilePermissionsError              the file cannot be read
 //   kAudioFileUnsupportedFileTypeError      not an audio file, or a directory
@@ -77,13 +77,6 @@ constexpr UInt32 kAudioFormatOpus = FourCC("opus");
 //   kExtAudioFileError_NonPCMClientFormat   client format is not the accepted PCM layout
 //   kExtAudioFileError_InvalidSeek          seek to a negative frame
 //   kAudioFileNotOpenError                  null reference or null out-argument
-constexpr OSStatus fnfErr = -43;
-constexpr OSStatus kAudioFilePermissionsError = OSStatus(FourCC("prm?"));
-constexpr OSStatus kAudioFileUnsupportedDataFormatError = OSStatus(FourCC("fmt?"));
-constexpr OSStatus kExtAudioFileError_InvalidProperty = -66561;
-constexpr OSStatus kExtAudioFileError_InvalidPropertySize = -66562;
-constexpr OSStatus kExtAudioFileError_NonPCMClientFormat = -66563;
-constexpr OSStatus kExtAudioFileError_InvalidSeek = -66568;
 
 // Opens a local file for reading. `url` is a file URL ("file:///path", percent-encoded as
 // QUrl::toString() or toEncoded() writes it) or a plain absolute or relative path. On

@@ -61,21 +61,43 @@ struct AudioBufferList {
     AudioBuffer mBuffers[1];
 };
 
-// Status codes the stand-ins answer with; their four bytes read as text name the fault.
+// Every status code the stand-ins answer with, in one table so that no two names differ in
+// value by accident; four-character ones read as text name the fault.
+constexpr OSStatus kAudio_ParamError = -50;
+constexpr OSStatus fnfErr = -43;
+
+// The audio file reader.
 constexpr OSStatus kAudioFileUnspecifiedError = OSStatus(FourCC("wht?"));
 constexpr OSStatus kAudioFileUnsupportedFileTypeError = OSStatus(FourCC("typ?"));
+constexpr OSStatus kAudioFileUnsupportedDataFormatError = OSStatus(FourCC("fmt?"));
+constexpr OSStatus kAudioFilePermissionsError = OSStatus(FourCC("prm?"));
 constexpr OSStatus kAudioFileInvalidFileError = OSStatus(FourCC("dta?"));
 constexpr OSStatus kAudioFileNotOpenError = -38;
 constexpr OSStatus kAudioFileEndOfFileError = OSStatus(FourCC("eof!"));
+constexpr OSStatus kExtAudioFileError_InvalidProperty = -66561;
+constexpr OSStatus kExtAudioFileError_InvalidPropertySize = -66562;
+constexpr OSStatus kExtAudioFileError_NonPCMClientFormat = -66563;
+constexpr OSStatus kExtAudioFileError_InvalidSeek = -66568;
+
+// The audio units and their graph.
 constexpr OSStatus kAudioUnitErr_InvalidProperty = -10879;
 constexpr OSStatus kAudioUnitErr_InvalidParameter = -10878;
 constexpr OSStatus kAudioUnitErr_InvalidElement = -10877;
+constexpr OSStatus kAudioUnitErr_NoConnection = -10876;
 constexpr OSStatus kAudioUnitErr_FormatNotSupported = -10868;
 constexpr OSStatus kAudioUnitErr_Uninitialized = -10867;
 constexpr OSStatus kAudioUnitErr_InvalidScope = -10866;
-constexpr OSStatus kAUGraphErr_NodeNotFound = -10860;
-constexpr OSStatus kAUGraphErr_InvalidConnection = -10861;
+constexpr OSStatus kAudioUnitErr_PropertyNotWritable = -10865;
+constexpr OSStatus kAudioUnitErr_InvalidPropertyValue = -10851;
+constexpr OSStatus kAudioUnitErr_Initialized = -10849;
+constexpr OSStatus kAUGraphErr_InvalidAudioUnit = -10864;
 constexpr OSStatus kAUGraphErr_CannotDoInCurrentContext = -10863;
-constexpr OSStatus kAudioUnitErr_NoConnection = -10876;
+// A unit refusing a call made from its own render: the same code as the graph's.
+constexpr OSStatus kAudioUnitErr_CannotDoInCurrentContext = kAUGraphErr_CannotDoInCurrentContext;
+constexpr OSStatus kAUGraphErr_OutputNodeErr = -10862;
+constexpr OSStatus kAUGraphErr_InvalidConnection = -10861;
+constexpr OSStatus kAUGraphErr_NodeNotFound = -10860;
+
+// The audio session.
 constexpr OSStatus kAudioSessionNotInitialized = OSStatus(FourCC("!ini"));
 constexpr OSStatus kAudioSessionUnspecifiedError = OSStatus(FourCC("what"));
