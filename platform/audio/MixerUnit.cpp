@@ -12,12 +12,6 @@ constexpr float kMaxGainDb = 20.0f;
 constexpr UInt32 kFixed824Flags = kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsPacked
                                  | (24u << kLinearPCMFormatFlagsSampleFractionShift);
 
-AudioStreamBasicDescription Int16Format(UInt32 channels)
-{
-    return {kSampleRate, kAudioFormatLinearPCM, kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsPacked,
-            2 * channels, 1, 2 * channels, channels, 16, 0};
-}
-
 AudioStreamBasicDescription Fixed824Format(bool interleaved)
 {
     UInt32 bytes = interleaved ? 8 : 4;
@@ -37,14 +31,14 @@ bool SameLayout(const AudioStreamBasicDescription& a, const AudioStreamBasicDesc
 bool AcceptableInput(const AudioStreamBasicDescription& format)
 {
     UInt32 channels = format.mChannelsPerFrame;
-    return (channels == 1 || channels == 2) && SameLayout(format, Int16Format(channels));
+    return (channels == 1 || channels == 2) && SameLayout(format, Int16InterleavedFormat(kSampleRate, channels));
 }
 
 // The output is stereo 44100 Hz: 8.24 fixed point in either layout, or 16-bit interleaved.
 bool AcceptableOutput(const AudioStreamBasicDescription& format)
 {
     return SameLayout(format, Fixed824Format(false)) || SameLayout(format, Fixed824Format(true))
-        || SameLayout(format, Int16Format(2));
+        || SameLayout(format, Int16InterleavedFormat(kSampleRate, 2));
 }
 
 float DbToLinear(float db)
@@ -75,7 +69,7 @@ MixerUnit::MixerUnit()
 
 AudioStreamBasicDescription MixerUnit::inputFormat() const
 {
-    return Int16Format(mInputChannels.load(std::memory_order_relaxed));
+    return Int16InterleavedFormat(kSampleRate, mInputChannels.load(std::memory_order_relaxed));
 }
 
 OSStatus MixerUnit::setProperty(AudioUnitPropertyID property, AudioUnitScope scope, AudioUnitElement element,

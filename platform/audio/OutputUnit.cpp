@@ -12,9 +12,7 @@ namespace {
 
 thread_local const OutputUnit* tRenderingUnit = nullptr;
 
-const AudioStreamBasicDescription kDeviceFormat{
-    OutputUnit::kSampleRate, kAudioFormatLinearPCM, kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsPacked,
-    4, 1, 4, 2, 16, 0};
+constexpr AudioStreamBasicDescription kDeviceFormat = Int16InterleavedFormat(OutputUnit::kSampleRate, 2);
 
 bool SameFormat(const AudioStreamBasicDescription& a, const AudioStreamBasicDescription& b)
 {

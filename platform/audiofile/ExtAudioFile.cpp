@@ -24,20 +24,6 @@ namespace {
 constexpr UInt32 kMinClientRate = 8000;
 constexpr UInt32 kMaxClientRate = 192000;
 
-AudioStreamBasicDescription interleaved16(Float64 rate, UInt32 channels)
-{
-    AudioStreamBasicDescription format{};
-    format.mSampleRate = rate;
-    format.mFormatID = kAudioFormatLinearPCM;
-    format.mFormatFlags = kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsPacked;
-    format.mBytesPerPacket = 2 * channels;
-    format.mFramesPerPacket = 1;
-    format.mBytesPerFrame = 2 * channels;
-    format.mChannelsPerFrame = channels;
-    format.mBitsPerChannel = 16;
-    return format;
-}
-
 // The client formats reads can deliver: 16-bit signed native-endian interleaved PCM with
 // 1 or 2 channels at a whole rate in range.
 OSStatus checkClientFormat(const AudioStreamBasicDescription& format)
@@ -59,7 +45,7 @@ OSStatus adopt(std::unique_ptr<AudioFileSource> source, ExtAudioFileRef* out)
 {
     auto* file = new OpaqueExtAudioFile;
     const AudioStreamBasicDescription data = source->fileDataFormat();
-    file->client = interleaved16(44100.0, data.mChannelsPerFrame == 1 ? 1 : 2);
+    file->client = Int16InterleavedFormat(44100.0, data.mChannelsPerFrame == 1 ? 1 : 2);
     file->source = std::move(source);
     *out = file;
     return noErr;
@@ -169,7 +155,7 @@ OSStatus ExtAudioFileSetProperty(ExtAudioFileRef file, ExtAudioFilePropertyID pr
         return status;
     const OSStatus status = file->source->setClientFormat(UInt32(format.mSampleRate), format.mChannelsPerFrame);
     if (status == noErr)
-        file->client = interleaved16(format.mSampleRate, format.mChannelsPerFrame);
+        file->client = Int16InterleavedFormat(format.mSampleRate, format.mChannelsPerFrame);
     return status;
 }
 

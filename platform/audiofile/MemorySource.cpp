@@ -12,16 +12,7 @@ MemorySource::MemorySource(std::vector<int16_t> samples, UInt32 channels)
 
 AudioStreamBasicDescription MemorySource::fileDataFormat() const
 {
-    AudioStreamBasicDescription format{};
-    format.mSampleRate = kRate;
-    format.mFormatID = kAudioFormatLinearPCM;
-    format.mFormatFlags = kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsPacked;
-    format.mBytesPerPacket = 2 * channels_;
-    format.mFramesPerPacket = 1;
-    format.mBytesPerFrame = 2 * channels_;
-    format.mChannelsPerFrame = channels_;
-    format.mBitsPerChannel = 16;
-    return format;
+    return Int16InterleavedFormat(kRate, channels_);
 }
 
 OSStatus MemorySource::setClientFormat(UInt32 rate, UInt32 channels)

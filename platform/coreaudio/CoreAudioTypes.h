@@ -50,6 +50,14 @@ constexpr UInt32 kAudioFormatFlagIsNonInterleaved = 1u << 5;
 constexpr UInt32 kLinearPCMFormatFlagsSampleFractionShift = 7;
 constexpr UInt32 kLinearPCMFormatFlagsSampleFractionMask = 0x3Fu << kLinearPCMFormatFlagsSampleFractionShift;
 
+// 16-bit signed packed interleaved linear PCM: what the reader delivers, the mixer takes in
+// and the output device plays.
+constexpr AudioStreamBasicDescription Int16InterleavedFormat(Float64 sampleRate, UInt32 channels)
+{
+    return {sampleRate, kAudioFormatLinearPCM, kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsPacked,
+            2 * channels, 1, 2 * channels, channels, 16, 0};
+}
+
 struct AudioBuffer {
     UInt32 mNumberChannels;
     UInt32 mDataByteSize;
