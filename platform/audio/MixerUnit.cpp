@@ -63,8 +63,13 @@ int16_t ToInt16(float sample)
 } // namespace
 
 MixerUnit::MixerUnit()
-    : mOutputFormat(Fixed824Format(false))
+    : mOutputFormat(DefaultOutputFormat())
 {
+}
+
+AudioStreamBasicDescription MixerUnit::DefaultOutputFormat()
+{
+    return Fixed824Format(false);
 }
 
 AudioStreamBasicDescription MixerUnit::inputFormat() const

@@ -31,6 +31,9 @@ public:
     void setInputCallback(const AURenderCallbackStruct& callback) { mCallback = callback; }
     const AURenderCallbackStruct& inputCallback() const { return mCallback; }
 
+    // The output format until one is set: 8.24 fixed point, non-interleaved stereo.
+    static AudioStreamBasicDescription DefaultOutputFormat();
+
     AudioStreamBasicDescription inputFormat() const;
     const AudioStreamBasicDescription& outputFormat() const { return mOutputFormat; }
     UInt32 busCount() const { return 1; }

@@ -77,8 +77,8 @@ OSStatus OutputUnit::getProperty(AudioUnitPropertyID property, AudioUnitScope sc
             return kAudioUnitErr_InvalidElement;
         if (scope == kAudioUnitScope_Output)
             return WritePropertyValue(kDeviceFormat, data, dataSize);
-        MixerUnit idle;
-        return WritePropertyValue(mSource ? mSource->outputFormat() : idle.outputFormat(), data, dataSize);
+        return WritePropertyValue(mSource ? mSource->outputFormat() : MixerUnit::DefaultOutputFormat(), data,
+                                  dataSize);
     }
     case kAudioUnitProperty_ElementCount:
         if (scope != kAudioUnitScope_Input && scope != kAudioUnitScope_Output)
