@@ -115,10 +115,7 @@ OSStatus FFmpegFileSource::openFile(const std::string& path)
     if (result < 0)
         return statusFromAVError(result);
     stream_ = result;
-    for (unsigned i = 0; i < format_->nb_streams; ++i) {
-        if (int(i) != stream_)
-            format_->streams[i]->discard = AVDISCARD_ALL;
-    }
+    discardOtherStreams();
     AVStream* stream = format_->streams[stream_];
     const AVCodecParameters& params = *stream->codecpar;
     if (params.sample_rate <= 0 || params.ch_layout.nb_channels <= 0)
@@ -184,6 +181,14 @@ int FFmpegFileSource::openDemuxer()
     const int result = avformat_open_input(&format_, url.c_str(), nullptr, &options);
     av_dict_free(&options);
     return result;
+}
+
+void FFmpegFileSource::discardOtherStreams()
+{
+    for (unsigned i = 0; i < format_->nb_streams; ++i) {
+        if (int(i) != stream_)
+            format_->streams[i]->discard = AVDISCARD_ALL;
+    }
 }
 
 OSStatus FFmpegFileSource::measureByScanning(SInt64& fileFrames)
@@ -371,10 +376,7 @@ OSStatus FFmpegFileSource::restartAtBeginning()
         if (openDemuxer() < 0 || avformat_find_stream_info(format_, nullptr) < 0
             || int(format_->nb_streams) <= stream_)
             return kAudioFileInvalidFileError;
-        for (unsigned i = 0; i < format_->nb_streams; ++i) {
-            if (int(i) != stream_)
-                format_->streams[i]->discard = AVDISCARD_ALL;
-        }
+        discardOtherStreams();
     }
     avcodec_flush_buffers(decoder_);
     haveFrame_ = demuxDone_ = decoderDone_ = false;

@@ -37,6 +37,8 @@ private:
     FFmpegFileSource() = default;
     OSStatus openFile(const std::string& path);
     int openDemuxer();
+    // Has the demuxer skip every stream but the audio one being read (cover art, ...).
+    void discardOtherStreams();
     OSStatus measureByScanning(SInt64& fileFrames);
     OSStatus configureResampler(int format, int rate, const void* layout);
     OSStatus restartAtBeginning();
