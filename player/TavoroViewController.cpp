@@ -180,6 +180,7 @@ void TavoroViewController::initNotification()
 void TavoroViewController::viewDidLoad()
 {
     song = MPMediaItem();
+    emit songChanged();
     reloadMediaItemView();
     InitSettingValue();
     initNotification();
