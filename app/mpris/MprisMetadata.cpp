@@ -61,11 +61,20 @@ QString MprisCoverCache::artUrlFor(const MPMediaItem& song)
     if (id != mSongId) {
         removeFile();
         mSongId = id;
-        const QByteArray cover = song.artwork().isNull() ? QByteArray() : readEmbeddedCover(song.properties().filePath);
-        QBuffer buffer;
-        buffer.setData(cover);
-        const QByteArray format = cover.isEmpty() ? QByteArray() : QImageReader(&buffer).format();
-        // Only what an image reader recognises is handed to clients, under its own extension.
+        QByteArray cover = song.artwork().isNull() ? QByteArray() : readEmbeddedCover(song.properties().filePath);
+        QByteArray format;
+        if (!cover.isEmpty()) {
+            QBuffer embedded(&cover);
+            format = QImageReader(&embedded).format();
+        }
+        // PNG and JPEG go to clients as embedded; any other picture Qt can read, as PNG.
+        if (!format.isEmpty() && format != "png" && format != "jpeg") {
+            const QImage image = QImage::fromData(cover);
+            QByteArray png;
+            QBuffer out(&png);
+            format = !image.isNull() && out.open(QIODevice::WriteOnly) && image.save(&out, "PNG") ? "png" : "";
+            cover = png;
+        }
         if (format == "png" || format == "jpeg") {
             const QString name = QStringLiteral("cover-%1.%2")
                                      .arg(id, 16, 16, QLatin1Char('0'))

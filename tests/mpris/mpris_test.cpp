@@ -350,10 +350,19 @@ TEST_F(Mpris, SeeksGoThroughTheSliderAndAreAnnounced)
     EXPECT_EQ(slider->value(), 20 * 44100);
     playerctl({"position", "5-"});
     EXPECT_NEAR(playerctl({"position"}).toDouble(), 15.0, 0.5);
+    // Repeat one: at its end the song starts over under the same track id, a jump back.
+    playerctl({"loop", "Track"});
+    NotificationCenter::defaultCenter().postNotification(MusicPlayTimerNotification, nullptr,
+                                                         {{MusicPlayTimerKey, qint64(60 * 44100)}, {MusciPlayfinishKey, 1}});
+    EXPECT_TRUE(monitor->waitForText("Seeked (int64 0,)")) << monitor->output().toStdString();
+    h->engine->loadState = true;
+    h->player->playbackSlider->setMaximum(60 * 44100);
+    playerctl({"position", "15"});
+
     // A position for another track changes nothing; past the end is the next song.
     const ClientRun other = gdbusCall("org.mpris.MediaPlayer2.Player.SetPosition", {"/org/tavoro/track/1", "1000000"});
     EXPECT_EQ(other.exitCode, 0);
-    EXPECT_EQ(h->engine->callsStartingWith("FileSeek").size(), 3);
+    EXPECT_EQ(h->engine->callsStartingWith("FileSeek").size(), 4);
     playerctl({"position", "100+"});
     EXPECT_EQ(title(), "Song 2");
 }
