@@ -314,11 +314,15 @@ QDBusError MprisService::OpenUri(const QString& uri)
 
     // Chosen as a list of its own, as if tapped in a list: the queue becomes that one
     // song and it plays through the same import. The list on screen stays what it was.
+    // Choosing the song that is loaded only shows it, so a paused one is played as well.
+    const bool loaded = mPlayer.currentSong() == song;
     const MusicList shown = mPlayer.itemsArray();
     mPlayer.setItemsArray(MusicList{MusicListEntry(song)});
     mPlayer.chooseSongAtListIndex(0);
     mPlayer.setItemsArray(shown);
     mPlayer.reloadListView();
+    if (loaded)
+        Play();
     return {};
 }
 

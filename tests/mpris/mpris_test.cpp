@@ -230,6 +230,13 @@ TEST_F(Mpris, OpenedFileAndChosenSongShowTheirMetadata)
     EXPECT_TRUE(metadata.contains("'xesam:trackNumber': <3>")) << metadata.toStdString();
     EXPECT_TRUE(metadata.contains("'xesam:artist': <['Some Artist']>")) << metadata.toStdString();
 
+    // Opening the loaded song again plays it on where it was paused, without a new import.
+    h->player->buttonPressedAction(1);
+    EXPECT_EQ(playerctl({"status"}), "Paused");
+    run("playerctl", {"--player=tavoro", "open", QUrl::fromLocalFile(path).toString()});
+    EXPECT_EQ(playerctl({"status"}), "Playing");
+    EXPECT_EQ(h->engine->callsStartingWith("loadFiles").size(), 1);
+
     // A song chosen in a list replaces it, and the old cover file goes.
     h->player->setItemsArray(listOf({makeSong("Listed", "aac", "m4a")}));
     h->player->chooseSongAtListIndex(0);
