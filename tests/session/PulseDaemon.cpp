@@ -3,6 +3,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include <fcntl.h>
@@ -79,12 +81,17 @@ PulseDaemon::~PulseDaemon()
         fs::remove_all(mDir);
 }
 
-int PulseDaemon::run(const std::vector<std::string>& args)
+int PulseDaemon::run(const std::vector<std::string>& args, std::string* output)
 {
-    pid_t pid = spawn(args, {});
+    const fs::path outputPath = output ? mDir / "output.txt" : fs::path();
+    pid_t pid = spawn(args, outputPath);
     int status = 0;
     if (waitpid(pid, &status, 0) != pid)
         return -1;
+    if (output) {
+        std::ifstream file(outputPath);
+        output->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

@@ -22,8 +22,9 @@ public:
     bool running() const { return mDaemon > 0; }
     const std::filesystem::path& dir() const { return mDir; }
 
-    // Runs a client tool against the daemon; answers its exit status.
-    int run(const std::vector<std::string>& args);
+    // Runs a client tool against the daemon; answers its exit status, and what it wrote
+    // on its standard output in *output when asked.
+    int run(const std::vector<std::string>& args, std::string* output = nullptr);
     // Starts a client tool in the background, its standard output into `stdoutPath`
     // (nothing when empty); answers its process id.
     pid_t start(const std::vector<std::string>& args, const std::filesystem::path& stdoutPath = {});

@@ -102,9 +102,10 @@ protected:
 
     void setDefault(const std::string& sink, const std::string& route)
     {
+        const int callbacks = delegate.calls.load();
         ASSERT_EQ(daemon->run({"pactl", "set-default-sink", sink}), 0);
-        ASSERT_TRUE(waitFor([&] { return currentRoute() == route; }, 5)) << "route stayed " << *currentRoute();
-        waitFor([] { return false; }, 0.3); // the route-change callback runs meanwhile
+        ASSERT_TRUE(waitFor([&] { return delegate.calls.load() > callbacks; }, 5)) << "no route change for " << sink;
+        ASSERT_EQ(currentRoute(), route);
     }
 
     // Records the sink's monitor for `seconds`; true when music (not silence) reached it.
@@ -182,17 +183,6 @@ TEST_F(PulseSession, RouteChangesWhilePlayingPauseOrDockAsTheOutputDemands)
     EXPECT_TRUE(waitFor([&] { return !engine->isPlaying(); }, 3)) << "taken out of the dock and still playing";
     EXPECT_EQ(docking(), 1);
     EXPECT_FALSE(player->volumeView->isHidden());
-
-    // The headphones' device removed while it plays: reported as the old device gone.
-    player->buttonPressedAction(1);
-    setDefault("headphones", "Headphone");
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(daemon->run({"pactl", "unload-module", "module-null-sink"}), 0); // every null sink
-    waitFor([] { return false; }, 1.0);
-    const std::string lines = testing::internal::GetCapturedStdout();
-    EXPECT_NE(lines.find("Audio Route Change, Reason: 2\nOld Route: Headphone\n"), std::string::npos) << lines;
-    EXPECT_EQ(currentRoute(), std::nullopt);
-    EXPECT_GT(delegate.calls.load(), 0);
 }
 
 TEST_F(PulseSession, APhoneCallInterruptsAndPlaybackResumesWhereItStoppedAfterActivation)
