@@ -173,6 +173,10 @@ OSStatus AudioSessionCopyAudioRoute(std::optional<std::string>* outRoute)
     return server->currentRoute(outRoute);
 }
 
+// The two reports come from the server's own thread (the audio server connection's loop,
+// which also runs the output's render): they only queue the call to the main thread, where
+// the listener runs with no lock of ours or the server's held. A report that arrives after
+// the session ended (or was set up again) is dropped.
 void AudioSessionReportInterruption(UInt32 interruptionState)
 {
     SessionState& s = state();

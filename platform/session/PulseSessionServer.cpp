@@ -334,9 +334,9 @@ bool PulseSessionServer::makeStream(pa_context* context)
     buffering.maxlength = uint32_t(-1);
     buffering.tlength = uint32_t(-1);
     buffering.prebuf = uint32_t(-1);
-    buffering.minreq = mPreferredIOBufferDuration > 0
-                           ? uint32_t(pa_usec_to_bytes(pa_usec_t(mPreferredIOBufferDuration * PA_USEC_PER_SEC),
-                                                       &kStreamSpec))
+    const Float32 requestSeconds = mPreferredIOBufferDuration.load();
+    buffering.minreq = requestSeconds > 0
+                           ? uint32_t(pa_usec_to_bytes(pa_usec_t(requestSeconds * PA_USEC_PER_SEC), &kStreamSpec))
                            : uint32_t(-1);
     buffering.fragsize = uint32_t(-1);
     // Paused from the start and never given data: it only receives the server's requests.

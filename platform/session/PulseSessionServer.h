@@ -20,6 +20,7 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -73,7 +74,7 @@ private:
     bool mSinkRemoved = false;        // loop: the current sink went away
     std::optional<Sink> mPendingSink; // loop: the answer being collected
     pa_stream* mStream = nullptr;     // loop: the session's own stream
-    Float32 mPreferredIOBufferDuration = 0; // main thread
+    std::atomic<Float32> mPreferredIOBufferDuration{0}; // set on the main thread, read on the loop
 
     std::mutex mRouteMutex;    // written on the loop with the loop lock held as well
     bool mSinkKnown = false;   // the first answer has come
