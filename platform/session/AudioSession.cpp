@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <functional>
 #include <mutex>
 
 namespace {
@@ -177,7 +178,16 @@ OSStatus AudioSessionCopyAudioRoute(std::optional<std::string>* outRoute)
 // which also runs the output's render): they only queue the call to the main thread, where
 // the listener runs with no lock of ours or the server's held. A report that arrives after
 // the session ended (or was set up again) is dropped.
-void AudioSessionReportInterruption(UInt32 interruptionState)
+namespace {
+
+struct Listeners {
+    AudioSessionInterruptionListener interruption;
+    void* interruptionData;
+    AudioSessionPropertyListener route;
+    void* routeData;
+};
+
+void queueReport(std::function<void(const Listeners&)> deliver)
 {
     SessionState& s = state();
     uint64_t generation;
@@ -186,52 +196,42 @@ void AudioSessionReportInterruption(UInt32 interruptionState)
         generation = s.generation;
     }
     RunLoop::performOnMainThread(
-        [generation, interruptionState] {
+        [generation, deliver = std::move(deliver)] {
             SessionState& s = state();
-            AudioSessionInterruptionListener listener;
-            void* data;
+            Listeners listeners;
             {
                 std::lock_guard lock(s.mutex);
                 if (generation != s.generation || !s.server)
                     return;
-                listener = s.interruptionListener;
-                data = s.interruptionData;
+                listeners = {s.interruptionListener, s.interruptionData, s.routeListener, s.routeData};
             }
-            if (listener)
-                listener(data, interruptionState);
+            deliver(listeners);
         },
         false);
 }
 
+} // namespace
+
+void AudioSessionReportInterruption(UInt32 interruptionState)
+{
+    queueReport([interruptionState](const Listeners& listeners) {
+        if (listeners.interruption)
+            listeners.interruption(listeners.interruptionData, interruptionState);
+    });
+}
+
 void AudioSessionReportRouteChange(SInt32 reason, std::optional<std::string> oldRoute)
 {
-    SessionState& s = state();
-    uint64_t generation;
-    {
-        std::lock_guard lock(s.mutex);
-        generation = s.generation;
-    }
-    RunLoop::performOnMainThread(
-        [generation, reason, oldRoute = std::move(oldRoute)] {
-            SessionState& s = state();
-            AudioSessionPropertyListener listener;
-            void* data;
-            {
-                std::lock_guard lock(s.mutex);
-                if (generation != s.generation || !s.server)
-                    return;
-                listener = s.routeListener;
-                data = s.routeData;
-            }
-            if (!listener)
-                return;
-            QVariantMap details;
-            details.insert(kAudioSession_AudioRouteChangeKey_Reason, int(reason));
-            if (oldRoute)
-                details.insert(kAudioSession_AudioRouteChangeKey_OldRoute, QString::fromStdString(*oldRoute));
-            listener(data, kAudioSessionProperty_AudioRouteChange, UInt32(sizeof(details)), &details);
-        },
-        false);
+    queueReport([reason, oldRoute = std::move(oldRoute)](const Listeners& listeners) {
+        if (!listeners.route)
+            return;
+        QVariantMap details;
+        details.insert(kAudioSession_AudioRouteChangeKey_Reason, int(reason));
+        if (oldRoute)
+            details.insert(kAudioSession_AudioRouteChangeKey_OldRoute, QString::fromStdString(*oldRoute));
+        listeners.route(listeners.routeData, kAudioSessionProperty_AudioRouteChange, UInt32(sizeof(details)),
+                        &details);
+    });
 }
 
 void AudioSessionSetServerForTesting(std::shared_ptr<AudioSessionServer> server)
