@@ -391,8 +391,9 @@ double MprisService::volume() const
 
 void MprisService::setVolume(double volume)
 {
-    // While a dock's line output plays, the volume control is hidden and fixed.
-    if (!mVolumeSlider || mPlayer.volumeView->isHidden() || std::isnan(volume))
+    // While a dock's line output plays the volume control is hidden, and without an audio
+    // server it is disabled: the user cannot move it then, and neither can the bus.
+    if (!mVolumeSlider || mPlayer.volumeView->isHidden() || !mVolumeSlider->isEnabled() || std::isnan(volume))
         return;
     const double share = std::clamp(volume, 0.0, 1.0);
     const int span = mVolumeSlider->maximum() - mVolumeSlider->minimum();
