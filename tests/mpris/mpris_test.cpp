@@ -241,7 +241,6 @@ TEST_F(Mpris, OpenedFileAndChosenSongShowTheirMetadata)
     h->player->setItemsArray(listOf({makeSong("Listed", "aac", "m4a")}));
     h->player->chooseSongAtListIndex(0);
     EXPECT_EQ(playerctl({"metadata", "title"}), "Listed");
-    EXPECT_EQ(playerctl({"metadata", "artist"}), "Artist of Listed");
     EXPECT_EQ(playerctl({"metadata", "mpris:artUrl"}), "");
     EXPECT_FALSE(QFile::exists(coverFile));
 
@@ -271,7 +270,6 @@ TEST_F(Mpris, TransportThroughTheBusActsAsTheButtons)
 
     playerctl({"next"});
     EXPECT_EQ(title(), "Song 1");
-    EXPECT_EQ(h->player->selectedRow(), 1);
     EXPECT_EQ(playerctl({"metadata", "title"}), "Song 1");
     h->engine->loadState = true;  // the 0.8 s delayed load, done
     playerctl({"previous"});
@@ -305,7 +303,6 @@ TEST_F(Mpris, PlayModesBothWaysAndAWatchingClientHearsOfThem)
     }
     playerctl({"shuffle", "On"});
     EXPECT_TRUE(h->player->shuffleEnabled());
-    EXPECT_EQ(imageNameOf(h->player->shuffleModeButton), "random_select.png");
 
     // The player's own buttons: the bus reads the new modes, and a watcher is told.
     monitor->settle("'Shuffle': <true>");
