@@ -166,6 +166,14 @@ protected:
         NotificationCenter::defaultCenter().postNotification(MusicPlayTimerNotification, nullptr,
                                                              {{MusicPlayTimerKey, qint64(frames)}});
     }
+    // The engine's calls, without the docking switch of the start-up dock check, which
+    // comes 0.5 s after the start at a moment the test does not choose.
+    QStringList engineCalls() const
+    {
+        QStringList calls = h->engine->calls();
+        calls.removeAll("setModeChange(4,1)");
+        return calls;
+    }
     QString title() const
     {
         return h->player->currentSong().isNull() ? QString() : h->player->currentSong().title();
@@ -260,7 +268,7 @@ TEST_F(Mpris, TransportThroughTheBusActsAsTheButtons)
     EXPECT_EQ(playerctl({"status"}), "Playing");
 
     playerctl({"play-pause"});
-    EXPECT_EQ(h->engine->calls(), QStringList{"stopAUGraph"});
+    EXPECT_EQ(engineCalls(), QStringList{"stopAUGraph"});
     EXPECT_EQ(imageNameOf(h->player->playOrPauseToggleButton), "play.png");
     EXPECT_EQ(playerctl({"status"}), "Paused");
     playerctl({"pause"});  // already paused: nothing
@@ -348,7 +356,7 @@ TEST_F(Mpris, SeeksGoThroughTheSliderAndAreAnnounced)
     // From the bus: absolute, then relative, as slider moves that the engine follows.
     h->engine->clearCalls();
     playerctl({"position", "30"});
-    EXPECT_EQ(h->engine->calls(), (QStringList{"FileSeek(1323000)", "LockSeekChange(0)"}));
+    EXPECT_EQ(engineCalls(), (QStringList{"FileSeek(1323000)", "LockSeekChange(0)"}));
     EXPECT_TRUE(monitor->waitForText("Seeked (int64 30000000,)"));
     playerctl({"position", "10-"});
     EXPECT_EQ(slider->value(), 20 * 44100);
@@ -389,7 +397,7 @@ TEST_F(Mpris, RateFollowsSpeedPitchAndVolumeTheVolumeControl)
     EXPECT_TRUE(monitor->waitForText("'Rate': <1.2>")) << monitor->output().toStdString();
     h->engine->clearCalls();
     setProperty("Rate", "variant:double:1.5");
-    EXPECT_EQ(h->engine->calls(), (QStringList{"setSpeedPitch(1,15)", "setSpeedPitch(3,150)"}));
+    EXPECT_EQ(engineCalls(), (QStringList{"setSpeedPitch(1,15)", "setSpeedPitch(3,150)"}));
     EXPECT_EQ(h->player->settingValueArray()->integerValue(SpeedPitchSPKey), 150);
     EXPECT_EQ(property("Rate"), "(<1.5>,)");
     setProperty("Rate", "variant:double:4.0");  // out of range
