@@ -1,11 +1,13 @@
 // qbs-render: runs one sound effect over an audio file, offline, block by block, exactly as
-// the player's engine would, so that an effect can be heard and measured.
+// the player's engine would, so that an effect can be heard and measured. Input is read,
+// processed and written one block at a time, so memory stays the same whatever the length.
 
 #include "tools/qbs-render/EffectRunner.h"
 #include "tools/qbs-render/InputAudio.h"
 #include "tools/qbs-render/RenderOptions.h"
 #include "tools/qbs-render/WavFile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -20,14 +22,27 @@ int fail(const std::string& message)
     return kExitBadInput;
 }
 
-std::vector<int16_t> toStereo(const PcmAudio& audio)
+// Reads the input block by block, runs the effect over each block and writes it. The last
+// block is processed with its own smaller count. Speed/pitch output blocks start as silence,
+// so frames the block has not delivered yet come out as zeros.
+bool render(const RenderOptions& options, InputAudio& input, WavWriter& output, std::string& error)
 {
-    if (audio.channels == 2)
-        return audio.samples;
-    std::vector<int16_t> stereo(audio.samples.size() * 2);
-    for (size_t i = 0; i < audio.samples.size(); ++i)
-        stereo[2 * i] = stereo[2 * i + 1] = audio.samples[i];
-    return stereo;
+    const long blockFrames = options.blockFrames;
+    std::vector<int16_t> in(size_t(blockFrames) * 2), out(size_t(blockFrames) * 2);
+    for (;;) {
+        const long frames = input.read(in.data(), blockFrames, error);
+        if (frames < 0)
+            return false;
+        if (frames == 0)
+            return true;
+        if (options.effect == RenderEffect::SpeedPitch)
+            std::fill(out.begin(), out.end(), int16_t{0});
+        processBlock(options, out.data(), in.data(), int32_t(frames * 2));
+        if (!output.write(out.data(), frames, error))
+            return false;
+        if (frames < blockFrames)
+            return true;
+    }
 }
 
 } // namespace
@@ -46,19 +61,18 @@ int main(int argc, char** argv)
         break;
     }
 
-    PcmAudio input;
-    if (!loadInputAudio(options.input, input, error))
+    InputAudio input;
+    if (!input.open(options.input, error))
         return fail(error);
 
     prepareEffect(options);
-    PcmAudio output;
-    output.sampleRate = input.sampleRate;
-    output.channels = 2;
-    output.samples = processBlocks(options, toStereo(input));
+    WavWriter output;
+    if (!output.open(options.output, input.sampleRate(), 2, error))
+        return fail(error);
+    const bool rendered = render(options, input, output, error);
     if (options.effect == RenderEffect::SpeedPitch)
         std::fputc('\n', stdout); // ends the effect's own trace line
-
-    if (!writeWav(options.output, output, error))
-        return fail(error);
+    if (!rendered || !output.finish(error))
+        return fail(error); // the writer removes its unfinished file
     return 0;
 }
