@@ -58,6 +58,10 @@ constexpr int32_t kRateRows = sizeof kRateSizes / sizeof kRateSizes[0];
 RateSizes s_sizes = kRateSizes[kDefaultRow];
 // Frames thrown away because the output queue was full; render thread only.
 int64_t s_dropped_frames = 0;
+// Where the oldest of the Prev_Sample_Index queued output frames lies; render thread only.
+// Delivery moves it on instead of moving the remaining frames to the front after every
+// block; they are moved only when new frames would not fit behind them.
+int32_t s_out_head = 0;
 
 // An Init's request to the render thread: the row of kRateSizes plus one, 0 for none.
 std::atomic<int32_t> s_pending_init{0};
@@ -235,12 +239,15 @@ int32_t Resample(int32_t rate) {
 // arrive), and the resampled queue never has to hold more than one segment (at most
 // 65536 * 3424 / 23171 + 1 = 9685 samples), however many segments one block runs.
 void Drain() {
-  const int32_t room = QBS_PTC_IN_FIFO_CAP - Prev_Sample_Index;
-  const int32_t n = std::min(Out_RConv_Buf_Size, room);
-  std::memcpy(L_In_FIFO + Prev_Sample_Index, L_Out_RConv_Buf + Out_RConv_Buf_Index,
-              sizeof(int16_t) * n);
-  std::memcpy(R_In_FIFO + Prev_Sample_Index, R_Out_RConv_Buf + Out_RConv_Buf_Index,
-              sizeof(int16_t) * n);
+  if (s_out_head + Prev_Sample_Index + Out_RConv_Buf_Size > QBS_PTC_IN_FIFO_CAP) {
+    std::memmove(L_In_FIFO, L_In_FIFO + s_out_head, sizeof(int16_t) * Prev_Sample_Index);
+    std::memmove(R_In_FIFO, R_In_FIFO + s_out_head, sizeof(int16_t) * Prev_Sample_Index);
+    s_out_head = 0;
+  }
+  const int32_t end = s_out_head + Prev_Sample_Index;
+  const int32_t n = std::min(Out_RConv_Buf_Size, QBS_PTC_IN_FIFO_CAP - end);
+  std::memcpy(L_In_FIFO + end, L_Out_RConv_Buf + Out_RConv_Buf_Index, sizeof(int16_t) * n);
+  std::memcpy(R_In_FIFO + end, R_Out_RConv_Buf + Out_RConv_Buf_Index, sizeof(int16_t) * n);
   Prev_Sample_Index += n;
   s_dropped_frames += Out_RConv_Buf_Size - n;
   Out_RConv_Buf_Size = 0;
@@ -322,14 +329,14 @@ void Deliver(int16_t* out, int32_t frames) {
   // With fewer than `frames` queued everything goes out and the rest of `out` stays as
   // it was.
   const int32_t n = std::min(frames, Prev_Sample_Index);
+  const int16_t* left = L_In_FIFO + s_out_head;
+  const int16_t* right = R_In_FIFO + s_out_head;
   for (int32_t i = 0; i < n; ++i) {
-    out[2 * i] = L_In_FIFO[i];
-    out[2 * i + 1] = R_In_FIFO[i];
+    out[2 * i] = left[i];
+    out[2 * i + 1] = right[i];
   }
-  const int32_t rest = Prev_Sample_Index - n;
-  std::memmove(L_In_FIFO, L_In_FIFO + n, sizeof(int16_t) * rest);
-  std::memmove(R_In_FIFO, R_In_FIFO + n, sizeof(int16_t) * rest);
-  Prev_Sample_Index = rest;
+  Prev_Sample_Index -= n;
+  s_out_head = Prev_Sample_Index == 0 ? 0 : s_out_head + n;
 }
 
 // Carries out an Init on the render thread: empties the input queue, the segment buffer
@@ -399,6 +406,7 @@ void QBS_PTC(int16_t* out, const int16_t* in, int32_t count) {
   if (!LoadRates(rates)) return;
   // State that survives Init is kept inside its range.
   Prev_Sample_Index = std::clamp(Prev_Sample_Index, 0, QBS_PTC_IN_FIFO_CAP);
+  if (s_out_head < 0 || s_out_head > QBS_PTC_IN_FIFO_CAP - Prev_Sample_Index) s_out_head = 0;
 
   const int32_t frames = count > 0 ? count / 2 : 0;
   int32_t done = 0;

@@ -84,7 +84,8 @@ extern int32_t Out_Tempo_Buf_Size;
 // Resampled queue: Out_RConv_Buf_Size samples starting at Out_RConv_Buf_Index.
 extern int16_t L_Out_RConv_Buf[QBS_PTC_OUT_RCONV_CAP], R_Out_RConv_Buf[QBS_PTC_OUT_RCONV_CAP];
 extern int32_t Out_RConv_Buf_Size, Out_RConv_Buf_Index;
-// Output queue: Prev_Sample_Index frames from index 0. The count survives Init.
+// Output queue: Prev_Sample_Index frames, held in order (where they start is the render
+// thread's own business). The count survives Init.
 extern int16_t L_In_FIFO[QBS_PTC_IN_FIFO_CAP], R_In_FIFO[QBS_PTC_IN_FIFO_CAP];
 extern int32_t Prev_Sample_Index;
 // 0 after Init (and at program start) until the output queue has first been filled to

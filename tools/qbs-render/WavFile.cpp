@@ -28,7 +28,8 @@ constexpr uint16_t kFormatExtensible = 0xFFFE;
 // A data size some streaming writers leave when they cannot seek back: "up to the end".
 constexpr uint32_t kSizeUnknown = 0xFFFFFFFFu;
 constexpr size_t kHeaderBytes = 44;
-constexpr size_t kIoBuffer = 1 << 16;
+// Large enough that reading and writing cost a few dozen system calls per minute of audio.
+constexpr size_t kIoBuffer = size_t(1) << 18;
 
 // Samples in the file are little-endian; on a big-endian machine they are swapped in place.
 void toFileOrder(int16_t* samples, size_t count)
@@ -56,7 +57,8 @@ WavRead WavReader::open(const std::string& path, std::string& error)
         error = "cannot open input file '" + path + "'";
         return WavRead::NotWav;
     }
-    std::setvbuf(mFile, nullptr, _IOFBF, kIoBuffer);
+    mBuffer = std::make_unique<char[]>(kIoBuffer);
+    std::setvbuf(mFile, mBuffer.get(), _IOFBF, kIoBuffer);
     const uint64_t fileSize = uint64_t(st.st_size);
     uint8_t riff[12];
     if (std::fread(riff, 1, 12, mFile) != 12 || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0) {
@@ -163,7 +165,8 @@ bool WavWriter::open(const std::string& path, int sampleRate, int channels, std:
         error = "cannot write output file '" + path + "'";
         return false;
     }
-    std::setvbuf(mFile, nullptr, _IOFBF, kIoBuffer);
+    mBuffer = std::make_unique<char[]>(kIoBuffer);
+    std::setvbuf(mFile, mBuffer.get(), _IOFBF, kIoBuffer);
     // The sizes are filled in by finish().
     uint8_t h[kHeaderBytes];
     std::memcpy(h, "RIFF\0\0\0\0WAVEfmt ", 16);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 enum class WavRead {
@@ -33,6 +34,7 @@ public:
     long read(int16_t* samples, long frames);
 
 private:
+    std::unique_ptr<char[]> mBuffer;
     std::FILE* mFile = nullptr;
     int mRate = 0;
     int mChannels = 0;
@@ -57,6 +59,7 @@ private:
     void discard();
     bool fail(std::string& error);
 
+    std::unique_ptr<char[]> mBuffer;
     std::FILE* mFile = nullptr;
     std::string mPath, mTemp;
     int mChannels = 0;
