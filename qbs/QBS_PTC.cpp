@@ -286,6 +286,32 @@ void RunSegment(const Rates& rates) {
   Drain();
 }
 
+// Splitting the interleaved input into the two channel queues and joining the output queue
+// back into interleaved frames, in runs of a fixed length with pointers that do not overlap
+// (the caller's blocks are never the module's arrays), which the compiler turns into vector
+// code; the rest of a block goes one frame at a time (`frames` of them).
+constexpr int32_t kRun = 16;
+
+template <int32_t kLength>
+[[gnu::always_inline]] inline void Split(int16_t* __restrict left, int16_t* __restrict right,
+                                         const int16_t* __restrict in, int shift,
+                                         int32_t frames = kLength) {
+  for (int32_t i = 0; i < (kLength > 1 ? kLength : frames); ++i) {
+    left[i] = static_cast<int16_t>(int32_t{in[2 * i]} >> shift);
+    right[i] = static_cast<int16_t>(int32_t{in[2 * i + 1]} >> shift);
+  }
+}
+
+template <int32_t kLength>
+[[gnu::always_inline]] inline void Join(int16_t* __restrict out, const int16_t* __restrict left,
+                                        const int16_t* __restrict right,
+                                        int32_t frames = kLength) {
+  for (int32_t i = 0; i < (kLength > 1 ? kLength : frames); ++i) {
+    out[2 * i] = left[i];
+    out[2 * i + 1] = right[i];
+  }
+}
+
 // Moves the queued input to the start of its arrays and appends up to `frames` frames of
 // `in`, each sample shifted by the headroom shift. Answers the frames taken: no more than
 // the queue has room for.
@@ -301,10 +327,9 @@ int32_t Enqueue(const int16_t* in, int32_t frames) {
   const int shift = qbs_support::effective_shift(QBS_PTC_Prescale.load(std::memory_order_relaxed));
   int16_t* dst_l = L_In_Tempo_Buf + In_Tempo_Buf_Size;
   int16_t* dst_r = R_In_Tempo_Buf + In_Tempo_Buf_Size;
-  for (int32_t i = 0; i < taken; ++i) {
-    dst_l[i] = static_cast<int16_t>(int32_t{in[2 * i]} >> shift);
-    dst_r[i] = static_cast<int16_t>(int32_t{in[2 * i + 1]} >> shift);
-  }
+  int32_t i = 0;
+  for (; i + kRun <= taken; i += kRun) Split<kRun>(dst_l + i, dst_r + i, in + 2 * i, shift);
+  Split<1>(dst_l + i, dst_r + i, in + 2 * i, shift, taken - i);
   In_Tempo_Buf_Size += taken;
   return taken;
 }
@@ -331,10 +356,9 @@ void Deliver(int16_t* out, int32_t frames) {
   const int32_t n = std::min(frames, Prev_Sample_Index);
   const int16_t* left = L_In_FIFO + s_out_head;
   const int16_t* right = R_In_FIFO + s_out_head;
-  for (int32_t i = 0; i < n; ++i) {
-    out[2 * i] = left[i];
-    out[2 * i + 1] = right[i];
-  }
+  int32_t i = 0;
+  for (; i + kRun <= n; i += kRun) Join<kRun>(out + 2 * i, left + i, right + i);
+  Join<1>(out + 2 * i, left + i, right + i, n - i);
   Prev_Sample_Index -= n;
   s_out_head = Prev_Sample_Index == 0 ? 0 : s_out_head + n;
 }

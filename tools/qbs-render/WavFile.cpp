@@ -1,7 +1,10 @@
 #include "tools/qbs-render/WavFile.h"
 
 #include <bit>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -28,11 +31,9 @@ constexpr uint16_t kFormatExtensible = 0xFFFE;
 // A data size some streaming writers leave when they cannot seek back: "up to the end".
 constexpr uint32_t kSizeUnknown = 0xFFFFFFFFu;
 constexpr size_t kHeaderBytes = 44;
-// Large enough that reading and writing cost a few dozen system calls per minute of audio.
-constexpr size_t kIoBuffer = size_t(1) << 18;
 
 // Samples in the file are little-endian; on a big-endian machine they are swapped in place.
-void toFileOrder(int16_t* samples, size_t count)
+void fileOrder(int16_t* samples, size_t count)
 {
     if constexpr (std::endian::native == std::endian::big)
         for (size_t i = 0; i < count; ++i)
@@ -41,41 +42,73 @@ void toFileOrder(int16_t* samples, size_t count)
         (void)samples, (void)count;
 }
 
+// Whole reads and writes, resumed after interruptions and partial transfers. read answers
+// the bytes read (fewer only at the end of the file) or -1.
+long readAt(int fd, void* data, size_t bytes)
+{
+    size_t done = 0;
+    while (done < bytes) {
+        const ssize_t n = ::read(fd, static_cast<char*>(data) + done, bytes - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += size_t(n);
+    }
+    return long(done);
+}
+
+bool writeAll(int fd, const void* data, size_t bytes)
+{
+    size_t done = 0;
+    while (done < bytes) {
+        const ssize_t n = ::write(fd, static_cast<const char*>(data) + done, bytes - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += size_t(n);
+    }
+    return true;
+}
+
 } // namespace
 
 WavReader::~WavReader()
 {
-    if (mFile)
-        std::fclose(mFile);
+    if (mFd >= 0)
+        ::close(mFd);
 }
 
 WavRead WavReader::open(const std::string& path, std::string& error)
 {
-    mFile = std::fopen(path.c_str(), "rb");
+    mFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st {};
-    if (!mFile || ::fstat(fileno(mFile), &st) != 0) {
+    if (mFd < 0 || ::fstat(mFd, &st) != 0) {
         error = "cannot open input file '" + path + "'";
         return WavRead::NotWav;
     }
-    mBuffer = std::make_unique<char[]>(kIoBuffer);
-    std::setvbuf(mFile, mBuffer.get(), _IOFBF, kIoBuffer);
     const uint64_t fileSize = uint64_t(st.st_size);
     uint8_t riff[12];
-    if (std::fread(riff, 1, 12, mFile) != 12 || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0) {
-        error = std::ferror(mFile) ? "cannot read input file '" + path + "'" : "input '" + path + "' is not a WAV file";
+    const long got = readAt(mFd, riff, 12);
+    if (got != 12 || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0) {
+        error = got < 0 ? "cannot read input file '" + path + "'" : "input '" + path + "' is not a WAV file";
         return WavRead::NotWav;
     }
 
     bool haveFormat = false;
     uint64_t pos = 12;
     uint8_t chunk[8];
-    while (pos + 8 <= fileSize && std::fread(chunk, 1, 8, mFile) == 8) {
+    while (pos + 8 <= fileSize && readAt(mFd, chunk, 8) == 8) {
         const uint32_t size = le32(chunk + 4);
         const uint64_t body = pos + 8;
         const uint64_t available = fileSize - body;
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
             uint8_t f[40] = {};
-            if (size < 16 || size > available || std::fread(f, 1, size < 40 ? size : 40, mFile) != (size < 40 ? size : 40)) {
+            const size_t want = size < 40 ? size : 40;
+            if (size < 16 || size > available || readAt(mFd, f, want) != long(want)) {
                 error = "input '" + path + "' has a damaged format chunk";
                 return WavRead::Damaged;
             }
@@ -118,7 +151,7 @@ WavRead WavReader::open(const std::string& path, std::string& error)
         if (size > available)
             break;
         pos = body + size + (size & 1); // chunks are padded to even sizes
-        if (std::fseek(mFile, long(pos), SEEK_SET) != 0)
+        if (::lseek(mFd, off_t(pos), SEEK_SET) != off_t(pos))
             break;
     }
     error = haveFormat ? "input '" + path + "' has no data chunk" : "input '" + path + "' has no format chunk";
@@ -129,9 +162,9 @@ long WavReader::read(int16_t* samples, long frames)
 {
     const uint64_t want = frames < 0 ? 0 : (uint64_t(frames) < mFramesLeft ? uint64_t(frames) : mFramesLeft);
     const size_t count = size_t(want) * size_t(mChannels);
-    if (std::fread(samples, sizeof(int16_t), count, mFile) != count)
+    if (readAt(mFd, samples, count * sizeof(int16_t)) != long(count * sizeof(int16_t)))
         return -1;
-    toFileOrder(samples, count);
+    fileOrder(samples, count);
     mFramesLeft -= want;
     return long(want);
 }
@@ -140,10 +173,10 @@ WavWriter::~WavWriter() { discard(); }
 
 void WavWriter::discard()
 {
-    if (!mFile)
+    if (mFd < 0)
         return;
-    std::fclose(mFile);
-    mFile = nullptr;
+    ::close(mFd);
+    mFd = -1;
     std::remove(mTemp.c_str());
 }
 
@@ -160,13 +193,11 @@ bool WavWriter::open(const std::string& path, int sampleRate, int channels, std:
     mTemp = path + ".part-" + std::to_string(::getpid());
     mChannels = channels;
     mDataBytes = 0;
-    mFile = std::fopen(mTemp.c_str(), "wb");
-    if (!mFile) {
+    mFd = ::open(mTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (mFd < 0) {
         error = "cannot write output file '" + path + "'";
         return false;
     }
-    mBuffer = std::make_unique<char[]>(kIoBuffer);
-    std::setvbuf(mFile, mBuffer.get(), _IOFBF, kIoBuffer);
     // The sizes are filled in by finish().
     uint8_t h[kHeaderBytes];
     std::memcpy(h, "RIFF\0\0\0\0WAVEfmt ", 16);
@@ -178,7 +209,7 @@ bool WavWriter::open(const std::string& path, int sampleRate, int channels, std:
     put16(h + 32, uint16_t(channels * 2));
     put16(h + 34, 16);
     std::memcpy(h + 36, "data\0\0\0\0", 8);
-    if (std::fwrite(h, 1, kHeaderBytes, mFile) != kHeaderBytes)
+    if (!writeAll(mFd, h, kHeaderBytes))
         return fail(error);
     return true;
 }
@@ -194,13 +225,10 @@ bool WavWriter::write(const int16_t* samples, long frames, std::string& error)
     }
     if constexpr (std::endian::native == std::endian::big) {
         std::vector<int16_t> swapped(samples, samples + count);
-        toFileOrder(swapped.data(), count);
-        if (std::fwrite(swapped.data(), sizeof(int16_t), count, mFile) != count)
-            return fail(error);
-    } else if (std::fwrite(samples, sizeof(int16_t), count, mFile) != count) {
-        return fail(error);
+        fileOrder(swapped.data(), count);
+        return writeAll(mFd, swapped.data(), count * 2) || fail(error);
     }
-    return true;
+    return writeAll(mFd, samples, count * 2) || fail(error);
 }
 
 bool WavWriter::finish(std::string& error)
@@ -208,11 +236,10 @@ bool WavWriter::finish(std::string& error)
     uint8_t riffSize[4], dataSize[4];
     put32(riffSize, uint32_t(36 + mDataBytes));
     put32(dataSize, uint32_t(mDataBytes));
-    if (std::fseek(mFile, 4, SEEK_SET) != 0 || std::fwrite(riffSize, 1, 4, mFile) != 4 || std::fseek(mFile, 40, SEEK_SET) != 0
-        || std::fwrite(dataSize, 1, 4, mFile) != 4 || std::fflush(mFile) != 0)
+    if (::pwrite(mFd, riffSize, 4, 4) != 4 || ::pwrite(mFd, dataSize, 4, 40) != 4)
         return fail(error);
-    const bool closed = std::fclose(mFile) == 0;
-    mFile = nullptr;
+    const bool closed = ::close(mFd) == 0;
+    mFd = -1;
     if (!closed || std::rename(mTemp.c_str(), mPath.c_str()) != 0) {
         std::remove(mTemp.c_str());
         error = "cannot write output file '" + mPath + "'";

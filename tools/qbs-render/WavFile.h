@@ -1,10 +1,10 @@
 #pragma once
-// Reading and writing 16-bit PCM WAV files for the offline effects tool, a block of frames at
-// a time, so that a file of any length passes through a fixed amount of memory.
+// Reading and writing 16-bit PCM WAV files for the offline effects tool, a run of frames at a
+// time, so that a file of any length passes through a fixed amount of memory. The samples go
+// straight between the caller's buffer and the file, without a buffer in between: callers
+// read and write in runs of a few hundred kilobytes.
 
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 #include <string>
 
 enum class WavRead {
@@ -34,8 +34,7 @@ public:
     long read(int16_t* samples, long frames);
 
 private:
-    std::unique_ptr<char[]> mBuffer;
-    std::FILE* mFile = nullptr;
+    int mFd = -1;
     int mRate = 0;
     int mChannels = 0;
     uint64_t mFramesLeft = 0;
@@ -59,8 +58,7 @@ private:
     void discard();
     bool fail(std::string& error);
 
-    std::unique_ptr<char[]> mBuffer;
-    std::FILE* mFile = nullptr;
+    int mFd = -1;
     std::string mPath, mTemp;
     int mChannels = 0;
     uint64_t mDataBytes = 0;

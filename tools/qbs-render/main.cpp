@@ -22,25 +22,29 @@ int fail(const std::string& message)
     return kExitBadInput;
 }
 
-// Reads the input block by block, runs the effect over each block and writes it. The last
-// block is processed with its own smaller count. Speed/pitch output blocks start as silence,
-// so frames the block has not delivered yet come out as zeros.
+// Reads the input in runs of whole blocks (about 64K frames, so that reading and writing
+// take a few system calls per second of audio), runs the effect over each block of the run
+// and writes the run. The last block is processed with its own smaller count. Speed/pitch
+// output blocks start as silence, so frames the block has not delivered yet come out as
+// zeros.
 bool render(const RenderOptions& options, InputAudio& input, WavWriter& output, std::string& error)
 {
-    const long blockFrames = options.blockFrames;
-    std::vector<int16_t> in(size_t(blockFrames) * 2), out(size_t(blockFrames) * 2);
+    const long block = options.blockFrames;
+    const long run = block * std::max(1L, 65536 / block);
+    std::vector<int16_t> in(size_t(run) * 2), out(size_t(run) * 2);
     for (;;) {
-        const long frames = input.read(in.data(), blockFrames, error);
+        const long frames = input.read(in.data(), run, error);
         if (frames < 0)
             return false;
-        if (frames == 0)
-            return true;
         if (options.effect == RenderEffect::SpeedPitch)
-            std::fill(out.begin(), out.end(), int16_t{0});
-        processBlock(options, out.data(), in.data(), int32_t(frames * 2));
-        if (!output.write(out.data(), frames, error))
+            std::fill(out.begin(), out.begin() + 2 * frames, int16_t{0});
+        for (long at = 0; at < frames; at += block) {
+            const long count = std::min(block, frames - at);
+            processBlock(options, out.data() + 2 * at, in.data() + 2 * at, int32_t(count * 2));
+        }
+        if (frames > 0 && !output.write(out.data(), frames, error))
             return false;
-        if (frames < blockFrames)
+        if (frames < run)
             return true;
     }
 }
