@@ -1,5 +1,7 @@
 #include "tools/qbs-render/InputAudio.h"
 
+#include "tools/qbs-render/FdIo.h"
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -18,23 +20,6 @@ std::string decoderPath()
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     return (ec ? std::filesystem::path("qbs-render-decode") : self.parent_path() / "qbs-render-decode").string();
-}
-
-// Reads until `bytes` bytes arrived or the pipe ended; answers the bytes read, -1 on error.
-long readFully(int fd, char* data, long bytes)
-{
-    long done = 0;
-    while (done < bytes) {
-        const ssize_t n = ::read(fd, data + done, size_t(bytes - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        done += n;
-    }
-    return done;
 }
 
 } // namespace
@@ -145,7 +130,7 @@ long InputAudio::readDecoded(int16_t* stereo, long frames, std::string& error)
     if (mDecoder < 0)
         return 0; // finished before
     const long frameBytes = 2 * long(sizeof(int16_t));
-    const long bytes = readFully(mPcm, reinterpret_cast<char*>(stereo), frames * frameBytes);
+    const long bytes = readFully(mPcm, stereo, size_t(frames * frameBytes));
     if (bytes == frames * frameBytes)
         return frames;
     // The end of the decoded stream: only a helper that finished cleanly has delivered all.

@@ -1,7 +1,8 @@
 #include "tools/qbs-render/WavFile.h"
 
+#include "tools/qbs-render/FdIo.h"
+
 #include <bit>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -42,38 +43,6 @@ void fileOrder(int16_t* samples, size_t count)
         (void)samples, (void)count;
 }
 
-// Whole reads and writes, resumed after interruptions and partial transfers. read answers
-// the bytes read (fewer only at the end of the file) or -1.
-long readAt(int fd, void* data, size_t bytes)
-{
-    size_t done = 0;
-    while (done < bytes) {
-        const ssize_t n = ::read(fd, static_cast<char*>(data) + done, bytes - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        done += size_t(n);
-    }
-    return long(done);
-}
-
-bool writeAll(int fd, const void* data, size_t bytes)
-{
-    size_t done = 0;
-    while (done < bytes) {
-        const ssize_t n = ::write(fd, static_cast<const char*>(data) + done, bytes - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
 } // namespace
 
 WavReader::~WavReader()
@@ -92,7 +61,7 @@ WavRead WavReader::open(const std::string& path, std::string& error)
     }
     const uint64_t fileSize = uint64_t(st.st_size);
     uint8_t riff[12];
-    const long got = readAt(mFd, riff, 12);
+    const long got = readFully(mFd, riff, 12);
     if (got != 12 || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0) {
         error = got < 0 ? "cannot read input file '" + path + "'" : "input '" + path + "' is not a WAV file";
         return WavRead::NotWav;
@@ -101,14 +70,14 @@ WavRead WavReader::open(const std::string& path, std::string& error)
     bool haveFormat = false;
     uint64_t pos = 12;
     uint8_t chunk[8];
-    while (pos + 8 <= fileSize && readAt(mFd, chunk, 8) == 8) {
+    while (pos + 8 <= fileSize && readFully(mFd, chunk, 8) == 8) {
         const uint32_t size = le32(chunk + 4);
         const uint64_t body = pos + 8;
         const uint64_t available = fileSize - body;
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
             uint8_t f[40] = {};
             const size_t want = size < 40 ? size : 40;
-            if (size < 16 || size > available || readAt(mFd, f, want) != long(want)) {
+            if (size < 16 || size > available || readFully(mFd, f, want) != long(want)) {
                 error = "input '" + path + "' has a damaged format chunk";
                 return WavRead::Damaged;
             }
@@ -162,7 +131,7 @@ long WavReader::read(int16_t* samples, long frames)
 {
     const uint64_t want = frames < 0 ? 0 : (uint64_t(frames) < mFramesLeft ? uint64_t(frames) : mFramesLeft);
     const size_t count = size_t(want) * size_t(mChannels);
-    if (readAt(mFd, samples, count * sizeof(int16_t)) != long(count * sizeof(int16_t)))
+    if (readFully(mFd, samples, count * sizeof(int16_t)) != long(count * sizeof(int16_t)))
         return -1;
     fileOrder(samples, count);
     mFramesLeft -= want;
@@ -209,7 +178,7 @@ bool WavWriter::open(const std::string& path, int sampleRate, int channels, std:
     put16(h + 32, uint16_t(channels * 2));
     put16(h + 34, 16);
     std::memcpy(h + 36, "data\0\0\0\0", 8);
-    if (!writeAll(mFd, h, kHeaderBytes))
+    if (!writeFully(mFd, h, kHeaderBytes))
         return fail(error);
     return true;
 }
@@ -226,9 +195,9 @@ bool WavWriter::write(const int16_t* samples, long frames, std::string& error)
     if constexpr (std::endian::native == std::endian::big) {
         std::vector<int16_t> swapped(samples, samples + count);
         fileOrder(swapped.data(), count);
-        return writeAll(mFd, swapped.data(), count * 2) || fail(error);
+        return writeFully(mFd, swapped.data(), count * 2) || fail(error);
     }
-    return writeAll(mFd, samples, count * 2) || fail(error);
+    return writeFully(mFd, samples, count * 2) || fail(error);
 }
 
 bool WavWriter::finish(std::string& error)
