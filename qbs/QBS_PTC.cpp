@@ -313,9 +313,9 @@ template <int32_t kLength>
 }
 
 // Moves the queued input to the start of its arrays and appends up to `frames` frames of
-// `in`, each sample shifted by the headroom shift. Answers the frames taken: no more than
+// `in`, each sample shifted right by `shift`. Answers the frames taken: no more than
 // the queue has room for.
-int32_t Enqueue(const int16_t* in, int32_t frames) {
+int32_t Enqueue(const int16_t* in, int32_t frames, int shift) {
   if (In_Tempo_Buf_Index != 0) {
     std::memmove(L_In_Tempo_Buf, L_In_Tempo_Buf + In_Tempo_Buf_Index,
                  sizeof(int16_t) * In_Tempo_Buf_Size);
@@ -324,7 +324,6 @@ int32_t Enqueue(const int16_t* in, int32_t frames) {
     In_Tempo_Buf_Index = 0;
   }
   const int32_t taken = std::min(frames, QBS_PTC_IN_TEMPO_CAP - In_Tempo_Buf_Size);
-  const int shift = qbs_support::effective_shift(QBS_PTC_Prescale.load(std::memory_order_relaxed));
   int16_t* dst_l = L_In_Tempo_Buf + In_Tempo_Buf_Size;
   int16_t* dst_r = R_In_Tempo_Buf + In_Tempo_Buf_Size;
   int32_t i = 0;
@@ -433,13 +432,14 @@ void QBS_PTC(int16_t* out, const int16_t* in, int32_t count) {
   if (s_out_head < 0 || s_out_head > QBS_PTC_IN_FIFO_CAP - Prev_Sample_Index) s_out_head = 0;
 
   const int32_t frames = count > 0 ? count / 2 : 0;
+  const int shift = qbs_support::effective_shift(QBS_PTC_Prescale.load(std::memory_order_relaxed));
   int32_t done = 0;
   // A block larger than the input queue's free room is taken in pieces, running the
   // segments that each piece completes before the next one is queued. Segments only read
   // queued input, so they come out exactly as if the whole block had been queued at
   // once; the output block is written once, after the last piece.
   do {
-    const int32_t taken = Enqueue(in + 2 * done, frames - done);
+    const int32_t taken = Enqueue(in + 2 * done, frames - done, shift);
     done += taken;
 
     if (Flag_Check_Temp_Buf == 0) {
