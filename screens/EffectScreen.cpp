@@ -1,0 +1,107 @@
+#include "screens/EffectScreen.h"
+
+#include "screens/SettingTable.h"
+
+#include "player/PlayerImages.h"
+#include "platform/foundation/NotificationCenter.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kTitleBarHeight = 44;
+
+}  // namespace
+
+EffectScreen::EffectScreen(QWidget* parent) : ViewController(parent)
+{
+    setAutoFillBackground(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto* bar = new QWidget(this);
+    bar->setObjectName(QStringLiteral("titleBar"));
+    bar->setFixedHeight(kTitleBarHeight);
+    bar->setAutoFillBackground(true);
+    QPalette barPalette = bar->palette();
+    barPalette.setColor(QPalette::Window, QColor(20, 20, 20));
+    barPalette.setColor(QPalette::WindowText, Qt::white);
+    bar->setPalette(barPalette);
+    backButton = new QPushButton(bar);
+    backButton->setObjectName(QStringLiteral("backButton"));
+    backButton->setAccessibleName(QStringLiteral("Back"));
+    backButton->setGeometry(6, 7, 50, 30);
+    setButtonImage(backButton, QStringLiteral("back.png"));
+    // The pressed look: "back_select.png" while the button is held down.
+    connect(backButton, &QPushButton::pressed, this, [this] { setButtonImage(backButton, QStringLiteral("back_select.png")); });
+    connect(backButton, &QPushButton::released, this, [this] { setButtonImage(backButton, QStringLiteral("back.png")); });
+    connect(backButton, &QPushButton::clicked, this, [this] { backSettingButton(); });
+    TitleLabel = new QLabel(bar);
+    TitleLabel->setObjectName(QStringLiteral("TitleLabel"));
+    TitleLabel->setGeometry(60, 0, 200, kTitleBarHeight);
+    TitleLabel->setAlignment(Qt::AlignCenter);
+    QFont f = TitleLabel->font();
+    f.setBold(true);
+    f.setPixelSize(17);
+    TitleLabel->setFont(f);
+    layout->addWidget(bar);
+
+    mTable = new SettingTable(this);
+    layout->addWidget(mTable, 1);
+}
+
+void EffectScreen::backSettingButton()
+{
+    NavigationController* stack = navigationController();
+    if (!stack)
+        return;
+    if (stack->modalViewController() == this)
+        stack->dismissModalViewControllerAnimated(true);
+    else
+        stack->popViewControllerAnimated(true);
+}
+
+void EffectScreen::viewWillAppear(bool /*animated*/)
+{
+    NavigationController* stack = navigationController();
+    if (stack && stack->modalViewController() != this)
+        stack->setNavigationBarHidden(true, false);
+    if (!mViewLoaded) {
+        mViewLoaded = true;
+        viewDidLoad();
+    }
+}
+
+void EffectScreen::chainFocus(const QList<QWidget*>& after)
+{
+    QList<QWidget*> chain{backButton};
+    chain += mTable->focusChain();
+    chain += after;
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
+}
+
+void EffectScreen::setTitleLabels(const QString& title)
+{
+    TitleLabel->setText(title);
+    setTitle(title);
+}
+
+int EffectScreen::settingValue(const QString& key) const
+{
+    return mSettings ? mSettings->integerValue(key) : 0;
+}
+
+void EffectScreen::tellDelegate(const QString& key, int value)
+{
+    if (mDelegate)
+        mDelegate->setSettingChangeValue(key, value);
+}
+
+void EffectScreen::post(const QString& name, const QVariantMap& userInfo)
+{
+    NotificationCenter::defaultCenter().postNotification(name, this, userInfo);
+}
