@@ -7,16 +7,16 @@
 // 25, 13 being 0 dB. Changes go to the delegate (the settings menu) and, as
 // "EqualizerSettingNotification", to the player.
 
+#include "screens/ActionSheet.h"
 #include "screens/EffectScreen.h"
+#include "screens/PickerView.h"
 
 #include <QPointer>
 #include <QStringList>
 
 #include <array>
 
-#include "screens/ActionSheet.h"
 class OnOffSwitch;
-#include "screens/PickerView.h"
 class TableRow;
 class ValueSlider;
 
@@ -30,6 +30,8 @@ public:
     static constexpr int kPresets = 9;
 
     explicit EqualizerViewController(QWidget* parent = nullptr);
+    // An open preset sheet lives on the window: it goes with the screen.
+    ~EqualizerViewController() override { delete mSheet.data(); }
 
     void getEqSettingValue(const LiveTableRef& settings) { mSettings = settings; }
 
