@@ -83,7 +83,11 @@ public:
     void playstart();
     void alertView(QMessageBox* alert, int buttonIndex);
     void setUIDefaults();
+    // Stops playback because the audio session was interrupted (a phone call): a playing
+    // engine stops and InterruptPlayStopFlag is set for playstart(); the button shows "play".
+    void stopForInterruption();
     void setInterruptPlayStopFlag(bool stopped) { InterruptPlayStopFlag = stopped; }
+    bool interruptPlayStopFlag() const { return InterruptPlayStopFlag; }
     int64_t playTime() const { return PlayTime.load(std::memory_order_relaxed); }
 
     // ---- Queue and play modes -------------------------------------------------------
