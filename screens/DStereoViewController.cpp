@@ -5,7 +5,6 @@
 #include "screens/ValueSlider.h"
 
 #include "library/SettingKeys.h"
-#include "platform/session/AudioSession.h"
 #include "player/TavoroViewController.h"
 
 #include <algorithm>
@@ -17,14 +16,6 @@ constexpr int kOff = 1;
 constexpr int kMinLevel = 1, kMaxLevel = 11;
 constexpr int kDefaultSurround = 11, kDefaultBass = 3;
 constexpr int kSectionHeader = 10;
-
-// True exactly when the current route is a dock's line output; a route that cannot be
-// read counts as not.
-bool getRouteState()
-{
-    std::optional<std::string> route;
-    return AudioSessionCopyAudioRoute(&route) == noErr && route && *route == "LineOut";
-}
 
 ValueSlider* makeLevelSlider(int tag)
 {
@@ -97,7 +88,7 @@ void DStereoViewController::reloadData()
 void DStereoViewController::switchAction()
 {
     StereoEnable = false;
-    if (getRouteState()) {
+    if (routeState.getRouteState()) {
         reloadData();
         return;
     }

@@ -6,6 +6,8 @@
 
 #include "screens/EffectScreen.h"
 
+#include "engine/RouteChange.h"
+
 class OnOffSwitch;
 class TableRow;
 class ValueSlider;
@@ -38,6 +40,7 @@ protected:
 private:
     void reloadData();
 
+    RouteChange routeState;
     bool StereoEnable = false;
     int SurroundSliderValue = 11;
     int BassSliderValue = 3;
