@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr int kOn = 2;
-constexpr int kOff = 1;
 constexpr int kMinLevel = 1, kMaxLevel = 11;
 constexpr int kDefaultSurround = 11, kDefaultBass = 3;
 constexpr int kSectionHeader = 10;
@@ -32,12 +30,7 @@ DStereoViewController::DStereoViewController(QWidget* parent) : EffectScreen(par
 {
     setObjectName(QStringLiteral("DStereoViewController"));
 
-    mTable->addSection(kSectionHeader);
-    TableRow* onOff = mTable->addRow(44);
-    onOff->setText(QStringLiteral("3D.STEREO"));
-    switchCtl = new OnOffSwitch;
-    onOff->setAccessoryView(switchCtl);
-    connect(switchCtl, &OnOffSwitch::clicked, this, [this] { switchAction(); });
+    switchCtl = addSwitchRow(kSectionHeader, 44, QStringLiteral("3D.STEREO"), [this] { switchAction(); });
 
     mTable->addSection(kSectionHeader);
     const struct {
@@ -55,12 +48,7 @@ DStereoViewController::DStereoViewController(QWidget* parent) : EffectScreen(par
         connect(*level.slider, &ValueSlider::valueChangedByUser, this, [this, tag] { settingSlider(tag); });
     }
 
-    mTable->addSection(kSectionHeader);
-    resetRow = mTable->addRow(44);
-    resetRow->setText(QStringLiteral("Reset"));
-    resetRow->setCentered(true);
-    resetRow->setSelectable(true);
-    connect(resetRow, &TableRow::selected, this, [this] { defaultbuttonChange(); });
+    resetRow = addResetRow(kSectionHeader, 44, [this] { defaultbuttonChange(); });
 
     mTable->addSection(kSectionHeader);
     mTable->addRow(66)->setNote(QStringLiteral("Deliver a natural, realistic 3D.STEREO effect for the listener!"), 18);
@@ -71,7 +59,7 @@ DStereoViewController::DStereoViewController(QWidget* parent) : EffectScreen(par
 void DStereoViewController::viewDidLoad()
 {
     setTitleLabels(StereoName);
-    StereoEnable = settingValue(StereoModeChangeKey) == kOn;
+    StereoEnable = settingValue(StereoModeChangeKey) == kSwitchOn;
     // A damaged store may hold levels outside 1..11: the nearest ones are shown.
     SurroundSliderValue = std::clamp(settingValue(StereoSurroundKey), kMinLevel, kMaxLevel);
     BassSliderValue = std::clamp(settingValue(StereoBassKey), kMinLevel, kMaxLevel);
@@ -98,7 +86,7 @@ void DStereoViewController::switchAction()
         tellDelegate(EqualizerOnOff, 0);
         StereoEnable = true;
     }
-    const int value = on ? kOn : kOff;
+    const int value = on ? kSwitchOn : kSwitchOff;
     post(StereoChangeSettingNotification, changeInfo({{StereoModeChangeKey, value}}));
     tellDelegate(StereoModeChangeKey, value);
 }

@@ -1,6 +1,7 @@
 #include "screens/DockingModeViewController.h"
 
 #include "screens/DStereoViewController.h"
+#include "screens/EffectScreens.h"
 #include "screens/EqualizerViewController.h"
 #include "screens/OnOffSwitch.h"
 #include "screens/SettingTable.h"
@@ -16,8 +17,6 @@
 
 namespace {
 
-constexpr int kOn = 2;
-constexpr int kOff = 1;
 constexpr int kSectionHeader = 8;
 // The design's 17-point notes, in the pixel size at which this font's wider glyphs fit
 // the notes' rows.
@@ -30,12 +29,8 @@ DockingModeViewController::DockingModeViewController(QWidget* parent) : EffectSc
 {
     setObjectName(QStringLiteral("DockingModeViewController"));
 
-    mTable->addSection(kSectionHeader);
-    TableRow* onOff = mTable->addRow(44);
-    switchCtl = new OnOffSwitch;
-    onOff->setAccessoryView(switchCtl);
-    MenuTitleLabel = onOff->textLabel();
-    connect(switchCtl, &OnOffSwitch::clicked, this, [this] { DockingModeOnOffButton(); });
+    switchCtl = addSwitchRow(kSectionHeader, 44, QString(), [this] { DockingModeOnOffButton(); });
+    MenuTitleLabel = mTable->rows().first()->textLabel();
     for (int section : {kStereoSection, kEqSection}) {
         mTable->addSection(kSectionHeader);
         TableRow* choice = mTable->addRow(44);
@@ -83,7 +78,7 @@ void DockingModeViewController::viewDidLoad()
 {
     setTitleLabels(DockingName);
     MenuTitleLabel->setText(DockingName);
-    DockingEnable = settingValue(DockingoModeChangeKey) == kOn;
+    DockingEnable = settingValue(DockingoModeChangeKey) == kSwitchOn;
     switchCtl->setOn(DockingEnable, true);
     StereoButton->setVisible(DockingEnable);
     StageButton->setVisible(DockingEnable);
@@ -114,7 +109,7 @@ void DockingModeViewController::DockingModeOnOffButton()
     const bool on = switchCtl->isOn();
     StereoButton->setVisible(on);
     DockingEnable = on;
-    const int value = on ? kOn : kOff;
+    const int value = on ? kSwitchOn : kSwitchOff;
     post(DockingChangeSettingNotification, changeInfo({{DockingoModeChangeKey, value}}));
     tellDelegate(DockingoModeChangeKey, value);
     reloadData();
@@ -127,51 +122,24 @@ void DockingModeViewController::didSelectRow(int section)
     NavigationController* stack = navigationController();
     if (!stack)
         return;
-    if (section == kStereoSection) {
-        auto* stereo = new DStereoViewController;
-        stereo->getStereoSettingValue(DockingValueArray);
-        stereo->setTitle(StereoName);
-        stack->pushViewController(stereo, true);
-    } else if (section == kEqSection) {
-        auto* eq = new EqualizerViewController;
-        eq->getEqSettingValue(DockingValueArray);
-        eq->setTitle(EqualizerName);
-        stack->pushViewController(eq, true);
+    const QString title = section == kStereoSection ? StereoName : section == kEqSection ? EqualizerName : QString();
+    if (EffectScreen* screen = newEffectScreen(title, DockingValueArray)) {
+        screen->setTitle(title);
+        stack->pushViewController(screen, true);
     }
 }
 
-void DockingModeViewController::present(EffectScreen* screen)
+void DockingModeViewController::present(const QString& title)
 {
-    if (NavigationController* stack = navigationController())
-        stack->presentModalViewController(screen, true);
-    else
-        delete screen;
+    NavigationController* stack = navigationController();
+    if (!stack)
+        return;
+    EffectScreen* screen = newEffectScreen(title, DockingValueArray);
+    screen->setTitle(title);
+    stack->presentModalViewController(screen, true);
 }
 
-void DockingModeViewController::gotoStereoView()
-{
-    auto* stereo = new DStereoViewController;
-    stereo->getStereoSettingValue(DockingValueArray);
-    present(stereo);
-}
-
-void DockingModeViewController::gotoEQView()
-{
-    auto* eq = new EqualizerViewController;
-    eq->getEqSettingValue(DockingValueArray);
-    present(eq);
-}
-
-void DockingModeViewController::gotoStageView()
-{
-    auto* stage = new StageModeViewController;
-    stage->getStageSettingValue(DockingValueArray);
-    present(stage);
-}
-
-void DockingModeViewController::gotoSPPTView()
-{
-    auto* sp = new SpeedPitchController;
-    sp->getSpeedPitchSettingValue(DockingValueArray);
-    present(sp);
-}
+void DockingModeViewController::gotoStereoView() { present(StereoName); }
+void DockingModeViewController::gotoEQView() { present(EqualizerName); }
+void DockingModeViewController::gotoStageView() { present(StageName); }
+void DockingModeViewController::gotoSPPTView() { present(SpeedPitchName); }

@@ -46,7 +46,7 @@ protected:
 
 private:
     void reloadData();
-    void present(EffectScreen* screen);
+    void present(const QString& title);
 
     LiveTableRef& DockingValueArray = mSettings;
     bool DockingEnable = false;

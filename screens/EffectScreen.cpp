@@ -1,5 +1,6 @@
 #include "screens/EffectScreen.h"
 
+#include "screens/OnOffSwitch.h"
 #include "screens/SettingTable.h"
 
 #include "player/PlayerImages.h"
@@ -82,6 +83,29 @@ void EffectScreen::chainFocus(const QList<QWidget*>& after)
     chain += after;
     for (qsizetype i = 1; i < chain.size(); ++i)
         setTabOrder(chain[i - 1], chain[i]);
+}
+
+OnOffSwitch* EffectScreen::addSwitchRow(int headerHeight, int rowHeight, const QString& label,
+                                       std::function<void()> changed)
+{
+    mTable->addSection(headerHeight);
+    TableRow* row = mTable->addRow(rowHeight);
+    row->setText(label);
+    auto* control = new OnOffSwitch;
+    row->setAccessoryView(control);
+    connect(control, &OnOffSwitch::clicked, this, std::move(changed));
+    return control;
+}
+
+TableRow* EffectScreen::addResetRow(int headerHeight, int rowHeight, std::function<void()> chosen)
+{
+    mTable->addSection(headerHeight);
+    TableRow* row = mTable->addRow(rowHeight);
+    row->setText(QStringLiteral("Reset"));
+    row->setCentered(true);
+    row->setSelectable(true);
+    connect(row, &TableRow::selected, this, std::move(chosen));
+    return row;
 }
 
 void EffectScreen::setTitleLabels(const QString& title)

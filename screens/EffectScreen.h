@@ -18,9 +18,17 @@
 
 #include <QVariantMap>
 
+#include <functional>
+
+class OnOffSwitch;
 class QLabel;
 class QPushButton;
 class SettingTable;
+class TableRow;
+
+// On/off entries of the settings table.
+inline constexpr int kSwitchOn = 2;
+inline constexpr int kSwitchOff = 1;
 
 class EffectScreen : public ViewController {
     Q_OBJECT
@@ -46,6 +54,12 @@ protected:
 
     // Puts the back button first, then the table's controls, then `after`, in Tab order.
     void chainFocus(const QList<QWidget*>& after = {});
+
+    // A new section of one row labelled `label` with a switch that runs `changed` when the
+    // user flips it.
+    OnOffSwitch* addSwitchRow(int headerHeight, int rowHeight, const QString& label, std::function<void()> changed);
+    // A new section of one centred, selectable "Reset" row that runs `chosen`.
+    TableRow* addResetRow(int headerHeight, int rowHeight, std::function<void()> chosen);
 
     void setTitleLabels(const QString& title);
     int settingValue(const QString& key) const;

@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr int kOn = 2;
-constexpr int kOff = 1;
 constexpr int kMinBand = 1;
 constexpr int kMaxBand = 25;
 constexpr int kFlatBand = 13;
@@ -60,12 +58,7 @@ EqualizerViewController::EqualizerViewController(QWidget* parent)
 {
     setObjectName(QStringLiteral("EqualizerViewController"));
 
-    mTable->addSection(kSectionHeader);
-    TableRow* onOff = mTable->addRow(kRowHeight);
-    onOff->setText(EqualizerName);
-    switchCtl = new OnOffSwitch;
-    onOff->setAccessoryView(switchCtl);
-    connect(switchCtl, &OnOffSwitch::clicked, this, [this] { switchAction(); });
+    switchCtl = addSwitchRow(kSectionHeader, kRowHeight, EqualizerName, [this] { switchAction(); });
 
     mTable->addSection(kSectionHeader);
     presetRow = mTable->addRow(kRowHeight);
@@ -89,12 +82,7 @@ EqualizerViewController::EqualizerViewController(QWidget* parent)
         connect(slider, &ValueSlider::valueChangedByUser, this, [this, band] { sliderAction(band); });
     }
 
-    mTable->addSection(kSectionHeader);
-    resetRow = mTable->addRow(kRowHeight);
-    resetRow->setText(QStringLiteral("Reset"));
-    resetRow->setCentered(true);
-    resetRow->setSelectable(true);
-    connect(resetRow, &TableRow::selected, this, [this] { defaultbuttonChange(); });
+    resetRow = addResetRow(kSectionHeader, kRowHeight, [this] { defaultbuttonChange(); });
 
     chainFocus();
 }
@@ -103,7 +91,7 @@ void EqualizerViewController::viewDidLoad()
 {
     setTitleLabels(EqualizerName);
     mShowMySetting = false;
-    mOn = settingValue(EqualizerOnOff) == kOn;
+    mOn = settingValue(EqualizerOnOff) == kSwitchOn;
     // A damaged store may hold a preset outside 1..9: the nearest preset is shown.
     m = std::clamp(settingValue(EqModeChangeKey), 1, kPresets);
     showSlidersForPreset(m - 1);
@@ -143,7 +131,7 @@ void EqualizerViewController::switchAction()
         tellDelegate(StereoModeChangeKey, 0);
         mOn = true;
     }
-    const int value = on ? kOn : kOff;
+    const int value = on ? kSwitchOn : kSwitchOff;
     post(EqualizerSettingNotification, changeInfo({{EqualizerOnOff, value}}));
     tellDelegate(EqualizerOnOff, value);
 }

@@ -2,10 +2,11 @@
 
 #include "screens/DStereoViewController.h"
 #include "screens/DockingModeViewController.h"
+#include "screens/EffectScreens.h"
 #include "screens/EqualizerViewController.h"
-#include "screens/SettingTable.h"
 #include "screens/SpeedPitchController.h"
 #include "screens/StageModeViewController.h"
+#include "screens/SettingTable.h"
 
 #include "player/PlayerImages.h"
 #include "player/SettingsMenuFactory.h"
@@ -57,8 +58,10 @@ SettingViewController::SettingViewController(QWidget* parent) : ViewController(p
         connect(row, &TableRow::selected, this, [this, section] { didSelectRowAtSection(section); });
         settingTableView->addFooter(kFooterHeight, section == kContactSection ? footerView : nullptr);
     }
+    QList<QWidget*> chain = settingTableView->focusChain();
+    chain << backButton;
     QWidget* previous = nullptr;
-    for (QWidget* w : settingTableView->focusChain() << backButton) {
+    for (QWidget* w : chain) {
         if (previous)
             setTabOrder(previous, w);
         previous = w;
@@ -99,31 +102,11 @@ void SettingViewController::gotoTopView()
 void SettingViewController::didSelectRowAtSection(int section)
 {
     const QString text = tableDataList.value(section);
-    EffectScreen* screen = nullptr;
-    if (text == StereoName) {
-        auto* stereo = new DStereoViewController;
-        stereo->getStereoSettingValue(settingValueArray);
-        screen = stereo;
-    } else if (text == EqualizerName) {
-        auto* eq = new EqualizerViewController;
-        eq->getEqSettingValue(settingValueArray);
-        screen = eq;
-    } else if (text == StageName) {
-        auto* stage = new StageModeViewController;
-        stage->getStageSettingValue(settingValueArray);
-        screen = stage;
-    } else if (text == SpeedPitchName) {
-        auto* sp = new SpeedPitchController;
-        sp->getSpeedPitchSettingValue(settingValueArray);
-        screen = sp;
-    } else if (text == DockingName || section == kDockingSection) {
-        auto* docking = new DockingModeViewController;
-        docking->getDockingSettingValue(settingValueArray);
-        screen = docking;
-    } else if (section == kContactSection) {
+    if (section == kContactSection) {
         showContactAlert();
         return;
     }
+    EffectScreen* screen = newEffectScreen(section == kDockingSection ? DockingName : text, settingValueArray);
     NavigationController* stack = navigationController();
     if (!screen || !stack) {
         delete screen;

@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr int kOn = 2;
-constexpr int kOff = 1;
 constexpr int kMinSpeed = 5, kMaxSpeed = 20, kNormalSpeed = 10;
 constexpr int kMinPitch = 1, kMaxPitch = 13, kNormalPitch = 7;
 constexpr int kSectionHeader = 10;
@@ -27,12 +25,7 @@ SpeedPitchController::SpeedPitchController(QWidget* parent) : EffectScreen(paren
 {
     setObjectName(QStringLiteral("SpeedPitchController"));
 
-    mTable->addSection(kSectionHeader);
-    TableRow* onOff = mTable->addRow(44);
-    onOff->setText(QStringLiteral("Speed/Pitch"));
-    switchCtl = new OnOffSwitch;
-    onOff->setAccessoryView(switchCtl);
-    connect(switchCtl, &OnOffSwitch::clicked, this, [this] { switchAction(); });
+    switchCtl = addSwitchRow(kSectionHeader, 44, QStringLiteral("Speed/Pitch"), [this] { switchAction(); });
 
     mTable->addSection(kSectionHeader);
     TableRow* speedRow = mTable->addRow(44);
@@ -42,12 +35,7 @@ SpeedPitchController::SpeedPitchController(QWidget* parent) : EffectScreen(paren
     pitchRow->setText(QStringLiteral("Pitch"));
     pitchRow->setAccessoryView(makeControlCell(pitchRow, kPitchMinus, kPitchPlus, &pitchLabel));
 
-    mTable->addSection(kSectionHeader);
-    resetRow = mTable->addRow(44);
-    resetRow->setText(QStringLiteral("Reset"));
-    resetRow->setCentered(true);
-    resetRow->setSelectable(true);
-    connect(resetRow, &TableRow::selected, this, [this] { defaultbuttonChange(); });
+    resetRow = addResetRow(kSectionHeader, 44, [this] { defaultbuttonChange(); });
 
     mTable->addSection(kSectionHeader);
     mTable->addRow(66)->setNote(QStringLiteral("Speed Control\n Control playing speed w/o changing the tone"), 18);
@@ -107,7 +95,7 @@ QString SpeedPitchController::pitchText(int pitch)
 void SpeedPitchController::viewDidLoad()
 {
     setTitleLabels(SpeedPitchName);
-    SpeedEnable = settingValue(SpeedPitchOnOffKey) == kOn;
+    SpeedEnable = settingValue(SpeedPitchOnOffKey) == kSwitchOn;
     // A damaged store may hold values outside the ranges: the nearest valid ones are shown.
     SPValue = storedSpeed();
     PTValue = storedPitch();
@@ -140,7 +128,7 @@ void SpeedPitchController::switchAction()
     SpeedEnable = on;
     if (on)
         info.insert(SpeedPitchSpeedKey, storedSpeed());
-    info.insert(SpeedPitchOnOffKey, on ? kOn : kOff);
+    info.insert(SpeedPitchOnOffKey, on ? kSwitchOn : kSwitchOff);
     post(SpeedPitchSettingNotification, info);
 }
 

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int kOn = 2;
-constexpr int kOff = 1;
 constexpr int kSectionHeader = 10;
 
 }  // namespace
@@ -26,12 +24,8 @@ StageModeViewController::StageModeViewController(QWidget* parent)
 {
     setObjectName(QStringLiteral("StageModeViewController"));
 
-    mTable->addSection(kSectionHeader);
-    TableRow* onOff = mTable->addRow(44);
-    switchCtl = new OnOffSwitch;
-    onOff->setAccessoryView(switchCtl);
-    MenuTitleLabel = onOff->textLabel();
-    connect(switchCtl, &OnOffSwitch::clicked, this, [this] { StageModeOnOffButton(); });
+    switchCtl = addSwitchRow(kSectionHeader, 44, QString(), [this] { StageModeOnOffButton(); });
+    MenuTitleLabel = mTable->rows().first()->textLabel();
 
     mTable->addSection(kSectionHeader);
     mTable->addRow(66)->setNote(
@@ -54,7 +48,7 @@ void StageModeViewController::viewDidLoad()
 {
     setTitleLabels(StageName);
     MenuTitleLabel->setText(StageName);
-    StageEnable = settingValue(StageModeChangeKey) == kOn;
+    StageEnable = settingValue(StageModeChangeKey) == kSwitchOn;
     switchCtl->setOn(StageEnable);
     SelectStageMode = settingValue(StagePresetKey);
     // 0 is the preset never picked: no row is selected. A damaged store's value outside
@@ -70,7 +64,7 @@ void StageModeViewController::StageModeOnOffButton()
         tellDelegate(EqualizerOnOff, 0);
         tellDelegate(StereoModeChangeKey, 0);
     }
-    const int value = on ? kOn : kOff;
+    const int value = on ? kSwitchOn : kSwitchOff;
     post(StageChangeSettingNotification, changeInfo({{StageModeChangeKey, value}}));
     tellDelegate(StageModeChangeKey, value);
 }
