@@ -78,6 +78,16 @@ void tap(QWidget* widget)
     QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
 }
 
+void touchTap(QWidget* widget)
+{
+    static QPointingDevice* const finger = QTest::createTouchDevice();
+    QWidget* window = widget->window();
+    const QPoint at = widget->mapTo(window, widget->rect().center());
+    QTest::touchEvent(window, finger).press(0, at, window);
+    QTest::touchEvent(window, finger).release(0, at, window);
+    QCoreApplication::processEvents();
+}
+
 void dragSlider(ValueSlider* slider, double level)
 {
     QStyleOptionSlider option;

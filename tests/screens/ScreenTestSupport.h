@@ -69,6 +69,8 @@ protected:
 void settle();
 // Taps (clicks) a widget in its middle, as a finger does.
 void tap(QWidget* widget);
+// Taps a widget with a finger on a touch screen.
+void touchTap(QWidget* widget);
 // Drags a slider's handle to the position of `level` and lets go.
 void dragSlider(ValueSlider* slider, double level);
 // The screen's directory for screenshots: "screenshots" beside the test binary.

@@ -128,7 +128,7 @@ TEST_F(SettingsMenu, ContactUsShowsOnlyTheAlertAndOpensThePages)
 TEST_F(SettingsMenu, AnEqualizerChangeIsLiveAtOnceAndStoredOnEnteringTheBackground)
 {
     SettingViewController* menu = openMenu();
-    tap(menu->settingTableView->rows()[1]);
+    touchTap(menu->settingTableView->rows()[1]);
     settle();
     auto* eq = qobject_cast<EqualizerViewController*>(stack->topViewController());
     ASSERT_NE(eq, nullptr);
