@@ -20,6 +20,7 @@ namespace {
 
 constexpr int kFooterHeight = 33;
 constexpr int kHeaderHeight = 0;
+constexpr int kTopSpace = 6;  // between the bar and the first row
 constexpr int kRowHeight = 38;  // six rows and their footers fit under the bar
 const QString ContactName = QStringLiteral("Contact Us");
 enum { kDockingSection = 4, kContactSection = 5 };
@@ -52,7 +53,7 @@ SettingViewController::SettingViewController(QWidget* parent) : ViewController(p
     connect(backButton, &QPushButton::clicked, this, [this] { gotoTopView(); });
 
     for (int section = 0; section < tableDataList.size(); ++section) {
-        settingTableView->addSection(kHeaderHeight);
+        settingTableView->addSection(section == 0 ? kTopSpace : kHeaderHeight);
         TableRow* row = settingTableView->addRow(kRowHeight);
         row->setSelectable(true);
         connect(row, &TableRow::selected, this, [this, section] { didSelectRowAtSection(section); });
