@@ -1,9 +1,9 @@
 #include "screens/EffectScreen.h"
 
+#include "screens/ButtonImages.h"
 #include "screens/OnOffSwitch.h"
 #include "screens/SettingTable.h"
 
-#include "player/PlayerImages.h"
 #include "platform/foundation/NotificationCenter.h"
 
 #include <QLabel>
@@ -31,14 +31,9 @@ EffectScreen::EffectScreen(QWidget* parent) : ViewController(parent)
     barPalette.setColor(QPalette::Window, QColor(20, 20, 20));
     barPalette.setColor(QPalette::WindowText, Qt::white);
     bar->setPalette(barPalette);
-    backButton = new QPushButton(bar);
-    backButton->setObjectName(QStringLiteral("backButton"));
+    backButton = newBackButton(bar);
     backButton->setAccessibleName(QStringLiteral("Back"));
-    backButton->setGeometry(6, 7, 50, 30);
-    setButtonImage(backButton, QStringLiteral("back.png"));
-    // The pressed look: "back_select.png" while the button is held down.
-    connect(backButton, &QPushButton::pressed, this, [this] { setButtonImage(backButton, QStringLiteral("back_select.png")); });
-    connect(backButton, &QPushButton::released, this, [this] { setButtonImage(backButton, QStringLiteral("back.png")); });
+    backButton->move(6, 7);
     connect(backButton, &QPushButton::clicked, this, [this] { backSettingButton(); });
     TitleLabel = new QLabel(bar);
     TitleLabel->setObjectName(QStringLiteral("TitleLabel"));

@@ -1,5 +1,6 @@
 #include "screens/SettingViewController.h"
 
+#include "screens/ButtonImages.h"
 #include "screens/DStereoViewController.h"
 #include "screens/DockingModeViewController.h"
 #include "screens/EffectScreens.h"
@@ -8,7 +9,6 @@
 #include "screens/StageModeViewController.h"
 #include "screens/SettingTable.h"
 
-#include "player/PlayerImages.h"
 #include "player/SettingsMenuFactory.h"
 
 #include <QDesktopServices>
@@ -43,13 +43,9 @@ SettingViewController::SettingViewController(QWidget* parent) : ViewController(p
     // Below the last section: the way back to the player.
     footerView = new QWidget;
     footerView->setObjectName(QStringLiteral("footerView"));
-    backButton = new QPushButton(footerView);
-    backButton->setObjectName(QStringLiteral("backButton"));
+    backButton = newBackButton(footerView);
     backButton->setAccessibleName(QStringLiteral("Back to the player"));
-    backButton->setGeometry(4, 2, 50, 30);
-    setButtonImage(backButton, QStringLiteral("back.png"));
-    connect(backButton, &QPushButton::pressed, this, [this] { setButtonImage(backButton, QStringLiteral("back_select.png")); });
-    connect(backButton, &QPushButton::released, this, [this] { setButtonImage(backButton, QStringLiteral("back.png")); });
+    backButton->move(4, 2);
     connect(backButton, &QPushButton::clicked, this, [this] { gotoTopView(); });
 
     for (int section = 0; section < tableDataList.size(); ++section) {

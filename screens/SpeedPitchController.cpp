@@ -1,10 +1,10 @@
 #include "screens/SpeedPitchController.h"
 
+#include "screens/ButtonImages.h"
 #include "screens/OnOffSwitch.h"
 #include "screens/SettingTable.h"
 
 #include "library/SettingKeys.h"
-#include "player/PlayerImages.h"
 #include "player/TavoroViewController.h"
 
 #include <QHBoxLayout>
@@ -58,9 +58,7 @@ QWidget* SpeedPitchController::makeControlCell(TableRow* row, int minusTag, int 
         b->setFixedSize(40, 31);
         b->setProperty("tag", tag);
         b->setAccessibleName(row->text() + name);
-        setButtonImage(b, normal);
-        connect(b, &QPushButton::pressed, b, [b, pressed] { setButtonImage(b, pressed); });
-        connect(b, &QPushButton::released, b, [b, normal] { setButtonImage(b, normal); });
+        setButtonImages(b, normal, pressed);
         // clicked: released inside the button.
         connect(b, &QPushButton::clicked, this, [this, tag] { controlButton(tag); });
         mButtons[tag - 1] = b;
