@@ -4,6 +4,8 @@
 #include "player/TavoroViewController.h"
 
 #include "player/PlayerImages.h"
+#include "player/NavigationController.h"
+#include "player/SettingsMenuFactory.h"
 
 #include "engine/MusicPlayTimerNotification.h"
 #include "library/DTMusicModelController.h"
@@ -208,6 +210,16 @@ void TavoroViewController::flipInfoAction()
 {
     mScreens->setCurrentWidget(isPlayerViewOnScreen() ? listView : contentView);
     emit viewFlipped(isPlayerViewOnScreen());
+}
+
+void TavoroViewController::flipEQAction()
+{
+    NavigationController* stack = NavigationController::of(this);
+    ViewController* menu = stack ? makeSettingsMenu(mSettingValueArray) : nullptr;
+    if (!menu)
+        return;
+    menu->setTitle(QStringLiteral("Settings"));
+    stack->pushViewController(menu, true);
 }
 
 bool TavoroViewController::isPlayerViewOnScreen() const

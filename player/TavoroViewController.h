@@ -140,6 +140,10 @@ public:
     // ---- Hooks into the list view and the main screen -------------------------------
     // Flips between the list and the player view (without animation for now).
     void flipInfoAction();
+    // Opens the settings menu, titled "Settings" and holding the live settings table, on
+    // the navigation stack the player is on (nothing while the player is on none or no
+    // menu is registered).
+    void flipEQAction();
     bool isPlayerViewOnScreen() const;
     // Reloads the list view so its now-playing mark follows the song.
     void reloadListView();
