@@ -14,6 +14,11 @@
 #include <mutex>
 #include <optional>
 
+// Source formats beyond the platform's own set, all decoded by the track reader.
+constexpr UInt32 kAudioFormatFLAC = FourCC("flac");
+constexpr UInt32 kAudioFormatVorbis = FourCC("vorb");
+constexpr UInt32 kAudioFormatOpus = FourCC("opus");
+
 inline const QString AVMediaTypeAudio = QStringLiteral("soun");
 inline const QString AVMediaTypeVideo = QStringLiteral("vide");
 
@@ -33,8 +38,9 @@ private:
 };
 
 // Reads the source format of the container's first stream of each kind.
-//   mFormatID: 'aac ', 'alac', '.mp3', 'lpcm', 'flac', 'vorb', 'opus', or the codec's
-//              own tag for anything else (0 when it has none)
+//   mFormatID: 'aac ', 'alac', '.mp3', 'lpcm', 'flac', 'vorb', 'opus', or for anything
+//              else the codec's own tag, else the first four letters of the name of
+//              FFmpeg's decoder for it; 0 when it has neither (FFmpeg cannot decode it)
 //   mFormatFlags (lpcm): signed integer 4 or float 1, packed 8, big-endian 2
 //   mChannelsPerFrame: the stream's channel count; mSampleRate: its rate
 //   mBitsPerChannel, mBytesPerFrame, mBytesPerPacket: the sample layout for lpcm, 0 for
@@ -42,6 +48,7 @@ private:
 class AVURLAsset {
 public:
     // An asset on `url` with no options. Nothing is read until the tracks are asked for.
+    // The URL's path is taken as the file system's bytes (see LocalFileURL.h).
     static std::shared_ptr<AVURLAsset> URLAssetWithURL(const QUrl& url);
     explicit AVURLAsset(QUrl url);
 

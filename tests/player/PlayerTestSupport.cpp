@@ -57,7 +57,7 @@ static MPMediaItem songAt(const QString& title, const QString& path, double dura
 {
     MediaItemProperties p;
     p.persistentID = 1 + qHash(title);
-    p.filePath = path;
+    p.filePath = QFile::encodeName(path);
     p.title = title;
     p.artist = "Artist of " + title;
     p.albumTitle = "Album of " + title;
