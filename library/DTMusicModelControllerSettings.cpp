@@ -45,6 +45,11 @@ void DTMusicModelController::saveSetting(const LiveTableRef& settingValueArray, 
         std::printf("The settings could not be saved (%s); they are kept and saved again next time\n",
                     error.toUtf8().constData());
         std::fflush(stdout);
+        // The unsaved rows go with the context: the next save opens the store afresh and
+        // writes the values of that time as the one row.
+        context.reset();
+        m_managedObjectContext.reset();
+        m_persistentStoreCoordinator.reset();
     }
 }
 

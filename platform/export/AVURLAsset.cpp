@@ -105,7 +105,8 @@ AudioStreamBasicDescription describeAudioStream(const AVStream* stream, bool aif
         d.mFormatID = kAudioFormatOpus;
         break;
     default:
-        d.mFormatID = formatIDFromCodecTag(par->codec_tag);
+        // Only what FFmpeg can decode gets an identifier: the rest cannot be played.
+        d.mFormatID = avcodec_find_decoder(par->codec_id) ? formatIDFromCodecTag(par->codec_tag) : 0;
         if (d.mFormatID == 0)
             d.mFormatID = formatIDFromDecoderName(par->codec_id);
         break;

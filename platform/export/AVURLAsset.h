@@ -4,6 +4,7 @@
 // description of its source format, which the import uses to choose the export's file
 // type and the engine's channel count.
 
+#include "platform/audiofile/ExtAudioFile.h"  // the reader's format ids: kAudioFormatFLAC, ...
 #include "platform/coreaudio/CoreAudioTypes.h"
 
 #include <QList>
@@ -13,11 +14,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-
-// Source formats beyond the platform's own set, all decoded by the track reader.
-constexpr UInt32 kAudioFormatFLAC = FourCC("flac");
-constexpr UInt32 kAudioFormatVorbis = FourCC("vorb");
-constexpr UInt32 kAudioFormatOpus = FourCC("opus");
 
 inline const QString AVMediaTypeAudio = QStringLiteral("soun");
 inline const QString AVMediaTypeVideo = QStringLiteral("vide");
@@ -39,8 +35,8 @@ private:
 
 // Reads the source format of the container's first stream of each kind.
 //   mFormatID: 'aac ', 'alac', '.mp3', 'lpcm', 'flac', 'vorb', 'opus', or for anything
-//              else the codec's own tag, else the first four letters of the name of
-//              FFmpeg's decoder for it; 0 when it has neither (FFmpeg cannot decode it)
+//              else FFmpeg decodes the codec's own tag, else the first four letters of
+//              the name of FFmpeg's decoder for it; 0 when FFmpeg cannot decode it
 //   mFormatFlags (lpcm): signed integer 4 or float 1, packed 8, big-endian 2
 //   mChannelsPerFrame: the stream's channel count; mSampleRate: its rate
 //   mBitsPerChannel, mBytesPerFrame, mBytesPerPacket: the sample layout for lpcm, 0 for

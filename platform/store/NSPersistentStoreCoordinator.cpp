@@ -38,7 +38,10 @@ NSPersistentStore* NSPersistentStoreCoordinator::addPersistentStoreWithType(
 bool NSPersistentStoreCoordinator::openStore(const QString& path, QString* error)
 {
     StoreOpenFailure failure = StoreOpenFailure::None;
-    m_store = NSPersistentStore::open(*m_schema, path, &failure, error);
+    QString reason;
+    m_store = NSPersistentStore::open(*m_schema, path, &failure, &reason);
+    if (error)
+        *error = reason;
     if (m_store) {
         m_failedPath.clear();
         m_failure = StoreOpenFailure::None;
@@ -46,7 +49,6 @@ bool NSPersistentStoreCoordinator::openStore(const QString& path, QString* error
     }
     m_failedPath = path;
     m_failure = failure;
-    const QString reason = error ? *error : QString();
     std::printf("Store file %s could not be opened (%s): %s\n", QFile::encodeName(path).constData(),
                 failure == StoreOpenFailure::Damaged ? "damaged"
                 : failure == StoreOpenFailure::Busy  ? "locked"

@@ -19,6 +19,8 @@ QTemporaryDir* g_songs = nullptr;
 
 bool RecordingEngine::loadFiles(const QUrl& url)
 {
+    if (onLoad)
+        onLoad(url);
     rec("loadFiles", {url.fileName()});
     if (loadSucceeds)
         loadState = true;

@@ -25,6 +25,8 @@ public:
 
     std::atomic<bool> playing{false}, loadState{true}, loadSucceeds{true};
     std::atomic<int64_t> frames{10584000};
+    // Runs inside loadFiles() before the call is recorded (on the export's thread).
+    std::function<void(const QUrl&)> onLoad;
 
     void startAUGraph(int docking) override { rec("startAUGraph", {docking}); playing = true; }
     void stopAUGraph() override { rec("stopAUGraph"); playing = false; }
