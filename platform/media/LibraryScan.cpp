@@ -86,10 +86,10 @@ private:
                 continue;
             }
             const QByteArray path = absolute + '/' + name;
-            Entry entry{name, {}, false};
+            Entry entry{name, {}, found->d_type == DT_LNK};
             struct stat linkStatus {};
-            if (::lstat(path.constData(), &linkStatus) == 0 && S_ISLNK(linkStatus.st_mode))
-                entry.link = true;
+            if (found->d_type == DT_UNKNOWN && ::lstat(path.constData(), &linkStatus) == 0)
+                entry.link = S_ISLNK(linkStatus.st_mode);  // a file system without entry types
             if (::stat(path.constData(), &entry.status) != 0) {
                 ++unreadable;  // a dangling link, no rights, or gone meanwhile
                 continue;

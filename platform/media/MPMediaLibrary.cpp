@@ -167,6 +167,11 @@ void MPMediaLibrary::workerLoop()
             waiting.swap(m_waiting);
         }
         const MPMediaLibraryScanStats stats = scan();
+        {
+            std::lock_guard lock(m_workMutex);
+            if (m_stopWorker)
+                return;  // the library is going away: nobody is left to tell
+        }
         const void* sender = this;
         auto report = [waiting = std::move(waiting), stats, sender] {
             if (stats.changed)

@@ -72,5 +72,15 @@ struct PlayerHarness {
     std::unique_ptr<TavoroViewController> player;
 };
 
+// A controller on the real audio engine, started as at launch, playing into a capturing
+// output that pulls as fast as it can; the capture is taken away again at the end.
+class AudioCaptureOutput;
+struct RealEnginePlayer {
+    RealEnginePlayer();
+    ~RealEnginePlayer();
+    std::shared_ptr<AudioCaptureOutput> capture;
+    std::unique_ptr<TavoroViewController> player;
+};
+
 // Runs the event loop until `done` holds or `seconds` pass; answers `done()`.
 bool waitFor(const std::function<bool()>& done, double seconds = 10.0);

@@ -20,15 +20,9 @@
 
 TEST(ImportedFormats, FlacVorbisAndOpusPlayEndToEnd)
 {
-    AudioSessionResetForTesting();
-    auto capture = std::make_shared<AudioCaptureOutput>(AudioCaptureOutput::Pacing::FreeRunning, 1024, 44100);
-    AudioOutputSetCapture(capture);
-    auto engine = std::make_unique<AUGraphPlayerEngine>();
-    AUGraphPlayerEngine* real = engine.get();
-    TavoroViewController player(std::move(engine), std::make_shared<DTMusicModelController>());
-    player.viewDidLoad();
-    real->controller().initializeAUGraph(2);
-    player.setUIDefaults();
+    RealEnginePlayer real;
+    TavoroViewController& player = *real.player;
+    const std::shared_ptr<AudioCaptureOutput>& capture = real.capture;
 
     const struct {
         const char* codec;
@@ -47,7 +41,6 @@ TEST(ImportedFormats, FlacVorbisAndOpusPlayEndToEnd)
         EXPECT_GE(capture->frames(), size_t(0.45 * 44100));
         EXPECT_GT(*std::max_element(samples.begin(), samples.end()), 1000) << "only silence reached the output";
     }
-    AudioOutputSetCapture(nullptr);
 }
 
 TEST(ImportOrder, ANewerImportEndsWithItsOwnSongLoaded)
