@@ -60,7 +60,12 @@ TEST(ImportOrder, ANewerImportEndsWithItsOwnSongLoaded)
     h.player->chooseSongAtListIndex(0);
     ASSERT_TRUE(waitFor([&] { return firstOpening.load(); }));
 
+    // The slow open ends a while after the second import has begun (its first step
+    // clears the engine's load flag), long enough for that import to complete if nothing
+    // holds it back.
     std::thread releaser([&] {
+        while (h.engine->callsStartingWith("setFileLoadStartFlag").size() < 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         release = true;
     });

@@ -137,11 +137,14 @@ TEST_F(Import, SongWithoutAudioChangesNothingVisible)
 
 TEST_F(Import, OnlyTheNewestImportOpensItsFile)
 {
+    // Both songs are made first: on a busy machine making one takes longer than the delay.
+    const MPMediaItem first = makeSong("first-choice", "libmp3lame", "mp3");
+    const MPMediaItem second = makeSong("second-choice", "pcm_s16le", "wav");
     AVAssetExportSession::setStartDelayForTesting(300);
-    choose(makeSong("first-choice", "libmp3lame", "mp3"));
+    choose(first);
     const auto firstSession = h.player->currentExportSession();
     AVAssetExportSession::setStartDelayForTesting(0);
-    choose(makeSong("second-choice", "pcm_s16le", "wav"));
+    choose(second);
     ASSERT_TRUE(started());
     QTest::qWait(400);
     EXPECT_EQ(firstSession->status(), AVAssetExportSessionStatusCancelled);
