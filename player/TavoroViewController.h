@@ -243,6 +243,9 @@ private:
     QString filePath;
     QUrl exportURL;
     std::atomic<uint64_t> mImportNumber{0};
+    // Held by an export completion from its newest-import check through the start of the
+    // engine, and by a new import while it takes its number (main thread).
+    std::mutex mImportMutex;
     std::atomic<bool> AACChannelChnageType{false};
     int bgTask = 0;
     QPointer<QMessageBox> mFileErrorAlert;
