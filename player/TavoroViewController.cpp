@@ -54,6 +54,7 @@ TavoroViewController::TavoroViewController(std::unique_ptr<PlayerEngine> engine,
       mDockCheck(std::make_unique<DelayedCall>())
 {
     buildViews();
+    buildListView();
 }
 
 TavoroViewController::~TavoroViewController()
@@ -195,6 +196,7 @@ void TavoroViewController::viewDidLoad()
     SeclectMusicRow = 0;
 
     loadSettingValueAndSetting();
+    loadListsAtStartUp();
 
     mScreens->setCurrentWidget(listView);
     SeclectMusicRow = -1;
