@@ -7,13 +7,18 @@ const QString kA = QStringLiteral("A ");
 const QString kSmallA = QStringLiteral("a ");
 constexpr qsizetype kArticleSpan = 4;  // an article counts only within the first four units
 
-// The section letter as one code unit: 'A' to 'Z' or '#'.
-char16_t scanForLetter(const QString& key, qsizetype start)
+// The section letter as one code unit: 'A' to 'Z' or '#'. The scan starts at `start` and
+// passes over every occurrence of `removed` (met from left to right, as a removal of all
+// of them would leave the text), so a title's article never has to be cut out first.
+char16_t scanForLetter(QStringView key, qsizetype start, QStringView removed = {})
 {
     const qsizetype n = key.size();
-    const QChar* units = key.constData();
-    for (qsizetype i = start; i < n; ++i) {
-        const char16_t c = units[i].unicode();
+    for (qsizetype i = start; i < n;) {
+        if (!removed.isEmpty() && key.sliced(i).startsWith(removed)) {
+            i += removed.size();
+            continue;
+        }
+        const char16_t c = key[i].unicode();
         if (c >= u'A' && c <= u'Z')
             return c;
         if (c >= u'a' && c <= u'z')
@@ -23,8 +28,22 @@ char16_t scanForLetter(const QString& key, qsizetype start)
         const bool skipped = (c >= 0x21 && c <= 0xFF) || (c >= 0x2000 && c <= 0x206F);
         if (!skipped)
             return u'#';
+        ++i;
     }
     return u'#';
+}
+
+// The article a title or album name loses, or none.
+QStringView articleOf(QStringView name)
+{
+    if (name.size() <= kArticleSpan)
+        return {};
+    const QStringView head = name.left(kArticleSpan);
+    for (const QString* article : {&kThe, &kA, &kSmallA}) {
+        if (head.contains(*article))
+            return *article;
+    }
+    return {};
 }
 
 char16_t headerUnit(uint32_t kind, const QString& name)
@@ -35,26 +54,27 @@ char16_t headerUnit(uint32_t kind, const QString& name)
         const qsizetype start = name.size() > kArticleSpan && name.startsWith(kThe) ? kArticleSpan : 0;
         return scanForLetter(name, start);
     }
-    return scanForLetter(letterKey(name), 0);
+    return scanForLetter(name, 0, articleOf(name));
 }
 
 } // namespace
 
-QString letterKey(const QString& name)
+// The header text of a letter unit, shared by every section with that letter.
+const QString& headerText(char16_t unit)
 {
-    if (name.size() <= kArticleSpan)
-        return name;
-    const QStringView head = QStringView(name).left(kArticleSpan);
-    for (const QString* article : {&kThe, &kA, &kSmallA}) {
-        if (head.contains(*article))
-            return QString(name).remove(*article);
-    }
-    return name;
+    static const QList<QString> letters = [] {
+        QList<QString> texts;
+        for (char16_t c = u'A'; c <= u'Z'; ++c)
+            texts.append(QString(QChar(c)));
+        texts.append(QStringLiteral("#"));
+        return texts;
+    }();
+    return unit == u'#' ? letters.last() : letters[unit - u'A'];
 }
 
 QString sectionHeader(uint32_t kind, const QString& name)
 {
-    return QString(QChar(headerUnit(kind, name)));
+    return headerText(headerUnit(kind, name));
 }
 
 SectionList sectionsOfNames(uint32_t kind, const QStringList& names)
@@ -63,7 +83,7 @@ SectionList sectionsOfNames(uint32_t kind, const QStringList& names)
     SectionRecord current;
     char16_t currentHeader = 0;
     const auto close = [&] {
-        current.headerTitle = QString(QChar(currentHeader));
+        current.headerTitle = headerText(currentHeader);
         sections.append(std::move(current));
         current = SectionRecord();
     };

@@ -42,8 +42,6 @@ struct SectionRecord {
 };
 using SectionList = QList<SectionRecord>;
 
-// The text in which the letter of a title or album name is looked for.
-QString letterKey(const QString& name);
 // The section letter of a name in the list of `kind` (0 titles, 1 artists, 3 albums). A
 // null name (an entry without one) is "#".
 QString sectionHeader(uint32_t kind, const QString& name);

@@ -288,6 +288,9 @@ private:
     void dismissMediaPicker();
     uint32_t ListChangeFlag = ListKindPlaylists;
     LetterIndex mLetterIndex;
+    // The five top-level lists as the library's queries gave them when the indexes were
+    // built, so that a sectioned list's rows always point into the list they were built from.
+    MusicList mTopLevelLists[ListKindPlaylists + 1];
     ListView* mListTable = nullptr;
     QPointer<QDialog> indicatorAlertView;
     QPointer<QMessageBox> mClearSheet;

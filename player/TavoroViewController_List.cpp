@@ -217,8 +217,11 @@ void TavoroViewController::InitIndexArray()
 void TavoroViewController::createListIndex(bool reload)
 {
     mLetterIndex.clearIndexes();
-    for (uint32_t kind : {ListKindTitles, ListKindArtists, ListKindAlbums}) {
-        g_itemsArray = entriesOf(topLevelQuery(kind).collections());
+    for (uint32_t kind = ListKindTitles; kind <= ListKindPlaylists; ++kind) {
+        mTopLevelLists[kind] = entriesOf(topLevelQuery(kind).collections());
+        if (!isSectioned(kind))
+            continue;
+        g_itemsArray = mTopLevelLists[kind];
         if (!g_itemsArray.isEmpty())
             makeIndex(kind);
     }
@@ -244,7 +247,9 @@ void TavoroViewController::selectList(uint32_t kind)
     if (kind > ListKindPlaylists)
         return;  // only the list buttons' kinds have a list of their own
     mListTable->syncButtonItem->setHidden(false);
-    g_itemsArray = entriesOf(topLevelQuery(kind).collections());
+    // The query's list of the last index build (start-up or sync): the queries over a
+    // large library take longer than a list switch may, and the index refers to it.
+    g_itemsArray = mTopLevelLists[kind];
     if (kind != ListKindGenres && kind != ListKindPlaylists)
         LoadListIndex();
     ListButtonImageUpdate(kind);
