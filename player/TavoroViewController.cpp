@@ -3,6 +3,7 @@
 
 #include "player/TavoroViewController.h"
 
+#include "player/ListView.h"
 #include "player/PlayerImages.h"
 
 #include "engine/MusicPlayTimerNotification.h"
@@ -59,6 +60,7 @@ TavoroViewController::TavoroViewController(std::unique_ptr<PlayerEngine> engine,
 
 TavoroViewController::~TavoroViewController()
 {
+    delete mListTable;  // it asks this controller for its rows until it is gone
     NotificationCenter::defaultCenter().removeObserver(this);
     mChoiceLoad->cancel();
     mDockCheck->cancel();

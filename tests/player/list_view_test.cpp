@@ -297,6 +297,25 @@ TEST_F(ListScreen, KeyboardAndSideIndexFindTheirSection)
     QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->centreOf(int(titles.indexOf("S"))));
 }
 
+TEST_F(ListScreen, TouchesChooseRowsAndDragAlongTheSideIndex)
+{
+    static QPointingDevice* screen = QTest::createTouchDevice();
+    press(list->TitleButton);
+    QTest::qWait(20);
+    ListViewIndexBar* bar = list->indexBar();
+    const QStringList titles = bar->titles();
+    QTest::touchEvent(bar, screen).press(0, bar->centreOf(int(titles.indexOf("D"))));
+    QTest::touchEvent(bar, screen).move(0, bar->centreOf(int(titles.indexOf("M"))));
+    EXPECT_EQ(topRow(), list->model()->rowOfSection(3));
+    QTest::touchEvent(bar, screen).release(0, bar->centreOf(int(titles.indexOf("M"))));
+
+    const QModelIndex row = list->model()->index(rowsNamed("Many B").first());
+    const QPoint at = table->visualRect(row).center();
+    QTest::touchEvent(table->viewport(), screen).press(0, at);
+    QTest::touchEvent(table->viewport(), screen).release(0, at);
+    EXPECT_EQ(h->player->currentSong(), songTitled("Many B", "Many Albums"));
+}
+
 TEST_F(ListScreen, PickedSongsAndClearingRebuildTheStore)
 {
     int announcements = 0;
