@@ -5,6 +5,8 @@
 
 #include "player/ListView.h"
 #include "player/PlayerImages.h"
+#include "player/NavigationController.h"
+#include "player/SettingsMenuFactory.h"
 
 #include "engine/MusicPlayTimerNotification.h"
 #include "library/DTMusicModelController.h"
@@ -211,6 +213,16 @@ void TavoroViewController::flipInfoAction()
 {
     mScreens->setCurrentWidget(isPlayerViewOnScreen() ? listView : contentView);
     emit viewFlipped(isPlayerViewOnScreen());
+}
+
+void TavoroViewController::flipEQAction()
+{
+    NavigationController* stack = NavigationController::of(this);
+    ViewController* menu = stack ? makeSettingsMenu(mSettingValueArray) : nullptr;
+    if (!menu)
+        return;
+    menu->setTitle(QStringLiteral("Settings"));
+    stack->pushViewController(menu, true);
 }
 
 bool TavoroViewController::isPlayerViewOnScreen() const

@@ -88,7 +88,11 @@ public:
     void playstart();
     void alertView(QMessageBox* alert, int buttonIndex);
     void setUIDefaults();
+    // Stops playback because the audio session was interrupted (a phone call): a playing
+    // engine stops and InterruptPlayStopFlag is set for playstart(); the button shows "play".
+    void stopForInterruption();
     void setInterruptPlayStopFlag(bool stopped) { InterruptPlayStopFlag = stopped; }
+    bool interruptPlayStopFlag() const { return InterruptPlayStopFlag; }
     int64_t playTime() const { return PlayTime.load(std::memory_order_relaxed); }
 
     // ---- Queue and play modes -------------------------------------------------------
@@ -141,6 +145,10 @@ public:
     // ---- Hooks into the list view and the main screen -------------------------------
     // Flips between the list and the player view (without animation for now).
     void flipInfoAction();
+    // Opens the settings menu, titled "Settings" and holding the live settings table, on
+    // the navigation stack the player is on (nothing while the player is on none or no
+    // menu is registered).
+    void flipEQAction();
     bool isPlayerViewOnScreen() const;
     // Reloads the list view so its now-playing mark follows the song.
     void reloadListView();

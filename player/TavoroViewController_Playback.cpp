@@ -194,6 +194,17 @@ void TavoroViewController::PlayStop()
     }
 }
 
+void TavoroViewController::stopForInterruption()
+{
+    backgroundThread();
+    PlayerEngine& engine = *mGraphController;
+    if (engine.isPlaying()) {
+        engine.stopAUGraph();
+        InterruptPlayStopFlag = true;
+    }
+    setPlayOrPauseButtonImage(false);
+}
+
 void TavoroViewController::playstart()
 {
     if (InterruptPlayStopFlag) {

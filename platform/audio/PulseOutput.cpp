@@ -1,6 +1,7 @@
 #include "platform/audio/PulseOutput.h"
 
 #include "platform/audio/AudioOutputEvents.h"
+#include "platform/audio/OutputPreferences.h"
 #include "platform/audio/OutputUnit.h"
 #include "platform/audio/PulseConnection.h"
 
@@ -42,7 +43,11 @@ bool PulseOutput::start(OutputUnit& unit)
     buffering.maxlength = uint32_t(-1);
     buffering.tlength = uint32_t(pa_usec_to_bytes(pa_usec_t(kBufferMs) * PA_USEC_PER_MSEC, &sampleSpec));
     buffering.prebuf = uint32_t(-1);
-    buffering.minreq = uint32_t(-1);
+    // The session's preferred I/O buffer duration is the size of each write request.
+    const double requestSeconds = AudioOutputPreferredIOBufferDuration();
+    buffering.minreq = requestSeconds > 0.0
+                           ? uint32_t(pa_usec_to_bytes(pa_usec_t(requestSeconds * PA_USEC_PER_SEC), &sampleSpec))
+                           : uint32_t(-1);
     buffering.fragsize = uint32_t(-1);
 
     connection.lock();
