@@ -337,8 +337,13 @@ TEST_F(ListScreen, PickedSongsAndClearingRebuildTheStore)
     picker = h->player->presentedMediaPicker();
     ASSERT_NE(picker, nullptr);
     ASSERT_EQ(picker->items().size(), mSongs.size());
-    picker->setItemPicked(2, true);
-    picker->setItemPicked(5, true);
+    QListView* choices = picker->listView();
+    for (int row : {2, 5, 7}) {
+        const QModelIndex index = choices->model()->index(row, 0);
+        choices->scrollTo(index);
+        QTest::mouseClick(choices->viewport(), Qt::LeftButton, {}, choices->visualRect(index).center());
+    }
+    picker->setItemPicked(7, false);
     press(picker->doneButton());
 
     EXPECT_EQ(announcements, 1);
