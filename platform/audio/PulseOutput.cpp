@@ -12,6 +12,7 @@ namespace {
 
 std::atomic<AudioOutputEventHandler> gEventHandler{nullptr};
 std::atomic<void*> gEventContext{nullptr};
+std::atomic<long> gUnderflows{0};
 
 constexpr int kStreamTimeoutMs = 2000;
 
@@ -21,6 +22,11 @@ void AudioOutputSetEventHandler(AudioOutputEventHandler handler, void* context)
 {
     gEventContext.store(context);
     gEventHandler.store(handler);
+}
+
+long AudioOutputUnderflowCount()
+{
+    return gUnderflows.load();
 }
 
 PulseOutput::~PulseOutput()
@@ -42,7 +48,7 @@ bool PulseOutput::start(OutputUnit& unit)
     buffering.maxlength = uint32_t(-1);
     buffering.tlength = uint32_t(pa_usec_to_bytes(pa_usec_t(kBufferMs) * PA_USEC_PER_MSEC, &sampleSpec));
     buffering.prebuf = uint32_t(-1);
-    buffering.minreq = uint32_t(-1);
+    buffering.minreq = uint32_t(pa_usec_to_bytes(pa_usec_t(kRequestMs) * PA_USEC_PER_MSEC, &sampleSpec));
     buffering.fragsize = uint32_t(-1);
 
     connection.lock();
@@ -55,6 +61,7 @@ bool PulseOutput::start(OutputUnit& unit)
         pa_stream_set_state_callback(mStream, &StateChanged, this);
         pa_stream_set_write_callback(mStream, &WriteRequested, this);
         pa_stream_set_event_callback(mStream, &EventReceived, this);
+        pa_stream_set_underflow_callback(mStream, &Underflowed, this);
         auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE
                                        | PA_STREAM_INTERPOLATE_TIMING);
         if (pa_stream_connect_playback(mStream, nullptr, &buffering, flags, nullptr, nullptr) >= 0) {
@@ -96,6 +103,7 @@ void PulseOutput::release()
     pa_stream_set_write_callback(mStream, nullptr, nullptr);
     pa_stream_set_state_callback(mStream, nullptr, nullptr);
     pa_stream_set_event_callback(mStream, nullptr, nullptr);
+    pa_stream_set_underflow_callback(mStream, nullptr, nullptr);
     pa_stream_disconnect(mStream);
     pa_stream_unref(mStream);
     mStream = nullptr;
@@ -115,6 +123,11 @@ void PulseOutput::StateChanged(pa_stream* stream, void* self)
 void PulseOutput::WriteRequested(pa_stream*, size_t bytes, void* self)
 {
     static_cast<PulseOutput*>(self)->write(bytes);
+}
+
+void PulseOutput::Underflowed(pa_stream*, void*)
+{
+    gUnderflows.fetch_add(1);
 }
 
 void PulseOutput::EventReceived(pa_stream*, const char* name, pa_proplist*, void*)

@@ -69,6 +69,8 @@ void ResetEngineState()
 {
     AudioTestClearFaults();
     ExtAudioFileClearFailures();
+    ExtAudioFileWaitForDecoding(true);
+    ExtAudioFileStallDecoding(0, 0);
     AudioOutputSetCapture(nullptr);
     AudioOutputForceNull(true);
     AudioSessionResetForTesting();

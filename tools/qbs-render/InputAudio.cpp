@@ -24,6 +24,8 @@ bool decodeWithEngineReader(const std::string& path, PcmAudio& audio, std::strin
 {
     // The decoder's own diagnostics would break the tool's one-line error contract.
     av_log_set_level(AV_LOG_QUIET);
+    // An offline decode wants every frame, as fast as the decoder gives them.
+    ExtAudioFileWaitForDecoding(true);
     ExtAudioFileRef file = nullptr;
     OSStatus status = ExtAudioFileOpenURL(path, &file);
     if (status != noErr) {
