@@ -158,10 +158,12 @@ void PulseOutput::write(size_t bytes)
         pa_stream_write(mStream, data, frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
         bytes -= frames * kFrameBytes;
         if (outcome != OutputUnit::RenderOutcome::Rendered) {
-            // Stopped, possibly by the render callback: stop asking for more; the controlling
-            // thread releases the stream at its next start or stop.
+            // Stopped, possibly by the render callback at the end of a track: write no more,
+            // but let the server play out what it holds (up to the buffering, the last
+            // moments of the track) instead of cutting it off. The controlling thread
+            // releases the stream at its next start or stop.
             mWoundDown = true;
-            if (pa_operation* operation = pa_stream_cork(mStream, 1, nullptr, nullptr))
+            if (pa_operation* operation = pa_stream_drain(mStream, nullptr, nullptr))
                 pa_operation_unref(operation);
         }
     }

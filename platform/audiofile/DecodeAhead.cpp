@@ -63,7 +63,7 @@ size_t DecodeAhead::freeFrames() const
 void DecodeAhead::run()
 {
     std::unique_lock lock(mMutex);
-    auto sinceStall = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point lastStall{}; // the first chunk already waits
     for (;;) {
         mWake.wait_for(lock, kRefillPoll, [this] {
             return mQuit || (mState.load(std::memory_order_relaxed) == Decoding && freeFrames() >= kChunkFrames);
@@ -75,10 +75,14 @@ void DecodeAhead::run()
 
         if (const unsigned every = gStallEveryMs.load(std::memory_order_relaxed)) {
             const auto now = std::chrono::steady_clock::now();
-            if (now - sinceStall >= std::chrono::milliseconds(every)) {
+            if (now - lastStall >= std::chrono::milliseconds(every)) {
+                lastStall = now;
                 mWake.wait_for(lock, std::chrono::milliseconds(gStallMs.load()), [this] { return mQuit; });
-                sinceStall = std::chrono::steady_clock::now();
-                continue; // a control call may have restarted the ring meanwhile
+                // A control call may have restarted the ring meanwhile: look again.
+                if (mQuit)
+                    return;
+                if (mState.load(std::memory_order_relaxed) != Decoding || freeFrames() < kChunkFrames)
+                    continue;
             }
         }
 

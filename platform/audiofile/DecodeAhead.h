@@ -52,8 +52,9 @@ public:
     // Client frames read since frame 0.
     SInt64 tell() const { return mPosition.load(std::memory_order_relaxed); }
 
-    // Test hook: the decoding thread sleeps `stallMs` after every `everyMs` of its time
-    // (0 turns it off), as a slow disk or a busy machine would hold it up.
+    // Test hook: the decoding thread sleeps `stallMs` once every `everyMs` (counted from the
+    // start of the last sleep; 0 turns it off) and decodes one chunk at least between two
+    // sleeps, as a slow disk or a busy machine would hold it up.
     static void StallDecodingForTesting(unsigned stallMs, unsigned everyMs);
 
 private:

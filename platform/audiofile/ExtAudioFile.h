@@ -141,8 +141,9 @@ OSStatus ExtAudioFileOpenMemory(const int16_t* samples, size_t frameCount, UInt3
 // and tests that pull faster than real time and need every frame). Off by default.
 void ExtAudioFileWaitForDecoding(bool wait);
 
-// Every reader's decoding thread sleeps `stallMs` after each `everyMs` of decoding (0 turns
-// it off), as a stalled disk or a busy machine would hold it up.
+// Every reader's decoding thread sleeps `stallMs` once every `everyMs` (0 turns it off),
+// decoding at least one chunk between two sleeps, as a stalled disk or a busy machine would
+// hold it up.
 void ExtAudioFileStallDecoding(unsigned stallMs, unsigned everyMs);
 
 // The calls a test can make fail.

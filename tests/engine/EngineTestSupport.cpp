@@ -9,6 +9,7 @@
 #include "platform/session/AudioSession.h"
 #include "qbs/QBS.h"
 
+#include <QCoreApplication>
 #include <QUrl>
 
 #include <cstdio>
@@ -130,5 +131,7 @@ std::vector<int16_t> EngineTest::playToEnd()
         for (int guard = 0; guard < 100000 && capture->pull(kBlock) == kBlock; ++guard) {
         }
     });
+    // The end report is posted from the main run loop.
+    QCoreApplication::processEvents();
     return capture->samples();
 }

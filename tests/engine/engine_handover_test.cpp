@@ -103,12 +103,11 @@ TEST_F(EngineHandOver, DecoderFallingBehindGivesSilenceAndTheTrackStillEndsOnceA
     const std::vector<int16_t> decoded = audiofile_test::decodeAll(path);
     ExtAudioFileWaitForDecoding(false);
     mode(-1);
-    ASSERT_TRUE(load(path));
     ExtAudioFileStallDecoding(40, 1); // the decoder pauses 40 ms between chunks
+    ASSERT_TRUE(load(path));
     start();
 
     // Pulled four times faster than real time, the ring runs dry again and again.
-    std::vector<int16_t> heard;
     size_t silentBlocks = 0;
     for (int guard = 0; guard < 2000; ++guard) {
         const size_t before = capture->frames();
@@ -118,7 +117,8 @@ TEST_F(EngineHandOver, DecoderFallingBehindGivesSilenceAndTheTrackStillEndsOnceA
         for (size_t i = before * 2; i < all.size(); ++i)
             silent = silent && all[i] == 0;
         silentBlocks += silent;
-        EXPECT_LE(engine->currentFrame(), SInt64(decoded.size() / 2) + SInt64(kBlock));
+        // Up to two blocks past the length: the last one read and the one that finds the end.
+        EXPECT_LE(engine->currentFrame(), SInt64(decoded.size() / 2) + 2 * SInt64(kBlock));
         if (pulled < kBlock)
             break;
         std::this_thread::sleep_for(std::chrono::microseconds(5800));
@@ -137,9 +137,12 @@ TEST_F(EngineHandOver, DecoderFallingBehindGivesSilenceAndTheTrackStillEndsOnceA
         return kept;
     };
     const std::vector<int16_t> played = sounding(capture->samples());
-    const std::vector<int16_t> track = sounding(decoded);
+    const std::vector<int16_t> track = sounding(ApplyEffectOffline(-1, decoded, kBlock)); // the bypass' headroom
     ASSERT_EQ(played.size(), track.size());
-    EXPECT_TRUE(played == track);
+    size_t firstDifference = 0;
+    while (firstDifference < track.size() && played[firstDifference] == track[firstDifference])
+        ++firstDifference;
+    EXPECT_EQ(firstDifference, track.size()) << "the played frames differ from frame " << firstDifference / 2;
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].value(MusicPlayTimerKey).toLongLong(), SInt64(decoded.size() / 2));
     EXPECT_EQ(reports[0].value(MusciPlayfinishKey).toInt(), 1);
