@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <pthread.h>
+#include <sched.h>
 
 namespace {
 
@@ -15,6 +17,8 @@ std::atomic<void*> gEventContext{nullptr};
 std::atomic<long> gUnderflows{0};
 
 constexpr int kStreamTimeoutMs = 2000;
+// Low among real-time priorities: above every normal thread, below the system's own.
+constexpr int kRealtimePriority = 5;
 
 } // namespace
 
@@ -143,6 +147,16 @@ void PulseOutput::EventReceived(pa_stream*, const char* name, pa_proplist*, void
 
 void PulseOutput::write(size_t bytes)
 {
+    // The connection's thread renders the audio: ask once for real-time scheduling, as an
+    // audio player's output thread does, so that busy processes at normal priority cannot
+    // hold it up past the buffering. Refused without the privilege; it then stays as it is.
+    thread_local bool scheduled = false;
+    if (!scheduled) {
+        scheduled = true;
+        sched_param param{};
+        param.sched_priority = kRealtimePriority;
+        pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    }
     constexpr size_t kFrameBytes = 4;
     while (!mWoundDown && bytes >= kFrameBytes) {
         size_t size = std::min(bytes, size_t(kChunkFrames) * kFrameBytes);

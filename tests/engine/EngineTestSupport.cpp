@@ -10,6 +10,8 @@
 #include "qbs/QBS.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QUrl>
 
 #include <cstdio>
@@ -64,6 +66,16 @@ std::vector<int16_t> ApplyEffectOffline(int mode, const std::vector<int16_t>& in
         effect(out.data() + at, in.data() + at, int32_t(n));
     }
     return out;
+}
+
+void RunEventsFor(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QCoreApplication::processEvents();
+        QThread::msleep(2);
+    }
 }
 
 void ResetEngineState()

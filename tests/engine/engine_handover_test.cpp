@@ -55,16 +55,6 @@ private:
     std::thread mThread;
 };
 
-void RunEventsFor(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents();
-        QThread::msleep(2);
-    }
-}
-
 TEST_F(EngineHandOver, TrackEndingWhileTheMainThreadIsBusyThenPlayPressedFinishes)
 {
     // The graph plays on a thread of its own; the observer hands the end report to the main
