@@ -40,8 +40,12 @@ void RecordingEngine::rec(const QString& name, const QVariantList& args)
 
 QStringList RecordingEngine::calls() const
 {
+    // A copy of its own, not one sharing the list that the import thread appends to.
     std::lock_guard lock(mMutex);
-    return mCalls;
+    QStringList copy;
+    for (const QString& call : mCalls)
+        copy.append(call);
+    return copy;
 }
 
 void RecordingEngine::clearCalls()
