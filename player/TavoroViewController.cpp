@@ -3,6 +3,7 @@
 
 #include "player/TavoroViewController.h"
 
+#include "player/ListView.h"
 #include "player/PlayerImages.h"
 #include "player/NavigationController.h"
 #include "player/SettingsMenuFactory.h"
@@ -56,10 +57,12 @@ TavoroViewController::TavoroViewController(std::unique_ptr<PlayerEngine> engine,
       mDockCheck(std::make_unique<DelayedCall>())
 {
     buildViews();
+    buildListView();
 }
 
 TavoroViewController::~TavoroViewController()
 {
+    delete mListTable;  // it asks this controller for its rows until it is gone
     NotificationCenter::defaultCenter().removeObserver(this);
     mChoiceLoad->cancel();
     mDockCheck->cancel();
@@ -198,6 +201,7 @@ void TavoroViewController::viewDidLoad()
     SeclectMusicRow = 0;
 
     loadSettingValueAndSetting();
+    loadListsAtStartUp();
 
     mScreens->setCurrentWidget(listView);
     SeclectMusicRow = -1;

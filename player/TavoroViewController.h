@@ -7,12 +7,16 @@
 //   TavoroViewController_Queue.cpp     song choice, next/previous, shuffle and repeat
 //   TavoroViewController_Import.cpp    export of the chosen song and opening it
 //   TavoroViewController_Settings.cpp  effect change handlers, restore and save, docking
+//   TavoroViewController_List.cpp      library lists, letter index, drill-down, rebuild
 //
 // Threads: everything runs on the main thread except the export's completion (its engine
 // calls stay on the completion thread, its screen updates are handed to the main thread)
 // and the end-of-track report (posted on the audio thread, which waits while the main
 // thread runs the end-of-track handling).
 
+#include "player/LetterIndex.h"
+#include "player/ListViewModel.h"
+#include "player/MPMediaPickerController.h"
 #include "player/MusicListEntry.h"
 #include "player/PlayerEngine.h"
 
@@ -35,6 +39,7 @@
 #include <memory>
 
 class DTMusicModelController;
+class ListView;
 class QAbstractButton;
 class QLabel;
 
@@ -52,7 +57,7 @@ inline const QString DockingChangeSettingNotification = QStringLiteral("DockingC
 inline const QString UIApplicationDidEnterBackgroundNotification =
     QStringLiteral("UIApplicationDidEnterBackgroundNotification");
 
-class TavoroViewController : public QWidget {
+class TavoroViewController : public QWidget, public ListTableDataSource {
     Q_OBJECT
 
 public:
@@ -147,6 +152,38 @@ public:
     bool isPlayerViewOnScreen() const;
     // Reloads the list view so its now-playing mark follows the song.
     void reloadListView();
+
+    // ---- Library lists and letter index (TavoroViewController_List.cpp) -------------
+    void InitIndexArray();
+    void createListIndex(bool reload);
+    void makeIndex(uint32_t kind);
+    void LoadListIndex();
+    void selectList(uint32_t kind);
+    void ListTableButtonchange(int tag);
+    void ListButtonImageUpdate(uint32_t kind);
+    int numberOfSectionsInTableView() const override;
+    int numberOfRowsInSection(int section) const override;
+    QString titleForHeaderInSection(int section) const override;
+    QStringList sectionIndexTitlesForTableView() const override;
+    int sectionForSectionIndexTitle(const QString& title, int index) const override;
+    ListCell cellForRowAtIndexPath(ListIndexPath indexPath) const override;
+    void didSelectRowAtIndexPath(ListIndexPath indexPath) override;
+    void syncBtnAction();
+    void editPlayList(int tag);
+    void removeAllList();
+    void actionSheet(QMessageBox* sheet, int buttonIndex);
+    void SaveDB(bool flag);
+    void UpdateMusicList();
+    void makeWaitingIndicator();
+    void sendWillBeginNotification();
+    void musicListWillBeginUpdating(const Notification& notification);
+    void musicListFinishedUpdating(const Notification& notification);
+    uint32_t listChangeFlag() const { return ListChangeFlag; }
+    ListView* listTable() const { return mListTable; }
+    const LetterIndex& letterIndex() const { return mLetterIndex; }
+    QDialog* waitingAlert() const { return indicatorAlertView; }
+    QMessageBox* clearPlayListSheet() const { return mClearSheet; }
+    MPMediaPickerController* presentedMediaPicker() const { return mMediaPicker; }
 
     // ---- State read by tests and the other screens ----------------------------------
     const MPMediaItem& currentSong() const { return song; }
@@ -253,6 +290,9 @@ private:
     QString filePath;
     QUrl exportURL;
     std::atomic<uint64_t> mImportNumber{0};
+    // Held by an export completion from its newest-import check through the start of the
+    // engine, and by a new import while it takes its number (main thread).
+    std::mutex mImportMutex;
     std::atomic<bool> AACChannelChnageType{false};
     int bgTask = 0;
     QPointer<QMessageBox> mFileErrorAlert;
@@ -261,6 +301,21 @@ private:
     // Settings bridge.
     uint8_t HwDockingState = 0;
     std::unique_ptr<DelayedCall> mDockCheck;
+
+    // Library lists (TavoroViewController_List.cpp).
+    void buildListView();
+    void loadListsAtStartUp();
+    void rescanDeviceLibrary(std::function<void()> then);
+    void dismissMediaPicker();
+    uint32_t ListChangeFlag = ListKindPlaylists;
+    LetterIndex mLetterIndex;
+    // The five top-level lists as the library's queries gave them when the indexes were
+    // built, so that a sectioned list's rows always point into the list they were built from.
+    MusicList mTopLevelLists[ListKindPlaylists + 1];
+    ListView* mListTable = nullptr;
+    QPointer<QDialog> indicatorAlertView;
+    QPointer<QMessageBox> mClearSheet;
+    QPointer<MPMediaPickerController> mMediaPicker;
 
     QStackedWidget* mScreens = nullptr;
     std::shared_ptr<int> mAlive = std::make_shared<int>(0);

@@ -68,6 +68,8 @@ void TavoroViewController::SelectMusicPlay(int index)
     const MusicList& queue = enableShuffleMode ? currentShufflePlayListArray : currentPlayListArray;
     song = index >= 0 && index < queue.size() ? queue[index].song() : MPMediaItem();
     emit songChanged();
+    // The chosen song has not played yet: "previous" now goes back, not to its start.
+    PlayTime.store(0, std::memory_order_relaxed);
     showQueuePosition(index + 1);
     reloadMediaItemView();
     setPlayOrPauseButtonImage(true);

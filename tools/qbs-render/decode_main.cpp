@@ -35,6 +35,8 @@ int main(int argc, char** argv)
     const std::string path = argv[1];
     // The decoder's own diagnostics would break the one-line error contract.
     av_log_set_level(AV_LOG_QUIET);
+    // An offline decode wants every frame, as fast as the decoder gives them.
+    ExtAudioFileWaitForDecoding(true);
     ExtAudioFileRef file = nullptr;
     OSStatus status = ExtAudioFileOpenURL(path, &file);
     if (status != noErr)
