@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QDBusMessage>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPushButton>
@@ -64,13 +65,15 @@ void dragSlider(QAbstractSlider* slider, int value)
 // library opened this way is the same song as in its lists).
 MPMediaItem songOfFile(const QString& path)
 {
-    std::optional<MediaItemProperties> properties = readMediaFile(path);
-    if (!properties)
+    const QByteArray bytes = QFile::encodeName(path);
+    MediaFileReading reading = readMediaFile(bytes);
+    if (reading.kind != MediaFileKind::Song)
         return {};
-    const QString musicDirectory = QDir::cleanPath(MPMediaLibrary::defaultMediaLibrary()->musicDirectory());
-    const QString key = path.startsWith(musicDirectory + QLatin1Char('/')) ? path.mid(musicDirectory.size() + 1) : path;
-    properties->persistentID = MPMediaLibrary::persistentIDForRelativePath(key);
-    return MPMediaItem(*properties);
+    const QByteArray musicDirectory =
+        QFile::encodeName(QDir::cleanPath(MPMediaLibrary::defaultMediaLibrary()->musicDirectory())) + '/';
+    const QByteArray key = bytes.startsWith(musicDirectory) ? bytes.mid(musicDirectory.size()) : bytes;
+    reading.song.persistentID = MPMediaLibrary::persistentIDForRelativePath(key);
+    return MPMediaItem(reading.song);
 }
 
 } // namespace
