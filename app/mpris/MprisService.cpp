@@ -125,6 +125,12 @@ MprisService::MprisService(TavoroViewController& player, std::function<void()> r
         connect(mVolumeSlider, &QAbstractSlider::valueChanged, this, &MprisService::scheduleChangeReport);
         connect(mVolumeSlider, &QAbstractSlider::rangeChanged, this, &MprisService::scheduleChangeReport);
     }
+    // The system volume control moves its slider quietly when the audio server's volume
+    // changes elsewhere, and announces that change with a signal of its own.
+    for (QObject* control : mPlayer.volumeView ? mPlayer.volumeView->findChildren<QObject*>() : QList<QObject*>()) {
+        if (control->metaObject()->indexOfSignal("systemVolumeChanged(int)") >= 0)
+            connect(control, SIGNAL(systemVolumeChanged(int)), this, SLOT(scheduleChangeReport()));
+    }
 
     mSongId = mPlayer.currentSong().isNull() ? 0 : mPlayer.currentSong().persistentID();
     mReported = playerProperties();

@@ -110,10 +110,12 @@ signals:
     // Relayed to the bus by the player interface's adaptor.
     void seeked(qlonglong positionMicroseconds);
 
+private slots:
+    void scheduleChangeReport();
+
 private:
     // Moves the position slider as a drag to `frames` and lets it go.
     void dragPositionSlider(int64_t frames);
-    void scheduleChangeReport();
     void reportChanges();
     QVariantMap playerProperties();
     void onSongChanged();
