@@ -34,7 +34,9 @@ void Count(std::atomic<long>& counter)
 // Mutex locks of the statically linked code (engine, effects, reader, graph) are counted
 // through --wrap.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtimes' allocation hook (GCC ships no header for it).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const volatile void*, size_t),
+                                                         void (*onFree)(const volatile void*));
 
 namespace {
 
