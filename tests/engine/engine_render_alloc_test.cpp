@@ -74,22 +74,30 @@ int __wrap_pthread_mutex_lock(pthread_mutex_t* m) { Count(gLocks); return __real
 
 namespace {
 
-using EngineRenderPath = EngineTest;
+class EngineRenderPath : public EngineTest {
+protected:
+    // Serves `frames` frames of a stereo sine from memory.
+    bool loadSine(size_t frames)
+    {
+        pcm.resize(frames * 2);
+        for (size_t i = 0; i < pcm.size(); ++i)
+            pcm[i] = int16_t(12000 * std::sin(double(i) * 0.0627));
+        ExtAudioFileRef memory = nullptr;
+        if (ExtAudioFileOpenMemory(pcm.data(), frames, 2, &memory) != noErr)
+            return false;
+        bool ok = false;
+        Stdout([&] { ok = engine->loadReader(memory); });
+        return ok;
+    }
+    std::vector<int16_t> pcm;
+};
 
 TEST_F(EngineRenderPath, AllocatesNothingAndTakesNoLockForAnyEffectOrReader)
 {
     // PCM served from memory, then tracks decoded from files, resampled or not (FFmpeg's
     // own allocator is not counted: it is linked dynamically).
     ExtAudioFileWaitForDecoding(false); // reads as the player makes them
-    const size_t frames = 44100 * 3;
-    std::vector<int16_t> pcm(frames * 2);
-    for (size_t i = 0; i < pcm.size(); ++i)
-        pcm[i] = int16_t(12000 * std::sin(double(i) * 0.0627));
-    ExtAudioFileRef memory = nullptr;
-    ASSERT_EQ(ExtAudioFileOpenMemory(pcm.data(), frames, 2, &memory), noErr);
-    bool ok = false;
-    Stdout([&] { ok = engine->loadReader(memory); });
-    ASSERT_TRUE(ok);
+    ASSERT_TRUE(loadSine(44100 * 3));
 
     std::vector<int16_t> out(kBlock * 2);
     AudioBufferList list{1, {{2, UInt32(out.size() * 2), out.data()}}};
@@ -122,15 +130,7 @@ TEST_F(EngineRenderPath, AllocatesNothingThroughTheMixerAtAnyRateAcrossChangesAn
     // the next, hand-overs back to pass-through and out again, and the first blocks after a
     // stop and start have forgotten what the resampler held. Many blocks after each change.
     ExtAudioFileWaitForDecoding(false);
-    const size_t frames = 44100 * 40;
-    std::vector<int16_t> pcm(frames * 2);
-    for (size_t i = 0; i < pcm.size(); ++i)
-        pcm[i] = int16_t(12000 * std::sin(double(i) * 0.0627));
-    ExtAudioFileRef memory = nullptr;
-    ASSERT_EQ(ExtAudioFileOpenMemory(pcm.data(), frames, 2, &memory), noErr);
-    bool ok = false;
-    Stdout([&] { ok = engine->loadReader(memory); });
-    ASSERT_TRUE(ok);
+    ASSERT_TRUE(loadSine(44100 * 40));
     capture->setKeepSamples(false);
 
     // The second run starts away from 1.0, right after a stop that left the resampler busy.
