@@ -166,8 +166,6 @@ OSStatus MixerUnit::setParameter(AudioUnitParameterID parameter, AudioUnitScope 
             return kAudioUnitErr_InvalidScope;
         if (value < Varispeed::kMinRate || value > Varispeed::kMaxRate)
             return kAudioUnitErr_InvalidParameter;
-        // Ready the resampler before the render thread can see the new rate.
-        mVarispeed.maintain();
         mPlaybackRate.store(value, std::memory_order_relaxed);
         return noErr;
     case k3DMixerParam_Azimuth:

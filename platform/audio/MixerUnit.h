@@ -40,8 +40,6 @@ public:
 
     // Before the output starts pulling: forgets what the varispeed held.
     void prepareForStart();
-    // Housekeeping off the render thread (readies the resampler for the next rate change).
-    void maintain() { mVarispeed.maintain(); }
 
     // Render thread: writes `frames` (at most kMaxFramesPerSlice) frames into `out`, a
     // buffer list laid out in the output format.

@@ -154,8 +154,6 @@ void OutputUnit::reapBackend()
     // A render that got past its running check before the stop finishes here.
     while (mActiveRenders.load() > 0)
         std::this_thread::yield();
-    if (mSource)
-        mSource->maintain();
 }
 
 const char* OutputUnit::activeName() const

@@ -1,16 +1,19 @@
 #include "platform/audio/Varispeed.h"
 
-#include <soxr.h>
+#include <samplerate.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
 
 constexpr size_t kHistoryFrames = 2048;
-// The variable-rate filter's output trails its input by about 1.6 frames; the hand-overs
-// round that to whole frames, leaving well under a frame of offset.
-constexpr size_t kFilterLagFrames = 2;
+// During a glide the resampler is asked for this many output frames at a time, each
+// stretch ending on the rate the glide has reached there (it interpolates within one).
+constexpr size_t kGlideStepFrames = 64;
+// At 2.0 one output block takes two input blocks, a few more while the glide catches up.
+constexpr int kMaxPullsPerBlock = 8;
 
 } // namespace
 
@@ -19,7 +22,7 @@ Varispeed::Varispeed() = default;
 Varispeed::~Varispeed()
 {
     if (mResampler)
-        soxr_delete(mResampler);
+        src_delete(mResampler);
 }
 
 bool Varispeed::prepare(uint32_t maxFrames)
@@ -29,61 +32,44 @@ bool Varispeed::prepare(uint32_t maxFrames)
         return true;
     }
     if (mResampler) {
-        soxr_delete(mResampler);
+        src_delete(mResampler);
         mResampler = nullptr;
     }
-    soxr_error_t error = nullptr;
-    soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
-    soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, SOXR_VR);
-    // In variable-rate mode the first rate is the largest input/output ratio to be asked for.
-    mResampler = soxr_create(kMaxRate, 1.0, 2, &error, &io, &quality, nullptr);
+    // The band-limited sinc filter allocates its whole buffer here, sized for any ratio the
+    // library allows; processing and resetting it later allocate nothing.
+    int error = 0;
+    mResampler = src_new(SRC_SINC_MEDIUM_QUALITY, 2, &error);
     if (error || !mResampler) {
+        if (mResampler)
+            src_delete(mResampler);
         mResampler = nullptr;
         return false;
     }
-    soxr_set_io_ratio(mResampler, 1.0, 0);
 
     mMaxFrames = maxFrames;
     mInput.assign(size_t(maxFrames) * 2, 0.0f);
-    // One feed of maxFrames at the slowest rate, plus what a drain releases.
+    // One feed of maxFrames at the slowest rate, plus a margin.
     size_t scratchFrames = size_t(maxFrames / kMinRate) + 4096;
     mScratch.assign(scratchFrames * 2, 0.0f);
     mFifoCapacity = size_t(maxFrames) + scratchFrames + kHistoryFrames;
     mFifo.assign(mFifoCapacity * 2, 0.0f);
     mHistory.assign(kHistoryFrames * 2, 0.0f);
-    mResamplerState.store(Clean);
     reset();
     return true;
 }
 
 void Varispeed::reset()
 {
-    // No render is in progress, but a parameter change on another thread may be readying
-    // the resampler: take it over through the same state changes.
-    if (mResampler) {
-        int expected = mResampling ? InUse : Dirty;
-        if (mResamplerState.compare_exchange_strong(expected, Cleaning)) {
-            soxr_clear(mResampler);
-            soxr_set_io_ratio(mResampler, 1.0, 0);
-            mResamplerState.store(Clean);
-        }
-    }
+    if (mResampler)
+        src_reset(mResampler);
     mResampling = false;
-    mRatio = 1.0;
+    mTarget = mGlideFrom = 1.0;
     mGlideLeft = 0;
+    mLastRatio = 0.0;
+    mPosition = mFed = 0.0;
     mDiscard = 0;
     mFifoStart = mFifoFrames = 0;
     mHistoryWrite = mHistoryFrames = 0;
-}
-
-void Varispeed::maintain()
-{
-    int expected = Dirty;
-    if (!mResamplerState.compare_exchange_strong(expected, Cleaning))
-        return;
-    soxr_clear(mResampler);
-    soxr_set_io_ratio(mResampler, 1.0, 0);
-    mResamplerState.store(Clean);
 }
 
 void Varispeed::render(float* out, uint32_t frames, double rate, Pull pull, void* context)
@@ -94,13 +80,10 @@ void Varispeed::render(float* out, uint32_t frames, double rate, Pull pull, void
     // While primed output is still being dropped the rate stays at 1.0: a glide would
     // already move the dropped part and shift the rest.
     if (mResampling && mDiscard == 0) {
-        if (rate != mRatio) {
-            soxr_set_io_ratio(mResampler, rate, kGlideFrames);
-            mRatio = rate;
-            mGlideLeft = kGlideFrames;
-        } else if (rate == 1.0 && mGlideLeft == 0) {
+        if (rate != mTarget)
+            startGlide(rate);
+        else if (rate == 1.0 && mGlideLeft == 0)
             leave();
-        }
     }
 
     if (!mResampling && mFifoFrames == 0) {
@@ -109,7 +92,13 @@ void Varispeed::render(float* out, uint32_t frames, double rate, Pull pull, void
         remember(out, frames);
         return;
     }
-    while (mFifoFrames < frames) {
+    for (int pulls = 0; mFifoFrames < frames; ++pulls) {
+        if (pulls == kMaxPullsPerBlock) {
+            // The resampler makes nothing of its input (it failed): silence rather than
+            // pulling for ever on the render thread.
+            std::memset(out, 0, size_t(frames) * 2 * sizeof(float));
+            return;
+        }
         pull(context, mInput.data(), frames);
         remember(mInput.data(), frames);
         if (mResampling)
@@ -122,22 +111,18 @@ void Varispeed::render(float* out, uint32_t frames, double rate, Pull pull, void
 
 void Varispeed::enter()
 {
-    int expected = Clean;
-    if (!mResamplerState.compare_exchange_strong(expected, InUse)) {
-        // Nobody readied it since the last hand-over: do it here rather than not at all.
-        expected = Dirty;
-        if (!mResamplerState.compare_exchange_strong(expected, InUse))
-            return; // being readied right now; try again next block
-        soxr_clear(mResampler);
-    }
-    soxr_set_io_ratio(mResampler, 1.0, 0);
-    mRatio = 1.0;
+    // Resetting clears the filter's buffer in place; it frees nothing.
+    src_reset(mResampler);
+    mLastRatio = 0.0;
+    mPosition = mFed = 0.0;
+    mTarget = mGlideFrom = 1.0;
     mGlideLeft = 0;
     mResampling = true;
 
     // Prime with the recent input and drop the output that belongs to it, so that the next
-    // frame out is the one after the last frame already delivered.
-    mDiscard = mHistoryFrames + kFilterLagFrames;
+    // frame out is the one after the last frame already delivered (the filter is centred:
+    // its output frame n stands at input frame n).
+    mDiscard = mHistoryFrames;
     size_t oldest = (mHistoryWrite + kHistoryFrames - mHistoryFrames) % kHistoryFrames;
     size_t first = std::min(mHistoryFrames, kHistoryFrames - oldest);
     feed(&mHistory[oldest * 2], first);
@@ -145,40 +130,75 @@ void Varispeed::enter()
         feed(&mHistory[0], mHistoryFrames - first);
 }
 
+void Varispeed::startGlide(double rate)
+{
+    // From wherever the rate stands now, also in the middle of another glide.
+    mGlideFrom = mLastRatio > 0.0 ? 1.0 / mLastRatio : mTarget;
+    mTarget = rate;
+    mGlideLeft = kGlideFrames;
+}
+
 void Varispeed::leave()
 {
-    // Drain everything the resampler still holds...
-    for (;;) {
-        size_t done = 0;
-        size_t room = std::min(mScratch.size() / 2, mFifoCapacity - mFifoFrames);
-        soxr_process(mResampler, nullptr, 0, nullptr, mScratch.data(), room, &done);
-        if (done == 0)
-            break;
-        append(mScratch.data(), done);
-    }
-    // ...and replay the input its last frames trail by.
-    size_t replay = std::min(kFilterLagFrames, mHistoryFrames);
+    // The resampler's next output would stand at input frame mPosition; everything it was
+    // fed from there on is still held back inside it. Replay that input instead, from the
+    // nearest whole frame, and forget the resampler.
+    size_t held = size_t(std::max(0.0, std::round(mFed - mPosition)));
+    size_t replay = std::min(held, mHistoryFrames);
     for (size_t i = replay; i > 0; --i) {
         size_t index = (mHistoryWrite + kHistoryFrames - i) % kHistoryFrames;
         append(&mHistory[index * 2], 1);
     }
     mResampling = false;
-    mRatio = 1.0;
-    mResamplerState.store(Dirty);
+    mTarget = mGlideFrom = 1.0;
 }
 
 void Varispeed::feed(const float* in, size_t frames)
 {
-    while (frames > 0) {
-        size_t used = 0, done = 0;
+    mFed += double(frames);
+    // The resampler takes what input it has room for and makes output as far as that input
+    // reaches; keep asking until it does neither.
+    for (;;) {
         size_t room = std::min(mScratch.size() / 2, mFifoCapacity - mFifoFrames + mDiscard);
-        soxr_process(mResampler, in, frames, &used, mScratch.data(), room, &done);
+        double rate = mTarget;
+        if (mGlideLeft > 0) {
+            room = std::min({room, kGlideStepFrames, mGlideLeft});
+            size_t reached = kGlideFrames - mGlideLeft + room;
+            rate = mGlideFrom + (mTarget - mGlideFrom) * double(reached) / double(kGlideFrames);
+        }
+        if (room == 0)
+            break; // no room left: the rest of this block is lost rather than looping
+
+        SRC_DATA data{};
+        data.data_in = in;
+        data.input_frames = long(frames);
+        data.data_out = mScratch.data();
+        data.output_frames = long(room);
+        data.src_ratio = 1.0 / rate;
+        if (src_process(mResampler, &data) != 0)
+            break;
+        size_t used = size_t(data.input_frames_used);
+        size_t done = size_t(data.output_frames_gen);
+
+        // Follow the input position the way the filter steps through it: the ratio moves
+        // linearly across the requested output frames, from the one it last used.
+        double from = mLastRatio > 0.0 ? mLastRatio : data.src_ratio;
+        bool moving = std::fabs(from - data.src_ratio) > 1e-10;
+        double ratio = from;
+        for (size_t k = 0; k < done; ++k) {
+            if (moving)
+                ratio = from + double(k) * (data.src_ratio - from) / double(room);
+            mPosition += 1.0 / ratio;
+        }
+        if (done > 0 || mLastRatio <= 0.0)
+            mLastRatio = ratio;
+
         mGlideLeft -= std::min(mGlideLeft, done);
         size_t dropped = std::min(mDiscard, done);
         mDiscard -= dropped;
         append(mScratch.data() + dropped * 2, done - dropped);
         if (used == 0 && done == 0)
-            break; // no room left: the rest of this block is lost rather than looping
+            break;
         in += used * 2;
         frames -= used;
     }

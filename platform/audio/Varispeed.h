@@ -6,14 +6,17 @@
 //
 // Hand-overs between pass-through and resampling keep the signal continuous: on the way in
 // the resampler is primed with the most recent input and its output lined up with the next
-// input frame; on the way out it is drained and the input it still held is replayed.
+// input frame; on the way out the input it still held back is replayed from where its last
+// output stood.
+//
+// Everything, the resampler's own state included, is allocated by prepare(); entering,
+// resampling, gliding, leaving and reset() allocate nothing and take no lock.
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-struct soxr;
+struct SRC_STATE_tag;
 
 class Varispeed {
 public:
@@ -38,10 +41,6 @@ public:
     // Back to pass-through with nothing held. Only while no render is in progress.
     void reset();
 
-    // Readies a resampler left behind by the render thread for the next rate change, so that
-    // the render thread never has to; for any thread but the render thread.
-    void maintain();
-
     // Writes exactly `frames` (at most the prepared size) output frames at `rate` (clamped to
     // 0.5..2.0), pulling input in blocks of `frames`. Render thread.
     void render(float* out, uint32_t frames, double rate, Pull pull, void* context);
@@ -50,20 +49,23 @@ public:
     bool resampling() const { return mResampling; }
 
 private:
-    enum ResamplerState : int { Clean, InUse, Dirty, Cleaning };
-
     void enter();
     void leave();
+    void startGlide(double rate);
     void feed(const float* in, size_t frames);
     void remember(const float* in, size_t frames);
     void append(const float* in, size_t frames);
     void take(float* out, size_t frames);
 
-    soxr* mResampler = nullptr;
-    std::atomic<int> mResamplerState{Clean};
+    SRC_STATE_tag* mResampler = nullptr;
     bool mResampling = false;
-    double mRatio = 1.0;
-    size_t mGlideLeft = 0;
+    // Rates here are input frames per output frame; the resampler takes their inverse.
+    double mTarget = 1.0;     // where the rate is going
+    double mGlideFrom = 1.0;  // where the current glide started
+    size_t mGlideLeft = 0;    // output frames until the glide reaches mTarget
+    double mLastRatio = 0.0;  // the resampler's ratio after its last output (0: none yet)
+    double mPosition = 0.0;   // input position of its next output, in frames fed since enter()
+    double mFed = 0.0;        // input frames fed since enter()
     size_t mDiscard = 0;
 
     uint32_t mMaxFrames = 0;

@@ -134,6 +134,17 @@ TEST_F(MixerRender, RateChangesWhilePlayingStayContinuous)
         for (size_t f = std::max<size_t>(segments[s].first, 1); f < end; ++f)
             ASSERT_LT(std::abs(out[2 * f] - out[2 * f - 2]), bound) << "frame " << f << ", rate " << segments[s].second;
     }
+    // Once a glide is over, the sine's frequency is the rate times 441 Hz (rising zero
+    // crossings counted over the second half of each segment).
+    for (size_t s = 0; s < segments.size(); ++s) {
+        size_t end = s + 1 < segments.size() ? segments[s + 1].first : out.size() / 2;
+        size_t from = (segments[s].first + end) / 2;
+        int crossings = 0;
+        for (size_t f = from + 1; f < end; ++f)
+            crossings += out[2 * f - 2] < 0 && out[2 * f] >= 0;
+        double cycles = 441.0 * segments[s].second * double(end - from) / 44100.0;
+        EXPECT_NEAR(crossings, cycles, 1.5) << "rate " << segments[s].second;
+    }
     // And nothing fell silent: every 1024-frame stretch still carries the sine.
     for (size_t start = 0; start + 2048 <= out.size(); start += 2048) {
         int peak = 0;
