@@ -185,6 +185,7 @@ void TavoroViewController::initNotification()
 void TavoroViewController::viewDidLoad()
 {
     song = MPMediaItem();
+    emit songChanged();
     reloadMediaItemView();
     InitSettingValue();
     initNotification();

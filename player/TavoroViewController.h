@@ -226,6 +226,16 @@ signals:
     void viewFlipped(bool playerViewOnScreen);
     void mediaPickerRequested();
     void libraryRebuildRequested();
+    // State changes for observers outside the screen (the desktop's media controls), all
+    // on the main thread: the play button's state (true: "stop.png", playing or loading),
+    // `song` replaced or cleared, an entry of the live settings or play-control table
+    // written, and a jump of the play position in frames (a slider seek let go, previous
+    // restarting the song).
+    void playButtonStateChanged(bool playing);
+    void songChanged();
+    void settingValueChanged(const QString& key, int value);
+    void playControlChanged(const QString& key, int value);
+    void positionJumped(qint64 frames);
 
 private:
     void buildViews();

@@ -479,6 +479,7 @@ void TavoroViewController::actionSheet(QMessageBox* sheet, int buttonIndex)
     if (buttonIndex == 0 && mUserMediaItemCollection.count() > 0) {
         mUserMediaItemCollection = MPMediaItemCollection();
         song = MPMediaItem();
+        emit songChanged();
         infoButtonItem->setHidden(true);
         if (mGraphController->isPlaying()) {
             mGraphController->stopAUGraph();

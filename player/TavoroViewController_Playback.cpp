@@ -19,6 +19,7 @@
 void TavoroViewController::setPlayOrPauseButtonImage(bool playing)
 {
     setButtonImage(playOrPauseToggleButton, playing ? QStringLiteral("stop.png") : QStringLiteral("play.png"));
+    emit playButtonStateChanged(playing);
 }
 
 void TavoroViewController::setSliderMaximum(int64_t frames)
@@ -145,6 +146,8 @@ void TavoroViewController::SeekSlider()
 void TavoroViewController::SeekSliderEditEnd()
 {
     mGraphController->LockSeekChange(false);
+    if (playbackSlider->maximum() != 0)
+        emit positionJumped(playbackSlider->value());
 }
 
 void TavoroViewController::reloadMediaItemView()
@@ -226,6 +229,7 @@ void TavoroViewController::alertView(QMessageBox* /*alert*/, int buttonIndex)
         if (isPlayerViewOnScreen())
             flipInfoAction();
         song = MPMediaItem();
+        emit songChanged();
         return;
     }
     // One-track repeat would reload the damaged file; move on to the next song instead.

@@ -67,6 +67,7 @@ void TavoroViewController::SelectMusicPlay(int index)
         mGraphController->setSpeedPitch(1, settingValue(SpeedPitchSpeedKey));
     const MusicList& queue = enableShuffleMode ? currentShufflePlayListArray : currentPlayListArray;
     song = index >= 0 && index < queue.size() ? queue[index].song() : MPMediaItem();
+    emit songChanged();
     // The chosen song has not played yet: "previous" now goes back, not to its start.
     PlayTime.store(0, std::memory_order_relaxed);
     showQueuePosition(index + 1);
@@ -138,6 +139,7 @@ void TavoroViewController::previousPressed()
         setSliderValue(0);
         reloadMediaItemView();
         engine.FileSeek(0);
+        emit positionJumped(0);
         engine.startAUGraph(settingValue(DockingoModeChangeKey));
         setPlayOrPauseButtonImage(true);
         return;
@@ -175,6 +177,7 @@ bool TavoroViewController::returnToTheList()
             flipInfoAction();
         infoButtonItem->setHidden(true);
         song = MPMediaItem();
+        emit songChanged();
     }
     reloadListView();
     return ends;
@@ -238,6 +241,7 @@ void TavoroViewController::PlayModeButtonImage(int mode)
 void TavoroViewController::setPlayControl(const QString& key, int value)
 {
     mPlayControlArray->setIntegerValue(key, value);
+    emit playControlChanged(key, value);
 }
 
 int TavoroViewController::playControlValue(const QString& key) const
@@ -287,6 +291,7 @@ void TavoroViewController::updatePlayerQueueWithMediaCollection(const MPMediaIte
     if (mUserMediaItemCollection.count() == 0) {
         mUserMediaItemCollection = collection;
         song = collection.items().first();
+        emit songChanged();
         return;
     }
     QList<MPMediaItem> added = collection.items();

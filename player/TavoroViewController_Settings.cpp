@@ -50,6 +50,7 @@ const QString* const kBandKeys[7] = {
 void TavoroViewController::setSettingValueList(const QString& key, int value)
 {
     mSettingValueArray->setIntegerValue(key, value);
+    emit settingValueChanged(key, value);
 }
 
 int TavoroViewController::settingValue(const QString& key) const
