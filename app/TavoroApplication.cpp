@@ -1,0 +1,20 @@
+#include "app/TavoroApplication.h"
+
+#include "app/TavoroAppDelegate.h"
+#include "assets/ImageCatalog.h"
+
+#include <QApplication>
+#include <QIcon>
+
+void configureTavoroApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Tavoro"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVORO_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tavoro"));
+    QApplication::setWindowIcon(QIcon(applicationIconPath()));
+}
+
+void installAudioSessionSetUp(TavoroAppDelegate& delegate)
+{
+    delegate.audioSessionSetUp = [](TavoroAppDelegate*) {};
+}
