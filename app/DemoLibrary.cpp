@@ -29,8 +29,8 @@ const Format kFormats[] = {
     {"flac", {"-c:a", "flac", "-sample_fmt", "s16"}},
     {"mp3", {"-c:a", "libmp3lame", "-b:a", "160k"}},
     {"m4a", {"-c:a", "aac", "-b:a", "160k"}},
-    {"ogg", {"-c:a", "libvorbis", "-q:a", "4"}},
     {"wav", {"-c:a", "pcm_s16le"}},
+    {"m4a", {"-c:a", "alac", "-sample_fmt", "s16p"}},
 };
 
 const char* const kArtists[] = {"The Lanterns", "Mira Solen", "Quiet Harbour"};

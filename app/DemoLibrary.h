@@ -3,8 +3,8 @@
 // and for tests and benchmarks that need a library of a given size.
 //
 // Each song is a few chords synthesised with sox and encoded with ffmpeg, then tagged with
-// TagLib (title, artist, album, genre, composer, track number, year) in one of several
-// formats; some carry a cover picture. An m3u playlist lists every song. Songs of one format
+// TagLib (title, artist, album, genre, composer, track number, year) in turn as FLAC, MP3,
+// AAC, WAV and ALAC; the FLAC (PNG), MP3 and AAC (JPEG) songs carry a cover picture. An m3u playlist lists every song. Songs of one format
 // are copies of one encoded source that differ only in their tags, so large libraries are
 // quick to make.
 
