@@ -2,6 +2,7 @@
 
 #include "app/TavoroAppDelegate.h"
 #include "assets/ImageCatalog.h"
+#include "screens/SettingViewController.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -12,6 +13,7 @@ void configureTavoroApplication()
     QCoreApplication::setApplicationVersion(QStringLiteral(TAVORO_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("tavoro"));
     QApplication::setWindowIcon(QIcon(applicationIconPath()));
+    registerSettingsMenu();
 }
 
 void installAudioSessionSetUp(TavoroAppDelegate& delegate)

@@ -8,30 +8,18 @@
 #include "engine/RenderGate.h"
 #include "engine/StatusLog.h"
 #include "platform/audio/AUGraph.h"
+#include "platform/foundation/MainThreadSignal.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/session/AudioSession.h"
 
 #include <cstdio>
 #include <string>
 
-namespace {
-
-// Set while a thread other than the render thread is inside stopAUGraph. The render
-// thread's end report reads it to avoid blocking on the main thread while that thread
-// waits for the render callback to return (see musicDidEnd).
-std::atomic<int> sControllerStopping{0};
-
-} // namespace
-
-bool EngineControllerIsStopping()
-{
-    return sControllerStopping.load(std::memory_order_seq_cst) != 0;
-}
-
 AUGraphController::AUGraphController(double reportIntervalSeconds)
     : mReadBlock(new int16_t[kMaxFramesPerRead * 2]()),
       mWorkBlock(new int16_t[kMaxFramesPerRead * 2]()),
-      mReportInterval(reportIntervalSeconds)
+      mReportInterval(reportIntervalSeconds),
+      mRenderReports(std::make_unique<MainThreadSignal>([this] { deliverRenderReports(); }))
 {
     mIsPlaying.store(false);
     mfileLoadStateFlag_.store(true);
@@ -41,6 +29,7 @@ AUGraphController::AUGraphController(double reportIntervalSeconds)
 AUGraphController::~AUGraphController()
 {
     std::printf("AUGraphController dealloc\n");
+    std::lock_guard reader(mReaderMutex);
     closeReader();
     if (mGraph != nullptr) {
         DisposeAUGraph(mGraph);
@@ -187,10 +176,8 @@ void AUGraphController::startAUGraph(int dockingSetting)
 
 void AUGraphController::stopAUGraph()
 {
-    const bool fromRenderThread = RenderGate::onRenderThread();
-    if (!fromRenderThread)
-        sControllerStopping.fetch_add(1, std::memory_order_seq_cst);
-
+    // The render thread stops through stopFromRenderThread; the output stops and waits for
+    // a render in progress here, which never waits for this thread in turn.
     std::printf("STOP\n");
     Boolean running = false;
     OSStatus result = AUGraphIsRunning(mGraph, &running);
@@ -207,9 +194,6 @@ void AUGraphController::stopAUGraph()
             SeekLock.store(false, std::memory_order_seq_cst);
         }
     }
-
-    if (!fromRenderThread)
-        sControllerStopping.fetch_sub(1, std::memory_order_seq_cst);
 }
 
 bool AUGraphController::InputStremFormatChange(int channels)

@@ -7,10 +7,17 @@
 //
 // Threads: the transport, file and mode calls come from the main thread (and, for stop,
 // close, open and start, from the thread that finishes a track import). `renderInput` runs
-// on the output's audio thread; it stops the graph itself at the end of a track or on a
-// read error and then posts the end report (MusicPlayTimerNotification with
-// MusciPlayfinishKey) synchronously on that thread. The periodic position report is posted
-// on the main thread once a second.
+// on the output's audio thread and never waits for another thread: it only copies decoded
+// frames (the reader decodes ahead on a thread of its own), runs the effect, and at the end
+// of a track or on a read error marks the graph stopped without waiting and records what
+// happened. The main thread is woken for it (MainThreadSignal) and there logs the stop and
+// posts the end report (MusicPlayTimerNotification with MusciPlayfinishKey), built from
+// the values the render thread recorded. The periodic position report is posted on the
+// main thread once a second.
+//
+// The open reader is handed over under mReaderMutex: opening, closing and seeking (main
+// thread, import thread) take it, so none of them disposes of a reader another is using;
+// the render thread never takes it and is kept out by the render gate (RenderGate.h).
 
 #include "engine/MusicPlayTimerNotification.h"
 #include "platform/audio/AudioUnitTypes.h"
@@ -21,8 +28,10 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 class DelayedCall;
+class MainThreadSignal;
 
 // The mode numbers of setModeChange().
 enum EffectMode : int {
@@ -117,7 +126,8 @@ public:
     // The play position: frames requested by the render path since the last open or seek,
     // plus the seek target.
     SInt64 currentFrame() const { return mCurFrame.load(std::memory_order_relaxed); }
-    // The end-of-track handler (render thread): stops the graph and posts the end report.
+    // The end-of-track handler (render thread): marks the graph stopped and has the main
+    // thread post the end report with the track's length. Never waits.
     void musicDidEnd();
     // The periodic position report (main thread); re-arms itself.
     void makeMusciPlaySliderMovig();
@@ -125,6 +135,10 @@ public:
     void startTheBackGroundJob();
 
 private:
+    // Render thread: stops the output without waiting (the main thread logs it later).
+    void stopFromRenderThread();
+    // Main thread: logs the stops the render thread made and posts its end reports.
+    void deliverRenderReports();
     void closeReader();
     bool prepareReader(ExtAudioFileRef file);
     void scheduleLockRelease();
@@ -145,4 +159,13 @@ private:
     std::unique_ptr<DelayedCall> mLockReleaseTimer;
     // Expires with the engine, so that work queued for the main thread can tell.
     std::shared_ptr<int> mAlive = std::make_shared<int>(0);
+
+    // What the render thread hands to the main thread: end reports (each with the length
+    // recorded when the track ended) and stops after a read error.
+    std::atomic<int> mEndsPending{0};
+    std::atomic<SInt64> mEndFrameCount{0};
+    std::atomic<int> mErrorStopsPending{0};
+    std::unique_ptr<MainThreadSignal> mRenderReports;
+    // Opening, closing and seeking the reader; never taken on the render thread.
+    std::mutex mReaderMutex;
 };

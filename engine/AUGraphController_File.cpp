@@ -22,7 +22,7 @@ void PublishReader(ExtAudioFileRef file, UInt32 channels)
 
 void AUGraphController::closeReader()
 {
-    // Empty the slot first, then wait for a block that may still be reading from the old
+    // Called with mReaderMutex held. Empty the slot first, then wait for a block that may still be reading from the old
     // reader; after that no block can reach it.
     ExtAudioFileRef old = mxafref.exchange(nullptr, std::memory_order_seq_cst);
     if (old == nullptr)
@@ -33,6 +33,7 @@ void AUGraphController::closeReader()
 
 bool AUGraphController::loadFiles(const QUrl& url)
 {
+    std::lock_guard reader(mReaderMutex);
     mCurFrame.store(0);
     mFrameCount.store(0);
     closeReader();
@@ -50,6 +51,7 @@ bool AUGraphController::loadFiles(const QUrl& url)
 
 bool AUGraphController::loadReader(ExtAudioFileRef file)
 {
+    std::lock_guard reader(mReaderMutex);
     mCurFrame.store(0);
     mFrameCount.store(0);
     closeReader();
@@ -105,6 +107,7 @@ bool AUGraphController::prepareReader(ExtAudioFileRef file)
 
 void AUGraphController::CloseFile()
 {
+    std::lock_guard reader(mReaderMutex);
     closeReader();
 }
 
@@ -152,7 +155,9 @@ void AUGraphController::FileSeek(SInt64 frame)
         return;
     // A read in progress is waited for rather than dropped: the lock keeps every later
     // block from reading, and the reader is moved only once the block in progress is done,
-    // so the next block read starts exactly at the target.
+    // so the next block read starts exactly at the target. The reader mutex keeps an import
+    // finishing on another thread from closing the reader while it seeks.
+    std::lock_guard reader(mReaderMutex);
     LockSeekChange(true);
     RenderGate::waitForRenderIdle();
     ExtAudioFileRef file = AudioFileRef();

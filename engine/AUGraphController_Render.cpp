@@ -4,6 +4,7 @@
 
 #include "engine/EngineGlobals.h"
 #include "engine/RenderGate.h"
+#include "platform/foundation/MainThreadSignal.h"
 #include "qbs/QBS.h"
 
 #include <algorithm>
@@ -93,13 +94,16 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
     const ExtAudioFileRef file = AudioFileRef();
     const UInt32 fileChannels = mFileChannels.load(std::memory_order_acquire) == 1 ? 1 : 2;
 
-    bool trackEnded = false; // a read delivered fewer frames than asked
+    // The reader only copies frames it decoded ahead. A read that comes back short before
+    // the end means its decoder is behind: the rest of the block plays as silence and the
+    // position counts only what was read.
+    bool readStopped = false; // the track ended or the decoder is behind
     UInt32 done = 0;
     do {
         const UInt32 piece = std::min(frames - done, kMaxFramesPerRead);
         int16_t* in = mReadBlock.get();
         UInt32 delivered = 0;
-        if (!trackEnded) {
+        if (!readStopped) {
             AudioBufferList readList;
             readList.mNumberBuffers = 1;
             readList.mBuffers[0].mNumberChannels = fileChannels;
@@ -111,20 +115,27 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
                 ExtFileReadEndFlag(true);
                 SilenceData(ioData);
                 RenderGate::leave();
-                stopAUGraph();
+                stopFromRenderThread();
+                mErrorStopsPending.fetch_add(1, std::memory_order_release);
+                mRenderReports->raise();
                 return status;
             }
             delivered = std::min(delivered, piece);
-            if (delivered == 0 && done == 0) {
-                ExtFileReadEndFlag(true);
-                SilenceData(ioData);
-                RenderGate::leave();
-                musicDidEnd();
-                return noErr;
+            if (delivered < piece) {
+                readStopped = true;
+                if (!ExtAudioFileReadEnded(file)) {
+                    mCurFrame.fetch_sub(SInt64(frames - done - delivered), std::memory_order_relaxed);
+                } else if (delivered == 0 && done == 0) {
+                    ExtFileReadEndFlag(true);
+                    SilenceData(ioData);
+                    RenderGate::leave();
+                    musicDidEnd();
+                    return noErr;
+                }
             }
-            trackEnded = delivered < piece;
         }
-        // Frames past the end of the track play as silence through the effect.
+        // Frames past the end of the track, or not decoded yet, play as silence through the
+        // effect.
         std::memset(in + delivered * fileChannels, 0, (piece - delivered) * fileChannels * sizeof(int16_t));
         if (fileChannels == 1)
             SpreadMonoToStereo(in, piece);

@@ -3,10 +3,12 @@
 #include "engine/AUGraphController.h"
 
 #include "engine/EngineGlobals.h"
+#include "platform/foundation/MainThreadSignal.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 void AUGraphController::startTheBackGroundJob()
@@ -51,22 +53,32 @@ void AUGraphController::makeMusciPlaySliderMovig()
 
 void AUGraphController::musicDidEnd()
 {
-    stopAUGraph();
-    QVariantMap report;
-    report.insert(MusicPlayTimerKey, qint64(frameCount()));
-    report.insert(MusciPlayfinishKey, 1);
-    if (EngineControllerIsStopping()) {
-        // Another thread is stopping the graph right now and waits for this callback to
-        // return; an observer that hands the report to that thread and waits would never
-        // get an answer. Only then is the report passed on without waiting.
-        std::weak_ptr<int> alive = mAlive;
-        RunLoop::performOnMainThread(
-            [this, alive, report] {
-                if (!alive.expired())
-                    NotificationCenter::defaultCenter().postNotification(MusicPlayTimerNotification, this, report);
-            },
-            false);
-        return;
+    stopFromRenderThread();
+    mEndFrameCount.store(frameCount(), std::memory_order_relaxed);
+    mEndsPending.fetch_add(1, std::memory_order_release);
+    mRenderReports->raise();
+}
+
+void AUGraphController::stopFromRenderThread()
+{
+    // Marks the output stopped (it winds down once this callback returns); nothing here
+    // waits, logs or allocates.
+    if (AUGraphStop(mGraph) == noErr) {
+        mIsPlaying.store(false);
+        mSeekFlag.store(false);
+        SeekLock.store(false, std::memory_order_seq_cst);
     }
-    NotificationCenter::defaultCenter().postNotification(MusicPlayTimerNotification, this, report);
+}
+
+void AUGraphController::deliverRenderReports()
+{
+    for (int stops = mErrorStopsPending.exchange(0, std::memory_order_acquire); stops > 0; --stops)
+        std::printf("STOP\nStopAuGraph~~~~\n");
+    for (int ends = mEndsPending.exchange(0, std::memory_order_acquire); ends > 0; --ends) {
+        std::printf("STOP\nStopAuGraph~~~~\n");
+        QVariantMap report;
+        report.insert(MusicPlayTimerKey, qint64(mEndFrameCount.load(std::memory_order_relaxed)));
+        report.insert(MusciPlayfinishKey, 1);
+        NotificationCenter::defaultCenter().postNotification(MusicPlayTimerNotification, this, report);
+    }
 }

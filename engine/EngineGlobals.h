@@ -55,5 +55,3 @@ extern std::atomic<bool> mFirstReadStarted;
 extern std::optional<QVariantMap> PlayTimerUpdateDictionary;
 extern std::mutex PlayTimerUpdateMutex;
 
-// True while a thread other than the render thread is inside stopAUGraph.
-bool EngineControllerIsStopping();

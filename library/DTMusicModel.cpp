@@ -8,6 +8,7 @@
 #include "library/DTSong.h"
 #include "library/PlayControl.h"
 #include "library/Setting.h"
+#include "library/LiveTable.h"
 #include "library/SettingKeys.h"
 
 namespace {
@@ -76,13 +77,18 @@ std::shared_ptr<NSManagedObjectModel> makeDTMusicModel()
         .addAttribute("name", T::String)
         .addRelationship("songs", DTSong::entityName, "playlists", true);
 
+    // A store from an older model that lacks one of these columns reads its default, not
+    // nothing (which the player would take for 0).
+    const LiveTableRef settingDefaults = LiveTable::defaultSettingTable();
     NSEntityDescription& setting = model->addEntity(Setting::entityName, factory<Setting>());
     for (const StoredSettingKey& k : kStoredSettingKeys)
-        setting.addAttribute(QString::fromLatin1(k.attribute), T::Integer64);
+        setting.addAttribute(QString::fromLatin1(k.attribute), T::Integer64,
+                             qlonglong(settingDefaults->integerValue(k.key)));
 
+    const LiveTableRef playDefaults = LiveTable::defaultPlayControlTable();
     model->addEntity(PlayControl::entityName, factory<PlayControl>())
-        .addAttribute("shuffleEnable", T::Integer64)
-        .addAttribute("PlayMode", T::Integer64)
+        .addAttribute("shuffleEnable", T::Integer64, qlonglong(playDefaults->integerValue(ShuffleModeKey)))
+        .addAttribute("PlayMode", T::Integer64, qlonglong(playDefaults->integerValue(PlayModeKey)))
         .addAttribute("LastPlayMusicTitle", T::String)
         .addAttribute("LastPosion", T::Integer64);
 

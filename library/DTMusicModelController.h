@@ -17,6 +17,7 @@
 #include <QUrl>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -69,10 +70,20 @@ public:
     // Keeps the player's own tables (not copies) for the next rebuild.
     void setSettingValue(const LiveTableRef& settingValueArray, const LiveTableRef& playControlArray);
 
-    // Rebuilds the library copy from the device library into a new store file, with the
-    // handed-over settings, then posts DTMusicListDidEndUpdatingNotification. The flag
-    // has no effect.
+    // Rebuilds the library copy from the device library's newest completed scan into a
+    // new store file, with the handed-over settings, then posts
+    // DTMusicListDidEndUpdatingNotification. The flag has no effect. Before the first
+    // scan of the device library has completed it waits for that scan (never longer
+    // than a minute; if none completes the old store is kept), so a rebuild never takes
+    // an empty library for the real one.
     void setupMusicData(bool flag);
+    // The rebuild that follows the music folder: rescans the music folder off the calling
+    // thread (reusing the scan cache, so only new and changed files are read), then runs
+    // setupMusicData(flag) on the main thread and calls `done` there. Files added,
+    // changed or removed since the last scan are in the new store. The list operations
+    // answer nothing from this call until the rebuild ends. This is the call for the
+    // sync button, the picker and "Clear PlayList". Main thread only; `done` may be empty.
+    void rescanAndSetupMusicData(bool flag, std::function<void()> done);
     void sendDTMusicModelDidEndUpdatingNotificationWithUserInfo(const QVariantMap& userInfo);
 
     bool isSettingUp() const { return m_isSettingUp; }
@@ -104,4 +115,6 @@ private:
     LiveTableRef m_playControlArray;
     void* m_delegate = nullptr;
     MPMediaItemCollection m_userMediaItemCollection;
+    // Completions of background rescans use the controller only while this lives.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };

@@ -3,6 +3,7 @@
 #include "library/DTComposer.h"
 #include "library/DTMusicModelController.h"
 #include "library/SettingKeys.h"
+#include "platform/media/MPMediaLibrary.h"
 #include "platform/media/MPMediaQuery.h"
 
 #include <QFile>
@@ -46,10 +47,36 @@ LiveTableRef tableFromRow(NSManagedObject* row, const StoredSettingKey* keys, si
 
 } // namespace
 
+void DTMusicModelController::rescanAndSetupMusicData(bool flag, std::function<void()> done)
+{
+    m_isSettingUp = true;
+    std::weak_ptr<int> alive = m_alive;
+    MPMediaLibrary::defaultMediaLibrary()->rescan(
+        [this, alive, flag, done = std::move(done)](const MPMediaLibraryScanStats&) {
+            if (!alive.lock())
+                return;  // the controller is gone
+            setupMusicData(flag);
+            if (done)
+                done();
+        });
+}
+
 void DTMusicModelController::setupMusicData(bool flag)
 {
     (void)flag;
     m_isSettingUp = true;
+
+    // Importing before the first scan would replace the library copy with nothing.
+    constexpr int kFirstScanWaitMs = 60000;
+    if (!MPMediaLibrary::defaultMediaLibrary()->waitUntilScanned(kFirstScanWaitMs)) {
+        std::printf("The music library has not been read yet; the library copy is kept\n");
+        std::fflush(stdout);
+        m_isSettingUp = false;
+        m_settingValueArray.reset();
+        m_playControlArray.reset();
+        sendDTMusicModelDidEndUpdatingNotificationWithUserInfo({});
+        return;
+    }
 
     LiveTableRef settings = m_settingValueArray;
     LiveTableRef playControl = m_playControlArray;

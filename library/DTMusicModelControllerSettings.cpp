@@ -3,6 +3,8 @@
 #include "library/DTMusicModelController.h"
 #include "library/SettingKeys.h"
 
+#include <cstdio>
+
 void DTMusicModelController::writeSettingRows(NSManagedObjectContext& context, const LiveTable* settings,
                                               const LiveTable* playControl)
 {
@@ -36,8 +38,19 @@ void DTMusicModelController::saveSetting(const LiveTableRef& settingValueArray, 
         deleteRows(PlayControl::entityName);
         writeSettingRows(*context, nullptr, playControlArray.get());
     }
-    if (context->hasChanges())
-        context->save();
+    // A store that cannot be written keeps its file; the live tables keep the values, and
+    // the next save writes them.
+    QString error;
+    if (context->hasChanges() && !context->save(&error)) {
+        std::printf("The settings could not be saved (%s); they are kept and saved again next time\n",
+                    error.toUtf8().constData());
+        std::fflush(stdout);
+        // The unsaved rows go with the context: the next save opens the store afresh and
+        // writes the values of that time as the one row.
+        context.reset();
+        m_managedObjectContext.reset();
+        m_persistentStoreCoordinator.reset();
+    }
 }
 
 void DTMusicModelController::setSettingValue(const LiveTableRef& settingValueArray, const LiveTableRef& playControlArray)

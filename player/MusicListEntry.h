@@ -29,6 +29,8 @@ public:
         return {};
     }
     bool isCollection() const { return std::holds_alternative<MPMediaItemCollection>(mValue); }
+    // The collection of a collection entry (a playlist of the playlist list); null otherwise.
+    const MPMediaItemCollection* collection() const { return std::get_if<MPMediaItemCollection>(&mValue); }
     bool isSong() const { return std::holds_alternative<MPMediaItem>(mValue); }
     QString name() const
     {

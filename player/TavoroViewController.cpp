@@ -3,7 +3,10 @@
 
 #include "player/TavoroViewController.h"
 
+#include "player/ListView.h"
 #include "player/PlayerImages.h"
+#include "player/NavigationController.h"
+#include "player/SettingsMenuFactory.h"
 
 #include "engine/MusicPlayTimerNotification.h"
 #include "library/DTMusicModelController.h"
@@ -53,10 +56,12 @@ TavoroViewController::TavoroViewController(std::unique_ptr<PlayerEngine> engine,
       mDockCheck(std::make_unique<DelayedCall>())
 {
     buildViews();
+    buildListView();
 }
 
 TavoroViewController::~TavoroViewController()
 {
+    delete mListTable;  // it asks this controller for its rows until it is gone
     NotificationCenter::defaultCenter().removeObserver(this);
     mChoiceLoad->cancel();
     mDockCheck->cancel();
@@ -194,12 +199,23 @@ void TavoroViewController::viewDidLoad()
     createContentViewControlView(376, 309);
 
     loadSettingValueAndSetting();
+    loadListsAtStartUp();
 
     mScreens->setCurrentWidget(listView);
     SeclectMusicRow = -1;
     PlayControlViewHiddenFlag = false;
     playbackSlider->setMinimum(0);
     mDockCheck->schedule(0.5, [this] { loaddokingCheck(); });
+}
+
+void TavoroViewController::flipEQAction()
+{
+    NavigationController* stack = NavigationController::of(this);
+    ViewController* menu = stack ? makeSettingsMenu(mSettingValueArray) : nullptr;
+    if (!menu)
+        return;
+    menu->setTitle(QStringLiteral("Settings"));
+    stack->pushViewController(menu, true);
 }
 
 bool TavoroViewController::isPlayerViewOnScreen() const

@@ -8,12 +8,16 @@
 //   TavoroViewController_Import.cpp    export of the chosen song and opening it
 //   TavoroViewController_Settings.cpp  effect change handlers, restore and save, docking
 //   TavoroViewController_MainScreen.cpp control strip, flips, panel taps, cover reflection
+//   TavoroViewController_List.cpp      library lists, letter index, drill-down, rebuild
 //
 // Threads: everything runs on the main thread except the export's completion (its engine
 // calls stay on the completion thread, its screen updates are handed to the main thread)
 // and the end-of-track report (posted on the audio thread, which waits while the main
 // thread runs the end-of-track handling).
 
+#include "player/LetterIndex.h"
+#include "player/ListViewModel.h"
+#include "player/MPMediaPickerController.h"
 #include "player/MusicListEntry.h"
 #include "player/PlayerEngine.h"
 
@@ -38,6 +42,7 @@
 #include <memory>
 
 class DTMusicModelController;
+class ListView;
 class QAbstractButton;
 class QLabel;
 
@@ -75,11 +80,7 @@ std::unique_ptr<BitmapContext> MyCreateBitmapContext(int pixelsWide, int pixelsH
 // top row (bitmap coordinates with the origin at the bottom).
 QImage CreateGradientImage(int pixelsWide, int pixelsHigh);
 
-// Makes the settings menu screen over the given live settings table; the effect screens
-// register it at start-up.
-using SettingMenuFactory = std::function<QWidget*(const LiveTableRef& settingValueArray)>;
-
-class TavoroViewController : public QWidget {
+class TavoroViewController : public QWidget, public ListTableDataSource {
     Q_OBJECT
 
 public:
@@ -110,7 +111,11 @@ public:
     void playstart();
     void alertView(QMessageBox* alert, int buttonIndex);
     void setUIDefaults();
+    // Stops playback because the audio session was interrupted (a phone call): a playing
+    // engine stops and InterruptPlayStopFlag is set for playstart(); the button shows "play".
+    void stopForInterruption();
     void setInterruptPlayStopFlag(bool stopped) { InterruptPlayStopFlag = stopped; }
+    bool interruptPlayStopFlag() const { return InterruptPlayStopFlag; }
     int64_t playTime() const { return PlayTime.load(std::memory_order_relaxed); }
 
     // ---- Queue and play modes -------------------------------------------------------
@@ -168,15 +173,48 @@ public:
     void flipInfoAction();
     UIViewAnimationTransition lastFlipTransition() const { return mLastFlip; }
     bool isFlipAnimating() const;
-    // Opens the settings menu on the navigation stack the controller is on.
+    // Opens the settings menu, titled "Settings" and holding the live settings table, on
+    // the navigation stack the player is on (nothing while the player is on none or no
+    // menu is registered).
     void flipEQAction();
-    static void setSettingMenuFactory(SettingMenuFactory factory);
     // Taps and touches that ended, at their positions in `view`'s coordinates.
     void touchesEnded(const QList<QPointF>& touches, const QWidget* view);
     QImage reflectedImage(const QLabel* view, int height) const;
     bool isPlayerViewOnScreen() const;
     // Reloads the list view so its now-playing mark follows the song.
     void reloadListView();
+
+    // ---- Library lists and letter index (TavoroViewController_List.cpp) -------------
+    void InitIndexArray();
+    void createListIndex(bool reload);
+    void makeIndex(uint32_t kind);
+    void LoadListIndex();
+    void selectList(uint32_t kind);
+    void ListTableButtonchange(int tag);
+    void ListButtonImageUpdate(uint32_t kind);
+    int numberOfSectionsInTableView() const override;
+    int numberOfRowsInSection(int section) const override;
+    QString titleForHeaderInSection(int section) const override;
+    QStringList sectionIndexTitlesForTableView() const override;
+    int sectionForSectionIndexTitle(const QString& title, int index) const override;
+    ListCell cellForRowAtIndexPath(ListIndexPath indexPath) const override;
+    void didSelectRowAtIndexPath(ListIndexPath indexPath) override;
+    void syncBtnAction();
+    void editPlayList(int tag);
+    void removeAllList();
+    void actionSheet(QMessageBox* sheet, int buttonIndex);
+    void SaveDB(bool flag);
+    void UpdateMusicList();
+    void makeWaitingIndicator();
+    void sendWillBeginNotification();
+    void musicListWillBeginUpdating(const Notification& notification);
+    void musicListFinishedUpdating(const Notification& notification);
+    uint32_t listChangeFlag() const { return ListChangeFlag; }
+    ListView* listTable() const { return mListTable; }
+    const LetterIndex& letterIndex() const { return mLetterIndex; }
+    QDialog* waitingAlert() const { return indicatorAlertView; }
+    QMessageBox* clearPlayListSheet() const { return mClearSheet; }
+    MPMediaPickerController* presentedMediaPicker() const { return mMediaPicker; }
 
     // ---- State read by tests and the other screens ----------------------------------
     const MPMediaItem& currentSong() const { return song; }
@@ -280,6 +318,9 @@ private:
     QString filePath;
     QUrl exportURL;
     std::atomic<uint64_t> mImportNumber{0};
+    // Held by an export completion from its newest-import check through the start of the
+    // engine, and by a new import while it takes its number (main thread).
+    std::mutex mImportMutex;
     std::atomic<bool> AACChannelChnageType{false};
     int bgTask = 0;
     QPointer<QMessageBox> mFileErrorAlert;
@@ -288,6 +329,21 @@ private:
     // Settings bridge.
     uint8_t HwDockingState = 0;
     std::unique_ptr<DelayedCall> mDockCheck;
+
+    // Library lists (TavoroViewController_List.cpp).
+    void buildListView();
+    void loadListsAtStartUp();
+    void rescanDeviceLibrary(std::function<void()> then);
+    void dismissMediaPicker();
+    uint32_t ListChangeFlag = ListKindPlaylists;
+    LetterIndex mLetterIndex;
+    // The five top-level lists as the library's queries gave them when the indexes were
+    // built, so that a sectioned list's rows always point into the list they were built from.
+    MusicList mTopLevelLists[ListKindPlaylists + 1];
+    ListView* mListTable = nullptr;
+    QPointer<QDialog> indicatorAlertView;
+    QPointer<QMessageBox> mClearSheet;
+    QPointer<MPMediaPickerController> mMediaPicker;
 
     QStackedWidget* mScreens = nullptr;
     UIViewAnimationTransition mLastFlip = UIViewAnimationTransitionNone;

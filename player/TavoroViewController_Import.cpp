@@ -8,11 +8,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
 #include <QStandardPaths>
+
+#include <algorithm>
 
 namespace {
 
@@ -21,7 +24,9 @@ struct ExportChoice {
     QString extension;  // empty with it
 };
 
-ExportChoice exportChoiceFor(const AudioStreamBasicDescription& source)
+// `sourceURL` names the song's own file, whose extension is kept for formats that go out
+// in their own container.
+ExportChoice exportChoiceFor(const AudioStreamBasicDescription& source, const QUrl& sourceURL)
 {
     switch (source.mFormatID) {
     case kAudioFormatMPEG4AAC:
@@ -33,8 +38,23 @@ ExportChoice exportChoiceFor(const AudioStreamBasicDescription& source)
         if ((source.mFormatFlags & kAudioFormatFlagIsBigEndian) && source.mFormatFlags != 10)
             return {AVFileTypeAIFF, QStringLiteral("aif")};
         return {AVFileTypeWAVE, QStringLiteral("wav")};
-    default:
-        return {};
+    case kAudioFormatFLAC:
+        return {AVFileTypeFLAC, QStringLiteral("flac")};
+    case kAudioFormatVorbis:
+        return {AVFileTypeOggVorbis, QStringLiteral("ogg")};
+    case kAudioFormatOpus:
+        return {AVFileTypeOpus, QStringLiteral("opus")};
+    default: {
+        // Any other format the reader decodes keeps the extension of its container.
+        const QString extension = QFileInfo(sourceURL.path()).suffix().toLower();
+        const bool plain = !extension.isEmpty() && extension.size() <= 8
+                           && std::all_of(extension.begin(), extension.end(), [](QChar c) {
+                                  return (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9');
+                              });
+        if (source.mFormatID == 0 || !plain)
+            return {};
+        return {AVFileTypeAudio, extension};
+    }
     }
 }
 
@@ -76,7 +96,13 @@ void TavoroViewController::FileOpenAndFilePlay()
 
     // Only the newest import may open its file: the one before it is cancelled, and its
     // completion, should it still arrive, changes nothing.
-    const uint64_t importNumber = ++mImportNumber;
+    uint64_t importNumber;
+    {
+        // Waits for a completion that is opening and starting its song, so that this
+        // import either stops it from starting or comes after it.
+        std::lock_guard importLock(mImportMutex);
+        importNumber = ++mImportNumber;
+    }
     auto session = AVAssetExportSession::exportSessionWithAsset(songAsset, AVAssetExportPresetPassthrough);
     {
         std::lock_guard lock(mExportMutex);
@@ -89,7 +115,7 @@ void TavoroViewController::FileOpenAndFilePlay()
     if (tracks.isEmpty() || tracks.first().formatDescriptions().isEmpty())
         return;
     const AudioStreamBasicDescription source = tracks.first().formatDescriptions().first();
-    const ExportChoice choice = exportChoiceFor(source);
+    const ExportChoice choice = exportChoiceFor(source, assetURL);
     session->setOutputFileType(choice.fileType);
 
     docDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
@@ -115,8 +141,11 @@ void TavoroViewController::FileOpenAndFilePlay()
                                                         importNumber, dockingSetting] {
         if (!gate->enter())
             return;
-        if (auto finished = weakSession.lock())
+        if (auto finished = weakSession.lock()) {
+            // The newest-import check and the open and start it allows are one step.
+            std::lock_guard importLock(mImportMutex);
             exportFinished(finished, formatID, channels, importNumber, dockingSetting);
+        }
         gate->leave();
     });
 }

@@ -1,13 +1,11 @@
 // The main screen's own pieces: the control strip with the transport buttons and the system
-// volume control, the 3D quick button, the flip between the list and the player, the
-// settings menu, the taps that show and hide the control panel, and the cover reflection.
+// volume control, the 3D quick button, the flip between the list and the player, the taps that show and hide the control panel, and the cover reflection.
 //
 // Threads: main thread only.
 
 #include "player/TavoroViewController.h"
 
 #include "player/MPVolumeView.h"
-#include "player/NavigationController.h"
 #include "player/PlayerImages.h"
 
 #include <QEvent>
@@ -26,12 +24,6 @@ namespace {
 
 constexpr int kControlStripTag = 10000000;
 constexpr int kFlipMilliseconds = 750;
-
-SettingMenuFactory& settingMenuFactory()
-{
-    static SettingMenuFactory factory;
-    return factory;
-}
 
 // Plays a flip over the controller's view: the outgoing picture turns about the vertical
 // axis until it is edge-on, then the incoming one turns on from the other side. The
@@ -79,11 +71,6 @@ private:
 } // namespace
 
 BitmapContext::~BitmapContext() = default;
-
-void TavoroViewController::setSettingMenuFactory(SettingMenuFactory factory)
-{
-    settingMenuFactory() = std::move(factory);
-}
 
 void TavoroViewController::createContentViewControlView(int stripY, int buttonY)
 {
@@ -144,11 +131,15 @@ void TavoroViewController::flipInfoAction()
     const bool playerOnScreen = isPlayerViewOnScreen();
     mLastFlip = playerOnScreen ? UIViewAnimationTransitionFlipFromLeft : UIViewAnimationTransitionFlipFromRight;
 
+    if (!isVisible()) {
+        // Nothing to see: change the screens without the picture work.
+        mScreens->setCurrentWidget(playerOnScreen ? listView : contentView);
+        emit viewFlipped(isPlayerViewOnScreen());
+        return;
+    }
     const QPixmap from = mScreens->grab();
     mScreens->setCurrentWidget(playerOnScreen ? listView : contentView);
     emit viewFlipped(isPlayerViewOnScreen());
-    if (!isVisible())
-        return;  // nothing to see: the screens have changed, skip the picture work
     const QPixmap to = mScreens->grab();
 
     if (mFlipAnimation)
@@ -172,21 +163,6 @@ void TavoroViewController::flipInfoAction()
 bool TavoroViewController::isFlipAnimating() const
 {
     return mFlipAnimation && mFlipAnimation->state() == QAbstractAnimation::Running;
-}
-
-void TavoroViewController::flipEQAction()
-{
-    const SettingMenuFactory& factory = settingMenuFactory();
-    NavigationController* navigation = NavigationController::of(this);
-    if (!factory || !navigation) {
-        std::printf("flipEQAction: no settings menu\n");
-        return;
-    }
-    QWidget* menu = factory(mSettingValueArray);
-    if (!menu)
-        return;
-    menu->setWindowTitle(QStringLiteral("Settings"));
-    navigation->pushViewController(menu, true);
 }
 
 void TavoroViewController::touchesEnded(const QList<QPointF>& touches, const QWidget* view)

@@ -45,8 +45,9 @@ void TavoroViewController::updatingPlaybakcTime(const Notification& notification
     const bool finished = notification.userInfo.value(MusciPlayfinishKey).toInt() != 0;
     PlayTime.store(position, std::memory_order_relaxed);
 
-    // The end report comes from the audio thread: the screen part and the end-of-track
-    // handling run on the main thread while that thread waits.
+    // The engine posts both reports on the main thread. A report posted on any other thread
+    // is queued to the main thread, never waited for: the poster may be a thread the main
+    // thread itself waits for when it stops or starts the graph.
     auto work = [this, position, finished] {
         if (position != 0) {
             setSliderValue(position);
@@ -63,7 +64,7 @@ void TavoroViewController::updatingPlaybakcTime(const Notification& notification
     RunLoop::performOnMainThread([alive, work] {
         if (alive.lock())
             work();
-    }, finished);
+    }, false);
 }
 
 void TavoroViewController::MusicPlaybackState()
@@ -192,6 +193,17 @@ void TavoroViewController::PlayStop()
         engine.stopAUGraph();
         setPlayOrPauseButtonImage(false);
     }
+}
+
+void TavoroViewController::stopForInterruption()
+{
+    backgroundThread();
+    PlayerEngine& engine = *mGraphController;
+    if (engine.isPlaying()) {
+        engine.stopAUGraph();
+        InterruptPlayStopFlag = true;
+    }
+    setPlayOrPauseButtonImage(false);
 }
 
 void TavoroViewController::playstart()

@@ -67,6 +67,8 @@ void TavoroViewController::SelectMusicPlay(int index)
         mGraphController->setSpeedPitch(1, settingValue(SpeedPitchSpeedKey));
     const MusicList& queue = enableShuffleMode ? currentShufflePlayListArray : currentPlayListArray;
     song = index >= 0 && index < queue.size() ? queue[index].song() : MPMediaItem();
+    // The chosen song has not played yet: "previous" now goes back, not to its start.
+    PlayTime.store(0, std::memory_order_relaxed);
     showQueuePosition(index + 1);
     reloadMediaItemView();
     setPlayOrPauseButtonImage(true);

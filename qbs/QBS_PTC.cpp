@@ -7,14 +7,15 @@
 #include <cstring>
 
 #include "qbs/QBS_BlockSupport.h"
+#include "qbs/QBS_PTC_Testing.h"
 
-int16_t QBS_PTC_Prescale = 1;
+std::atomic<int16_t> QBS_PTC_Prescale{1};
 
-int32_t Scan_Size = 618;
-int32_t Window_Size = 3617;
-int32_t Pow_Overlap = 512;
-int32_t Pow_Exp = 9;
-int32_t Slider_Factor = 87381;
+std::atomic<int32_t> Scan_Size{618};
+std::atomic<int32_t> Window_Size{3617};
+std::atomic<int32_t> Pow_Overlap{512};
+std::atomic<int32_t> Pow_Exp{9};
+std::atomic<int32_t> Slider_Factor{87381};
 
 std::atomic<int32_t> Target_Rate{0};
 std::atomic<int32_t> Hop_Size{0};
@@ -50,7 +51,20 @@ constexpr RateSizes kRateSizes[] = {
     {36000, 504, 2952, 512, 9, 87381},   {44100, 618, 3617, 512, 9, 87381},
     {48000, 672, 3936, 512, 9, 87381},
 };
-constexpr RateSizes kDefaultSizes = kRateSizes[5];
+constexpr int32_t kDefaultRow = 5;  // 44100 Hz
+constexpr int32_t kRateRows = sizeof kRateSizes / sizeof kRateSizes[0];
+
+// The sizes the render thread works with; only QBS_PTC reads and writes them.
+RateSizes s_sizes = kRateSizes[kDefaultRow];
+// Frames thrown away because the output queue was full; render thread only.
+int64_t s_dropped_frames = 0;
+// Where the oldest of the Prev_Sample_Index queued output frames lies; render thread only.
+// Delivery moves it on instead of moving the remaining frames to the front after every
+// block; they are moved only when new frames would not fit behind them.
+int32_t s_out_head = 0;
+
+// An Init's request to the render thread: the row of kRateSizes plus one, 0 for none.
+std::atomic<int32_t> s_pending_init{0};
 
 int32_t TableIndex(int32_t speed, int32_t pitch) {
   speed = std::clamp(speed, QBS_PTC_SPEED_MIN, QBS_PTC_SPEED_MAX);
@@ -81,7 +95,7 @@ bool LoadRates(Rates& r) {
     return false;
   // A segment reads up to Window_Size + Scan_Size - 1 samples past the queue head. The
   // parameters always ask for at least that when Set ran with the sizes now in force.
-  r.required = std::max(r.required, Window_Size + Scan_Size);
+  r.required = std::max(r.required, s_sizes.window + s_sizes.scan);
   return true;
 }
 
@@ -117,7 +131,7 @@ template <typename ScoreFn>
       const int32_t offset = Search_Offset_Table[stage][i];
       if (offset == 0) break;
       const int32_t pos = base + offset;
-      if (pos >= Scan_Size) break;
+      if (pos >= s_sizes.scan) break;
       // With no coarse candidate above -1 the base stays 0 and the refinements would look
       // before the queued input: such positions are skipped.
       if (pos < 0) continue;
@@ -143,7 +157,7 @@ template <typename ScoreFn>
 // constants built in (a constant divisor becomes a multiplication, a constant length a
 // vector loop).
 int32_t SearchBestPosition(const int16_t* in) {
-  const int32_t n_overlap = Pow_Overlap, exp = Pow_Exp, slider = Slider_Factor;
+  const int32_t n_overlap = s_sizes.overlap, exp = s_sizes.exp, slider = s_sizes.slider;
   if (n_overlap == 512 && exp == 9 && slider == 87381) return Search(in, 512, 9, 87381);
   if (n_overlap == 256 && exp == 8 && slider == 21845) return Search(in, 256, 8, 21845);
   if (n_overlap == 128 && exp == 7 && slider == 5461) return Search(in, 128, 7, 5461);
@@ -153,14 +167,15 @@ int32_t SearchBestPosition(const int16_t* in) {
 // Builds one channel's segment at `best` from the queue head: the previous tail faded
 // out against the new start, then the body; keeps the segment's end as the next tail.
 void StretchChannel(const int16_t* in, int16_t* tail, int16_t* seg, int32_t best) {
-  const int32_t n_overlap = Pow_Overlap;
-  const int32_t exp = Pow_Exp;
+  const int32_t n_overlap = s_sizes.overlap;
+  const int32_t exp = s_sizes.exp;
+  const int32_t window = s_sizes.window;
   const int16_t* src = in + best;
   for (int32_t n = 0; n < n_overlap; ++n)
     seg[n] = static_cast<int16_t>(((n_overlap - n) * tail[n] + n * src[n]) >> exp);
   std::memcpy(seg + n_overlap, src + n_overlap,
-              sizeof(int16_t) * (Window_Size - 2 * n_overlap));
-  std::memcpy(tail, src + Window_Size - n_overlap, sizeof(int16_t) * n_overlap);
+              sizeof(int16_t) * (window - 2 * n_overlap));
+  std::memcpy(tail, src + window - n_overlap, sizeof(int16_t) * n_overlap);
 }
 
 // Reads the stretched segment at `rate` input samples per output sample (Q16) and
@@ -172,8 +187,8 @@ void StretchChannel(const int16_t* in, int16_t* tail, int16_t* seg, int32_t best
 // 1.0 beyond the first moves k on by one; the segment ends when k reaches size - 1.
 // Counting in one position ph + 65536 k, the outputs are exactly those at positions up
 // to (size - 1) * 65536, so their number is known in advance and no branch depends on
-// the phase.
-void Resample(int32_t rate) {
+// the phase. Answers the number of samples appended.
+int32_t Resample(int32_t rate) {
   const int32_t size = Out_Tempo_Buf_Size;
   const int16_t* seg_l = L_Out_Tempo_Buf;
   const int16_t* seg_r = R_Out_Tempo_Buf;
@@ -213,6 +228,7 @@ void Resample(int32_t rate) {
   L_Prev_Sample = seg_l[size - 1];
   R_Prev_Sample = seg_r[size - 1];
   Out_RConv_Buf_Size += m;
+  return m;
 }
 
 // Moves the resampled queue into the output queue, oldest first; frames that find the
@@ -223,41 +239,83 @@ void Resample(int32_t rate) {
 // arrive), and the resampled queue never has to hold more than one segment (at most
 // 65536 * 3424 / 23171 + 1 = 9685 samples), however many segments one block runs.
 void Drain() {
-  const int32_t room = QBS_PTC_IN_FIFO_CAP - Prev_Sample_Index;
-  const int32_t n = std::min(Out_RConv_Buf_Size, room);
-  std::memcpy(L_In_FIFO + Prev_Sample_Index, L_Out_RConv_Buf + Out_RConv_Buf_Index,
-              sizeof(int16_t) * n);
-  std::memcpy(R_In_FIFO + Prev_Sample_Index, R_Out_RConv_Buf + Out_RConv_Buf_Index,
-              sizeof(int16_t) * n);
+  if (s_out_head + Prev_Sample_Index + Out_RConv_Buf_Size > QBS_PTC_IN_FIFO_CAP) {
+    std::memmove(L_In_FIFO, L_In_FIFO + s_out_head, sizeof(int16_t) * Prev_Sample_Index);
+    std::memmove(R_In_FIFO, R_In_FIFO + s_out_head, sizeof(int16_t) * Prev_Sample_Index);
+    s_out_head = 0;
+  }
+  const int32_t end = s_out_head + Prev_Sample_Index;
+  const int32_t n = std::min(Out_RConv_Buf_Size, QBS_PTC_IN_FIFO_CAP - end);
+  std::memcpy(L_In_FIFO + end, L_Out_RConv_Buf + Out_RConv_Buf_Index, sizeof(int16_t) * n);
+  std::memcpy(R_In_FIFO + end, R_Out_RConv_Buf + Out_RConv_Buf_Index, sizeof(int16_t) * n);
   Prev_Sample_Index += n;
+  s_dropped_frames += Out_RConv_Buf_Size - n;
   Out_RConv_Buf_Size = 0;
   Out_RConv_Buf_Index = 0;
 }
 
-// One segment: search, cross-fade and body on both channels, new tail, consume the hop,
-// resample, drain.
+// One segment: search, cross-fade and body on both channels, new tail, resample, consume,
+// drain.
+//
+// The segment consumes exactly the input frames that its resampling appended, not
+// Hop_Size: Hop_Size is the rounded ideal, while a segment yields (W - N) * 65536 /
+// Target_Rate frames give or take one, so consuming Hop_Size made input and output drift
+// apart by a fraction of a frame per segment, until the output queue ran dry (gaps) or
+// overflowed (drops) a minute or so into a song. Consuming what was produced keeps input
+// and output frame for frame in step at every setting.
+//
+// One consequence: at program start the phase is 0, so the very first segment also
+// yields the stored previous sample (0) in front of its own, one frame more than every
+// later segment, and consumes that frame too. At speed 100 pitch 0 a rising ramp
+// therefore skips one value, once, where the second segment begins; every later segment
+// continues seamlessly.
 void RunSegment(const Rates& rates) {
   const int16_t* in_l = L_In_Tempo_Buf + In_Tempo_Buf_Index;
   const int16_t* in_r = R_In_Tempo_Buf + In_Tempo_Buf_Index;
   const int32_t best = SearchBestPosition(in_l);
   StretchChannel(in_l, L_Temp_Buf, L_Out_Tempo_Buf, best);
   StretchChannel(in_r, R_Temp_Buf, R_Out_Tempo_Buf, best);
-  Out_Tempo_Buf_Size = Window_Size - Pow_Overlap;
+  Out_Tempo_Buf_Size = s_sizes.window - s_sizes.overlap;
 
-  const int32_t consumed = std::min(rates.hop, In_Tempo_Buf_Size);
+  const int32_t consumed = std::min(Resample(rates.target), In_Tempo_Buf_Size);
   In_Tempo_Buf_Index += consumed;
   In_Tempo_Buf_Size -= consumed;
   if (In_Tempo_Buf_Size == 0) In_Tempo_Buf_Index = 0;
 
-  Resample(rates.target);
   Out_Tempo_Buf_Size = 0;
   Drain();
 }
 
+// Splitting the interleaved input into the two channel queues and joining the output queue
+// back into interleaved frames, in runs of a fixed length with pointers that do not overlap
+// (the caller's blocks are never the module's arrays), which the compiler turns into vector
+// code; the rest of a block goes one frame at a time (`frames` of them).
+constexpr int32_t kRun = 16;
+
+template <int32_t kLength>
+[[gnu::always_inline]] inline void Split(int16_t* __restrict left, int16_t* __restrict right,
+                                         const int16_t* __restrict in, int shift,
+                                         int32_t frames = kLength) {
+  for (int32_t i = 0; i < (kLength > 1 ? kLength : frames); ++i) {
+    left[i] = static_cast<int16_t>(int32_t{in[2 * i]} >> shift);
+    right[i] = static_cast<int16_t>(int32_t{in[2 * i + 1]} >> shift);
+  }
+}
+
+template <int32_t kLength>
+[[gnu::always_inline]] inline void Join(int16_t* __restrict out, const int16_t* __restrict left,
+                                        const int16_t* __restrict right,
+                                        int32_t frames = kLength) {
+  for (int32_t i = 0; i < (kLength > 1 ? kLength : frames); ++i) {
+    out[2 * i] = left[i];
+    out[2 * i + 1] = right[i];
+  }
+}
+
 // Moves the queued input to the start of its arrays and appends up to `frames` frames of
-// `in`, each sample shifted by the headroom shift. Answers the frames taken: no more than
+// `in`, each sample shifted right by `shift`. Answers the frames taken: no more than
 // the queue has room for.
-int32_t Enqueue(const int16_t* in, int32_t frames) {
+int32_t Enqueue(const int16_t* in, int32_t frames, int shift) {
   if (In_Tempo_Buf_Index != 0) {
     std::memmove(L_In_Tempo_Buf, L_In_Tempo_Buf + In_Tempo_Buf_Index,
                  sizeof(int16_t) * In_Tempo_Buf_Size);
@@ -266,13 +324,11 @@ int32_t Enqueue(const int16_t* in, int32_t frames) {
     In_Tempo_Buf_Index = 0;
   }
   const int32_t taken = std::min(frames, QBS_PTC_IN_TEMPO_CAP - In_Tempo_Buf_Size);
-  const int shift = qbs_support::effective_shift(QBS_PTC_Prescale);
   int16_t* dst_l = L_In_Tempo_Buf + In_Tempo_Buf_Size;
   int16_t* dst_r = R_In_Tempo_Buf + In_Tempo_Buf_Size;
-  for (int32_t i = 0; i < taken; ++i) {
-    dst_l[i] = static_cast<int16_t>(int32_t{in[2 * i]} >> shift);
-    dst_r[i] = static_cast<int16_t>(int32_t{in[2 * i + 1]} >> shift);
-  }
+  int32_t i = 0;
+  for (; i + kRun <= taken; i += kRun) Split<kRun>(dst_l + i, dst_r + i, in + 2 * i, shift);
+  Split<1>(dst_l + i, dst_r + i, in + 2 * i, shift, taken - i);
   In_Tempo_Buf_Size += taken;
   return taken;
 }
@@ -282,10 +338,10 @@ int32_t Enqueue(const int16_t* in, int32_t frames) {
 // Start margin: between segments the output queue only drains, and a segment arrives
 // only once enough input has queued up. If delivery began as soon as the first segment
 // arrived, the queue would now and then run dry even at a fixed setting (speed 100,
-// pitch 0, 1024-frame blocks: the 41st block after Init gets only 397 frames, and 22
-// later blocks are one frame short: audible gaps and clicks). So after Init (and at
-// program start) nothing is delivered until the queue holds the block's frames plus one
-// hop (at most its capacity); from then on each call delivers as usual.
+// pitch 0, 1024-frame blocks: the 41st block after Init gets only 397 frames: an audible
+// gap). So after Init (and at program start) nothing is delivered until the queue holds
+// the block's frames plus one hop (at most its capacity); from then on each call delivers
+// as usual, and as a segment consumes what it yields the queue keeps that reserve.
 void Deliver(int16_t* out, int32_t frames) {
   if (Flag_Check_Out_FIFO == 0) {
     const int64_t hop = std::max(Hop_Size.load(std::memory_order_relaxed), 0);
@@ -297,19 +353,20 @@ void Deliver(int16_t* out, int32_t frames) {
   // With fewer than `frames` queued everything goes out and the rest of `out` stays as
   // it was.
   const int32_t n = std::min(frames, Prev_Sample_Index);
-  for (int32_t i = 0; i < n; ++i) {
-    out[2 * i] = L_In_FIFO[i];
-    out[2 * i + 1] = R_In_FIFO[i];
-  }
-  const int32_t rest = Prev_Sample_Index - n;
-  std::memmove(L_In_FIFO, L_In_FIFO + n, sizeof(int16_t) * rest);
-  std::memmove(R_In_FIFO, R_In_FIFO + n, sizeof(int16_t) * rest);
-  Prev_Sample_Index = rest;
+  const int16_t* left = L_In_FIFO + s_out_head;
+  const int16_t* right = R_In_FIFO + s_out_head;
+  int32_t i = 0;
+  for (; i + kRun <= n; i += kRun) Join<kRun>(out + 2 * i, left + i, right + i);
+  Join<1>(out + 2 * i, left + i, right + i, n - i);
+  Prev_Sample_Index -= n;
+  s_out_head = Prev_Sample_Index == 0 ? 0 : s_out_head + n;
 }
 
-}  // namespace
-
-void QBS_PTC_Init(int16_t shift, int32_t rate) {
+// Carries out an Init on the render thread: empties the input queue, the segment buffer
+// and the resampled queue, fills every queue and the tail with zeros (the output queue's
+// frame count stays, so frames still queued come out as silence) and takes the sizes of
+// the Init's rate.
+void ClearForInit(int32_t row) {
   In_Tempo_Buf_Size = 0;
   In_Tempo_Buf_Index = 0;
   Out_Tempo_Buf_Size = 0;
@@ -325,59 +382,74 @@ void QBS_PTC_Init(int16_t shift, int32_t rate) {
   std::memset(R_Out_Tempo_Buf, 0, sizeof R_Out_Tempo_Buf);
   std::memset(L_Out_RConv_Buf, 0, sizeof L_Out_RConv_Buf);
   std::memset(R_Out_RConv_Buf, 0, sizeof R_Out_RConv_Buf);
-  // The output queue's frame count stays; its frames become silence.
   std::memset(L_In_FIFO, 0, sizeof L_In_FIFO);
   std::memset(R_In_FIFO, 0, sizeof R_In_FIFO);
+  s_sizes = kRateSizes[std::clamp(row, 0, kRateRows - 1)];
+}
 
-  RateSizes sizes = kDefaultSizes;
-  for (const RateSizes& row : kRateSizes)
-    if (row.rate == rate) sizes = row;
-  Scan_Size = sizes.scan;
-  Window_Size = sizes.window;
-  Pow_Overlap = sizes.overlap;
-  Pow_Exp = sizes.exp;
-  Slider_Factor = sizes.slider;
+}  // namespace
 
-  QBS_PTC_Prescale = static_cast<int16_t>(qbs_support::effective_shift(shift));
+int64_t QBS_PTC_DroppedFrames() { return s_dropped_frames; }
+
+void QBS_PTC_Init(int16_t shift, int32_t rate) {
+  int32_t row = kDefaultRow;
+  for (int32_t i = 0; i < kRateRows; ++i)
+    if (kRateSizes[i].rate == rate) row = i;
+  const RateSizes& sizes = kRateSizes[row];
+  Scan_Size.store(sizes.scan, std::memory_order_relaxed);
+  Window_Size.store(sizes.window, std::memory_order_relaxed);
+  Pow_Overlap.store(sizes.overlap, std::memory_order_relaxed);
+  Pow_Exp.store(sizes.exp, std::memory_order_relaxed);
+  Slider_Factor.store(sizes.slider, std::memory_order_relaxed);
+  QBS_PTC_Prescale.store(static_cast<int16_t>(qbs_support::effective_shift(shift)),
+                         std::memory_order_relaxed);
+  // The queues belong to the render thread: it empties them at the start of its next
+  // block (ClearForInit).
+  s_pending_init.store(row + 1, std::memory_order_release);
 }
 
 void QBS_PTC_Set(int16_t speed, int16_t pitch) {
   std::printf("QBS_Speed:%d QBS_Pitch:%d", speed, pitch);
   const int32_t index = TableIndex(speed, pitch);
   const int64_t tempo = Tempo_Table[index];
-  const int32_t hop = static_cast<int32_t>(((Window_Size - Pow_Overlap) * tempo + 32768) >> 16);
-  const int32_t required = Window_Size < hop + Pow_Overlap ? hop + Pow_Overlap + Scan_Size
-                                                           : Window_Size + Scan_Size;
+  const int32_t window = Window_Size.load(std::memory_order_relaxed);
+  const int32_t overlap = Pow_Overlap.load(std::memory_order_relaxed);
+  const int32_t scan = Scan_Size.load(std::memory_order_relaxed);
+  const int32_t hop = static_cast<int32_t>(((window - overlap) * tempo + 32768) >> 16);
+  const int32_t required = window < hop + overlap ? hop + overlap + scan : window + scan;
   Target_Rate.store(Target_Rate_Table[index], std::memory_order_relaxed);
   Hop_Size.store(hop, std::memory_order_relaxed);
   Required_Sample.store(required, std::memory_order_relaxed);
 }
 
 void QBS_PTC(int16_t* out, const int16_t* in, int32_t count) {
+  if (const int32_t row = qbs_support::take_request(s_pending_init); row != 0)
+    ClearForInit(row - 1);
   Rates rates;
   if (!LoadRates(rates)) return;
   // State that survives Init is kept inside its range.
   Prev_Sample_Index = std::clamp(Prev_Sample_Index, 0, QBS_PTC_IN_FIFO_CAP);
+  if (s_out_head < 0 || s_out_head > QBS_PTC_IN_FIFO_CAP - Prev_Sample_Index) s_out_head = 0;
 
   const int32_t frames = count > 0 ? count / 2 : 0;
+  const int shift = qbs_support::effective_shift(QBS_PTC_Prescale.load(std::memory_order_relaxed));
   int32_t done = 0;
   // A block larger than the input queue's free room is taken in pieces, running the
   // segments that each piece completes before the next one is queued. Segments only read
   // queued input, so they come out exactly as if the whole block had been queued at
   // once; the output block is written once, after the last piece.
   do {
-    const int32_t taken = Enqueue(in + 2 * done, frames - done);
+    const int32_t taken = Enqueue(in + 2 * done, frames - done, shift);
     done += taken;
 
     if (Flag_Check_Temp_Buf == 0) {
       // The first tail comes straight from the input.
-      if (In_Tempo_Buf_Size < Pow_Overlap) return;
-      std::memcpy(L_Temp_Buf, L_In_Tempo_Buf + In_Tempo_Buf_Index,
-                  sizeof(int16_t) * Pow_Overlap);
-      std::memcpy(R_Temp_Buf, R_In_Tempo_Buf + In_Tempo_Buf_Index,
-                  sizeof(int16_t) * Pow_Overlap);
-      In_Tempo_Buf_Index += Pow_Overlap;
-      In_Tempo_Buf_Size -= Pow_Overlap;
+      const int32_t n_overlap = s_sizes.overlap;
+      if (In_Tempo_Buf_Size < n_overlap) return;
+      std::memcpy(L_Temp_Buf, L_In_Tempo_Buf + In_Tempo_Buf_Index, sizeof(int16_t) * n_overlap);
+      std::memcpy(R_Temp_Buf, R_In_Tempo_Buf + In_Tempo_Buf_Index, sizeof(int16_t) * n_overlap);
+      In_Tempo_Buf_Index += n_overlap;
+      In_Tempo_Buf_Size -= n_overlap;
       Flag_Check_Temp_Buf = 1;
     }
 

@@ -35,7 +35,7 @@ QList<MPMediaItem> makeItems()
     for (int i = 0; i < kSongs; ++i) {
         MediaItemProperties p;
         p.persistentID = random() | 1;  // half of them above 2^63
-        p.filePath = QStringLiteral("/music/%1.mp3").arg(i);
+        p.filePath = QStringLiteral("/music/%1.mp3").arg(i).toUtf8();
         p.title = QStringLiteral("%1 %2 %3").arg(words[random() % 10], words[random() % 10]).arg(i);
         const int album = i / 10;
         const int artist = album * 4 / 5;

@@ -63,6 +63,18 @@ bool PulseConnection::waitUntil(const std::function<bool()>& done, int timeoutMs
     return done();
 }
 
+void PulseConnection::setReadyObserver(std::function<void(pa_context*)> observer)
+{
+    std::lock_guard setup(mSetupMutex);
+    if (!mMainloop) {
+        mReadyObserver = std::move(observer);
+        return;
+    }
+    lock();
+    mReadyObserver = std::move(observer);
+    unlock();
+}
+
 bool PulseConnection::ensureConnected(int timeoutMs)
 {
     std::lock_guard setup(mSetupMutex);
@@ -104,6 +116,8 @@ bool PulseConnection::ensureConnected(int timeoutMs)
         if (!ready)
             dropContext();
     }
+    if (ready && mReadyObserver)
+        mReadyObserver(mContext);
     unlock();
     return ready;
 }

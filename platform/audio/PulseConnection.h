@@ -27,6 +27,11 @@ public:
     // With the lock held: waits until done() holds or timeoutMs pass; answers done().
     bool waitUntil(const std::function<bool()>& done, int timeoutMs);
 
+    // Called with the lock held, on the thread that connected, each time a new context has
+    // become ready (after a lost connection too), so that a user of the context can set up
+    // its subscriptions again. Must not wait. nullptr removes it.
+    void setReadyObserver(std::function<void(pa_context*)> observer);
+
     ~PulseConnection();
 
 private:
@@ -34,6 +39,7 @@ private:
     void dropContext();
 
     std::mutex mSetupMutex;
+    std::function<void(pa_context*)> mReadyObserver; // guarded by the loop's lock
     pa_threaded_mainloop* mMainloop = nullptr;
     pa_context* mContext = nullptr;
 };

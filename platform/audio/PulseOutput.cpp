@@ -1,19 +1,25 @@
 #include "platform/audio/PulseOutput.h"
 
 #include "platform/audio/AudioOutputEvents.h"
+#include "platform/audio/OutputPreferences.h"
 #include "platform/audio/OutputUnit.h"
 #include "platform/audio/PulseConnection.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <pthread.h>
+#include <sched.h>
 
 namespace {
 
 std::atomic<AudioOutputEventHandler> gEventHandler{nullptr};
 std::atomic<void*> gEventContext{nullptr};
+std::atomic<long> gUnderflows{0};
 
 constexpr int kStreamTimeoutMs = 2000;
+// Low among real-time priorities: above every normal thread, below the system's own.
+constexpr int kRealtimePriority = 5;
 
 } // namespace
 
@@ -21,6 +27,11 @@ void AudioOutputSetEventHandler(AudioOutputEventHandler handler, void* context)
 {
     gEventContext.store(context);
     gEventHandler.store(handler);
+}
+
+long AudioOutputUnderflowCount()
+{
+    return gUnderflows.load();
 }
 
 PulseOutput::~PulseOutput()
@@ -42,7 +53,12 @@ bool PulseOutput::start(OutputUnit& unit)
     buffering.maxlength = uint32_t(-1);
     buffering.tlength = uint32_t(pa_usec_to_bytes(pa_usec_t(kBufferMs) * PA_USEC_PER_MSEC, &sampleSpec));
     buffering.prebuf = uint32_t(-1);
-    buffering.minreq = uint32_t(-1);
+    // Each write request is the session's preferred I/O buffer duration when one is set,
+    // else kRequestMs.
+    const double requestSeconds = AudioOutputPreferredIOBufferDuration();
+    const pa_usec_t requestUsec = requestSeconds > 0.0 ? pa_usec_t(requestSeconds * PA_USEC_PER_SEC)
+                                                       : pa_usec_t(kRequestMs) * PA_USEC_PER_MSEC;
+    buffering.minreq = uint32_t(pa_usec_to_bytes(requestUsec, &sampleSpec));
     buffering.fragsize = uint32_t(-1);
 
     connection.lock();
@@ -55,6 +71,7 @@ bool PulseOutput::start(OutputUnit& unit)
         pa_stream_set_state_callback(mStream, &StateChanged, this);
         pa_stream_set_write_callback(mStream, &WriteRequested, this);
         pa_stream_set_event_callback(mStream, &EventReceived, this);
+        pa_stream_set_underflow_callback(mStream, &Underflowed, this);
         auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE
                                        | PA_STREAM_INTERPOLATE_TIMING);
         if (pa_stream_connect_playback(mStream, nullptr, &buffering, flags, nullptr, nullptr) >= 0) {
@@ -96,6 +113,7 @@ void PulseOutput::release()
     pa_stream_set_write_callback(mStream, nullptr, nullptr);
     pa_stream_set_state_callback(mStream, nullptr, nullptr);
     pa_stream_set_event_callback(mStream, nullptr, nullptr);
+    pa_stream_set_underflow_callback(mStream, nullptr, nullptr);
     pa_stream_disconnect(mStream);
     pa_stream_unref(mStream);
     mStream = nullptr;
@@ -117,6 +135,11 @@ void PulseOutput::WriteRequested(pa_stream*, size_t bytes, void* self)
     static_cast<PulseOutput*>(self)->write(bytes);
 }
 
+void PulseOutput::Underflowed(pa_stream*, void*)
+{
+    gUnderflows.fetch_add(1);
+}
+
 void PulseOutput::EventReceived(pa_stream*, const char* name, pa_proplist*, void*)
 {
     AudioOutputEventHandler handler = gEventHandler.load();
@@ -130,6 +153,16 @@ void PulseOutput::EventReceived(pa_stream*, const char* name, pa_proplist*, void
 
 void PulseOutput::write(size_t bytes)
 {
+    // The connection's thread renders the audio: ask once for real-time scheduling, as an
+    // audio player's output thread does, so that busy processes at normal priority cannot
+    // hold it up past the buffering. Refused without the privilege; it then stays as it is.
+    thread_local bool scheduled = false;
+    if (!scheduled) {
+        scheduled = true;
+        sched_param param{};
+        param.sched_priority = kRealtimePriority;
+        pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    }
     constexpr size_t kFrameBytes = 4;
     while (!mWoundDown && bytes >= kFrameBytes) {
         size_t size = std::min(bytes, size_t(kChunkFrames) * kFrameBytes);
@@ -145,10 +178,12 @@ void PulseOutput::write(size_t bytes)
         pa_stream_write(mStream, data, frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
         bytes -= frames * kFrameBytes;
         if (outcome != OutputUnit::RenderOutcome::Rendered) {
-            // Stopped, possibly by the render callback: stop asking for more; the controlling
-            // thread releases the stream at its next start or stop.
+            // Stopped, possibly by the render callback at the end of a track: write no more,
+            // but let the server play out what it holds (up to the buffering, the last
+            // moments of the track) instead of cutting it off. The controlling thread
+            // releases the stream at its next start or stop.
             mWoundDown = true;
-            if (pa_operation* operation = pa_stream_cork(mStream, 1, nullptr, nullptr))
+            if (pa_operation* operation = pa_stream_drain(mStream, nullptr, nullptr))
                 pa_operation_unref(operation);
         }
     }

@@ -1,8 +1,8 @@
 #pragma once
-// Plays through a playback stream of the audio server: 44100 Hz 16-bit stereo, about 20 ms
-// of buffering, filled from the server's write requests on the connection's thread. If the
-// server goes away while playing, the null output takes over so that playback (and the
-// position) keeps moving.
+// Plays through a playback stream of the audio server: 44100 Hz 16-bit stereo, about 100 ms
+// buffered in the server, filled from its write requests in pieces of about 20 ms on the
+// connection's thread. If the server goes away while playing, the null output takes over so
+// that playback (and the position) keeps moving.
 
 #include "platform/audio/NullOutput.h"
 #include "platform/audio/OutputBackend.h"
@@ -15,7 +15,15 @@ class OutputUnit;
 
 class PulseOutput final : public OutputBackend {
 public:
-    static constexpr unsigned kBufferMs = 20;
+    // What the server keeps buffered ahead of the sink (the stream's target length). The
+    // render callback may be held up this long, less one request, before the sink runs dry;
+    // it is also about how late an effect or speed change is heard.
+    static constexpr unsigned kBufferMs = 100;
+    // The size of the server's write requests (the stream's minimum request): the render
+    // callback is called for about this much at a time, the session's preferred I/O
+    // buffer duration.
+    static constexpr unsigned kRequestMs = 20;
+    // The largest piece rendered at once while serving one request.
     static constexpr unsigned kChunkFrames = 1024;
 
     ~PulseOutput() override;
@@ -26,6 +34,7 @@ public:
 private:
     static void WriteRequested(pa_stream* stream, size_t bytes, void* self);
     static void StateChanged(pa_stream* stream, void* self);
+    static void Underflowed(pa_stream* stream, void* self);
     static void EventReceived(pa_stream* stream, const char* name, pa_proplist* properties, void* self);
     void write(size_t bytes);
     void release();

@@ -1,12 +1,14 @@
 #include "platform/audiofile/ExtAudioFile.h"
 
 #include "platform/audiofile/AudioFileSource.h"
+#include "platform/audiofile/DecodeAhead.h"
 #include "platform/audiofile/FFmpegFileSource.h"
 #include "platform/audiofile/FailureInjection.h"
 #include "platform/audiofile/FileUrl.h"
 #include "platform/audiofile/MemorySource.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -15,11 +17,13 @@
 #include <unistd.h>
 
 struct OpaqueExtAudioFile {
-    std::unique_ptr<AudioFileSource> source;
+    std::unique_ptr<DecodeAhead> reader;
     AudioStreamBasicDescription client{};
 };
 
 namespace {
+
+std::atomic<bool> gReadsWait{false};
 
 constexpr UInt32 kMinClientRate = 8000;
 constexpr UInt32 kMaxClientRate = 192000;
@@ -45,8 +49,9 @@ OSStatus adopt(std::unique_ptr<AudioFileSource> source, ExtAudioFileRef* out)
 {
     auto* file = new OpaqueExtAudioFile;
     const AudioStreamBasicDescription data = source->fileDataFormat();
-    file->client = Int16InterleavedFormat(44100.0, data.mChannelsPerFrame == 1 ? 1 : 2);
-    file->source = std::move(source);
+    const UInt32 channels = data.mChannelsPerFrame == 1 ? 1 : 2;
+    file->client = Int16InterleavedFormat(44100.0, channels);
+    file->reader = std::make_unique<DecodeAhead>(std::move(source), 44100, channels);
     *out = file;
     return noErr;
 }
@@ -119,7 +124,7 @@ OSStatus ExtAudioFileGetProperty(ExtAudioFileRef file, ExtAudioFilePropertyID pr
         if (*ioPropertyDataSize != sizeof(AudioStreamBasicDescription))
             return kExtAudioFileError_InvalidPropertySize;
         const AudioStreamBasicDescription format = propertyID == kExtAudioFileProperty_FileDataFormat
-                                                 ? file->source->fileDataFormat()
+                                                 ? file->reader->fileDataFormat()
                                                  : file->client;
         std::memcpy(outPropertyData, &format, sizeof format);
         return noErr;
@@ -129,7 +134,7 @@ OSStatus ExtAudioFileGetProperty(ExtAudioFileRef file, ExtAudioFilePropertyID pr
             return injected;
         if (*ioPropertyDataSize != sizeof(SInt64))
             return kExtAudioFileError_InvalidPropertySize;
-        const SInt64 length = file->source->lengthFrames();
+        const SInt64 length = file->reader->lengthFrames();
         std::memcpy(outPropertyData, &length, sizeof length);
         return noErr;
     }
@@ -153,7 +158,7 @@ OSStatus ExtAudioFileSetProperty(ExtAudioFileRef file, ExtAudioFilePropertyID pr
     std::memcpy(&format, propertyData, sizeof format);
     if (const OSStatus status = checkClientFormat(format); status != noErr)
         return status;
-    const OSStatus status = file->source->setClientFormat(UInt32(format.mSampleRate), format.mChannelsPerFrame);
+    const OSStatus status = file->reader->setClientFormat(UInt32(format.mSampleRate), format.mChannelsPerFrame);
     if (status == noErr)
         file->client = Int16InterleavedFormat(format.mSampleRate, format.mChannelsPerFrame);
     return status;
@@ -172,7 +177,8 @@ OSStatus ExtAudioFileRead(ExtAudioFileRef file, UInt32* ioNumberFrames, AudioBuf
     }
     const UInt32 frames = std::min(*ioNumberFrames, buffer.mDataByteSize / bytesPerFrame);
     UInt32 delivered = 0;
-    const OSStatus status = file->source->read(static_cast<int16_t*>(buffer.mData), frames, &delivered);
+    const OSStatus status = file->reader->read(static_cast<int16_t*>(buffer.mData), frames, &delivered,
+                                                 gReadsWait.load(std::memory_order_relaxed));
     *ioNumberFrames = delivered;
     buffer.mDataByteSize = delivered * bytesPerFrame;
     return status;
@@ -186,15 +192,30 @@ OSStatus ExtAudioFileSeek(ExtAudioFileRef file, SInt64 frameOffset)
         return injected;
     if (frameOffset < 0)
         return kExtAudioFileError_InvalidSeek;
-    return file->source->seek(frameOffset);
+    return file->reader->seek(frameOffset);
 }
 
 OSStatus ExtAudioFileTell(ExtAudioFileRef file, SInt64* outFrameOffset)
 {
     if (!file || !outFrameOffset)
         return kAudioFileNotOpenError;
-    *outFrameOffset = file->source->tell();
+    *outFrameOffset = file->reader->tell();
     return noErr;
+}
+
+bool ExtAudioFileReadEnded(ExtAudioFileRef file)
+{
+    return file == nullptr || file->reader->readEnded();
+}
+
+void ExtAudioFileWaitForDecoding(bool wait)
+{
+    gReadsWait.store(wait);
+}
+
+void ExtAudioFileStallDecoding(unsigned stallMs, unsigned everyMs)
+{
+    DecodeAhead::StallDecodingForTesting(stallMs, everyMs);
 }
 
 OSStatus ExtAudioFileDispose(ExtAudioFileRef file)

@@ -31,10 +31,16 @@
 // within a few steps for Opus and AAC noise bands (their decoders' state is not exactly
 // restorable).
 //
-// Threads: one reference is used by one thread at a time (the caller keeps seeks and reads
-// apart). Reads allocate no buffers of this reader's own after the client format is set;
-// FFmpeg's demuxers and decoders may allocate inside their calls. Seeks and property calls
-// may allocate.
+// Decoding runs ahead on a thread of each reader's own, into a ring holding about 2 s of
+// client-format PCM. A read only copies from that ring: it never waits, allocates, takes a
+// lock or decodes. When the ring runs short (the disk or the decoder is held up) a read
+// delivers what there is, possibly nothing, and ExtAudioFileReadEnded tells that apart from
+// the end of the track. Setting the client format and seeking empty the ring and refill it
+// (they return once about 0.25 s is decoded again).
+//
+// Threads: one reference is read by one thread at a time, and the caller keeps reads apart
+// from seeks, property calls and the dispose (which may come from any other thread). Seeks
+// and property calls may allocate.
 
 #include "platform/coreaudio/CoreAudioTypes.h"
 
@@ -101,9 +107,16 @@ OSStatus ExtAudioFileSetProperty(ExtAudioFileRef file, ExtAudioFilePropertyID pr
 // buffer) and sets *ioNumberFrames to the frames delivered. At most mDataByteSize /
 // bytes-per-frame frames are written. As the platform call does, mDataByteSize is set to
 // the bytes delivered, so a caller that reuses one buffer list must restore it before the
-// next read. At and after the end of the track it delivers 0 frames with noErr. A decode
-// error answers its status with *ioNumberFrames = 0.
+// next read. At and after the end of the track it delivers 0 frames with noErr; fewer frames
+// than asked before the end mean the decoder is behind (see ExtAudioFileReadEnded). A decode
+// error answers its status with *ioNumberFrames = 0, once, after the frames decoded before
+// it; reads after it deliver 0 frames.
 OSStatus ExtAudioFileRead(ExtAudioFileRef file, UInt32* ioNumberFrames, AudioBufferList* ioData);
+
+// True once reads have delivered the track's last frame (or a truncated file's last data),
+// so that a short read is the end and not the decoder falling behind. For the reading
+// thread, between reads; never waits. True for a null reference.
+bool ExtAudioFileReadEnded(ExtAudioFileRef file);
 
 // Moves the read position to the given client frame; the next read starts exactly there.
 // A target at or past the length positions at the end (reads then deliver 0 frames).
@@ -123,6 +136,15 @@ OSStatus ExtAudioFileDispose(ExtAudioFileRef file);
 // so a test can count the allocations of a render path around it.
 OSStatus ExtAudioFileOpenMemory(const int16_t* samples, size_t frameCount, UInt32 channels,
                                 ExtAudioFileRef* outExtAudioFile);
+
+// With true, a read that finds the ring short waits for the decoder instead (offline tools
+// and tests that pull faster than real time and need every frame). Off by default.
+void ExtAudioFileWaitForDecoding(bool wait);
+
+// Every reader's decoding thread sleeps `stallMs` once every `everyMs` (0 turns it off),
+// decoding at least one chunk between two sleeps, as a stalled disk or a busy machine would
+// hold it up.
+void ExtAudioFileStallDecoding(unsigned stallMs, unsigned everyMs);
 
 // The calls a test can make fail.
 enum class ExtAudioFileCall {

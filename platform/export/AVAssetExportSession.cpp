@@ -1,17 +1,20 @@
 #include "platform/export/AVAssetExportSession.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "platform/foundation/LocalFileURL.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 std::atomic<int> g_startDelayMs{0};
-
-constexpr qint64 kCopyChunk = 256 * 1024;
+std::atomic<bool> g_cloneAllowed{true};
 
 // Whether a passthrough copy of a source with this format may be labelled with this type.
 bool fileTypeSuitsFormat(const QString& type, UInt32 formatID)
@@ -24,8 +27,15 @@ bool fileTypeSuitsFormat(const QString& type, UInt32 formatID)
         return type == AVFileTypeQuickTimeMovie;
     case kAudioFormatLinearPCM:
         return type == AVFileTypeAIFF || type == AVFileTypeWAVE;
+    case kAudioFormatFLAC:
+        return type == AVFileTypeFLAC;
+    case kAudioFormatVorbis:
+        return type == AVFileTypeOggVorbis;
+    case kAudioFormatOpus:
+        return type == AVFileTypeOpus;
     default:
-        return false;
+        // Any other format the reader decodes goes out in its own container as it came.
+        return formatID != 0 && type == AVFileTypeAudio;
     }
 }
 
@@ -89,6 +99,11 @@ void AVAssetExportSession::setStartDelayForTesting(int milliseconds)
     g_startDelayMs.store(milliseconds > 0 ? milliseconds : 0);
 }
 
+void AVAssetExportSession::setCloneAllowedForTesting(bool allowed)
+{
+    g_cloneAllowed.store(allowed);
+}
+
 void AVAssetExportSession::exportAsynchronouslyWithCompletionHandler(std::function<void()> handler)
 {
     if (m_started.exchange(true))
@@ -150,7 +165,7 @@ void AVAssetExportSession::run(std::function<void()> handler, int delayMs)
              QStringLiteral("The source's audio format cannot be exported as %1").arg(type));
     } else if (target.isEmpty() || !target.isLocalFile()) {
         fail(AVErrorInvalidOutputURL, QStringLiteral("The output URL is not a local file"));
-    } else if (copyFile(m_asset->URL().toLocalFile(), target.toLocalFile())) {
+    } else if (copyFile(pathBytesOfFileURL(m_asset->URL()), pathBytesOfFileURL(target))) {
         m_status.store(AVAssetExportSessionStatusCompleted);
     } else if (m_cancelRequested.load()) {
         m_status.store(AVAssetExportSessionStatusCancelled);
@@ -158,43 +173,38 @@ void AVAssetExportSession::run(std::function<void()> handler, int delayMs)
     finish();
 }
 
-bool AVAssetExportSession::copyFile(const QString& from, const QString& to)
+bool AVAssetExportSession::copyFile(const QByteArray& from, const QByteArray& to)
 {
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly)) {
-        fail(AVErrorUnknown, QStringLiteral("Cannot read %1: %2").arg(from, source.errorString()));
+    const int source = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
+    if (source < 0) {
+        fail(AVErrorUnknown, QStringLiteral("Cannot read %1: %2")
+                                 .arg(displayNameOfPathBytes(from), QString::fromLocal8Bit(std::strerror(errno))));
         return false;
     }
-    QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly)) {
-        fail(AVErrorInvalidOutputURL, QStringLiteral("Cannot write %1: %2").arg(to, target.errorString()));
+    // The copy is written beside the target and renamed over it only when complete.
+    QByteArray temporary = to + ".XXXXXX";
+    const int target = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (target < 0) {
+        const int error = errno;
+        ::close(source);
+        fail(AVErrorInvalidOutputURL, QStringLiteral("Cannot write %1: %2")
+                                          .arg(displayNameOfPathBytes(to), QString::fromLocal8Bit(std::strerror(error))));
         return false;
     }
-    QByteArray chunk;
-    while (!source.atEnd()) {
-        if (m_cancelRequested.load()) {
-            target.cancelWriting();
-            return false;
-        }
-        chunk = source.read(kCopyChunk);
-        if (chunk.isEmpty() && source.error() != QFileDevice::NoError) {
-            target.cancelWriting();
-            fail(AVErrorUnknown, QStringLiteral("Cannot read %1: %2").arg(from, source.errorString()));
-            return false;
-        }
-        if (target.write(chunk) != chunk.size()) {
-            target.cancelWriting();
-            fail(AVErrorUnknown, QStringLiteral("Cannot write %1: %2").arg(to, target.errorString()));
-            return false;
-        }
+    ::fchmod(target, 0644);
+    const FileCopyResult copy = cloneOrCopyFile(source, target, m_cancelRequested, g_cloneAllowed.load());
+    ::close(source);
+    const bool closed = ::close(target) == 0;
+    if (copy.ok && closed && ::rename(temporary.constData(), to.constData()) == 0) {
+        m_copyMethod.store(copy.method);
+        return true;
     }
-    if (m_cancelRequested.load()) {
-        target.cancelWriting();
+    const int error = errno;
+    ::unlink(temporary.constData());
+    if (copy.cancelled)
         return false;
-    }
-    if (!target.commit()) {
-        fail(AVErrorUnknown, QStringLiteral("Cannot write %1: %2").arg(to, target.errorString()));
-        return false;
-    }
-    return true;
+    const QString reason = copy.ok ? QString::fromLocal8Bit(std::strerror(error)) : QString::fromStdString(copy.error);
+    fail(AVErrorUnknown, QStringLiteral("Cannot copy %1 to %2: %3")
+                             .arg(displayNameOfPathBytes(from), displayNameOfPathBytes(to), reason));
+    return false;
 }

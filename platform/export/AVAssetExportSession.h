@@ -7,16 +7,23 @@
 //   'aac ', 'alac'       AVFileTypeAppleM4A (or AVFileTypeQuickTimeMovie)
 //   '.mp3'               AVFileTypeQuickTimeMovie
 //   'lpcm'               AVFileTypeAIFF or AVFileTypeWAVE
-// Any other source format, an asset without an audio track, a missing or unsuitable file
+//   'flac'               AVFileTypeFLAC
+//   'vorb'               AVFileTypeOggVorbis
+//   'opus'               AVFileTypeOpus
+//   any other non-zero   AVFileTypeAudio (the source's own container, as it is)
+// A zero source format (not decodable), an asset without an audio track, a missing or unsuitable file
 // type, a preset other than passthrough, or an output URL that is not a local file in an
 // existing directory ends the export as failed, with the reason in error(). The output
 // file appears only when the copy is complete (written aside, then renamed over any
 // file of the same name); a failed or cancelled export leaves no partial file behind.
+// The copy is a clone where the file system allows it (see FileClone.h); the source file
+// is only ever opened for reading.
 //
 // The session keeps itself alive until its completion handler has returned, so the
 // owner may drop its reference while the export runs.
 
 #include "platform/export/AVURLAsset.h"
+#include "platform/export/FileClone.h"
 
 #include <QString>
 #include <QUrl>
@@ -32,6 +39,10 @@ inline const QString AVFileTypeAppleM4A = QStringLiteral("com.apple.m4a-audio");
 inline const QString AVFileTypeQuickTimeMovie = QStringLiteral("com.apple.quicktime-movie");
 inline const QString AVFileTypeAIFF = QStringLiteral("public.aiff-audio");
 inline const QString AVFileTypeWAVE = QStringLiteral("com.microsoft.waveform-audio");
+inline const QString AVFileTypeFLAC = QStringLiteral("org.xiph.flac");
+inline const QString AVFileTypeOggVorbis = QStringLiteral("org.xiph.ogg-vorbis");
+inline const QString AVFileTypeOpus = QStringLiteral("org.xiph.opus");
+inline const QString AVFileTypeAudio = QStringLiteral("public.audio");
 
 enum AVAssetExportSessionStatus {
     AVAssetExportSessionStatusUnknown,
@@ -89,11 +100,15 @@ public:
     // Test aid: every export started afterwards waits this long (cancellable) before it
     // copies, so that a test can catch an export while it runs. 0 turns it off.
     static void setStartDelayForTesting(int milliseconds);
+    // Test and benchmark aid: false makes every later export copy instead of cloning.
+    static void setCloneAllowedForTesting(bool allowed);
+    // How the last completed export copied its file (None before one completes).
+    FileCopyMethod copyMethod() const { return m_copyMethod.load(); }
 
 private:
     void run(std::function<void()> handler, int delayMs);
     void fail(long code, const QString& description);
-    bool copyFile(const QString& from, const QString& to);
+    bool copyFile(const QByteArray& from, const QByteArray& to);
 
     std::shared_ptr<AVURLAsset> m_asset;
     QString m_presetName;
@@ -105,4 +120,5 @@ private:
     std::atomic<AVAssetExportSessionStatus> m_status{AVAssetExportSessionStatusUnknown};
     std::atomic<bool> m_cancelRequested{false};
     std::atomic<bool> m_started{false};
+    std::atomic<FileCopyMethod> m_copyMethod{FileCopyMethod::None};
 };

@@ -1,5 +1,7 @@
 #include "platform/export/AVURLAsset.h"
 
+#include "platform/foundation/LocalFileURL.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -15,6 +17,20 @@ namespace {
 UInt32 formatIDFromCodecTag(uint32_t tag)
 {
     return ((tag & 0xFFu) << 24) | ((tag & 0xFF00u) << 8) | ((tag >> 8) & 0xFF00u) | (tag >> 24);
+}
+
+// Codecs without a tag (WavPack, Monkey's Audio, TTA in their own containers) are named
+// by their decoder, padded with spaces; 0 when FFmpeg has no decoder for the codec.
+UInt32 formatIDFromDecoderName(AVCodecID id)
+{
+    const AVCodec* decoder = avcodec_find_decoder(id);
+    if (!decoder || !decoder->name)
+        return 0;
+    char name[4] = {' ', ' ', ' ', ' '};
+    for (int i = 0; i < 4 && decoder->name[i] != '\0'; ++i)
+        name[i] = decoder->name[i];
+    return (UInt32(uint8_t(name[0])) << 24) | (UInt32(uint8_t(name[1])) << 16) | (UInt32(uint8_t(name[2])) << 8)
+         | UInt32(uint8_t(name[3]));
 }
 
 struct PcmLayout {
@@ -80,16 +96,19 @@ AudioStreamBasicDescription describeAudioStream(const AVStream* stream, bool aif
         d.mFramesPerPacket = 1152;
         break;
     case AV_CODEC_ID_FLAC:
-        d.mFormatID = FourCC("flac");
+        d.mFormatID = kAudioFormatFLAC;
         break;
     case AV_CODEC_ID_VORBIS:
-        d.mFormatID = FourCC("vorb");
+        d.mFormatID = kAudioFormatVorbis;
         break;
     case AV_CODEC_ID_OPUS:
-        d.mFormatID = FourCC("opus");
+        d.mFormatID = kAudioFormatOpus;
         break;
     default:
-        d.mFormatID = formatIDFromCodecTag(par->codec_tag);
+        // Only what FFmpeg can decode gets an identifier: the rest cannot be played.
+        d.mFormatID = avcodec_find_decoder(par->codec_id) ? formatIDFromCodecTag(par->codec_tag) : 0;
+        if (d.mFormatID == 0)
+            d.mFormatID = formatIDFromDecoderName(par->codec_id);
         break;
     }
     if (d.mFramesPerPacket == 0 && par->frame_size > 0)
@@ -121,7 +140,7 @@ void AVURLAsset::loadTracks() const
 {
     if (m_url.isEmpty() || !m_url.isLocalFile())
         return;
-    const QByteArray path = m_url.toLocalFile().toUtf8();
+    const QByteArray path = pathBytesOfFileURL(m_url);
 
     AVFormatContext* fmt = nullptr;
     if (avformat_open_input(&fmt, path.constData(), nullptr, nullptr) < 0)

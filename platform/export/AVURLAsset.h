@@ -4,6 +4,7 @@
 // description of its source format, which the import uses to choose the export's file
 // type and the engine's channel count.
 
+#include "platform/audiofile/ExtAudioFile.h"  // the reader's format ids: kAudioFormatFLAC, ...
 #include "platform/coreaudio/CoreAudioTypes.h"
 
 #include <QList>
@@ -33,8 +34,9 @@ private:
 };
 
 // Reads the source format of the container's first stream of each kind.
-//   mFormatID: 'aac ', 'alac', '.mp3', 'lpcm', 'flac', 'vorb', 'opus', or the codec's
-//              own tag for anything else (0 when it has none)
+//   mFormatID: 'aac ', 'alac', '.mp3', 'lpcm', 'flac', 'vorb', 'opus', or for anything
+//              else FFmpeg decodes the codec's own tag, else the first four letters of
+//              the name of FFmpeg's decoder for it; 0 when FFmpeg cannot decode it
 //   mFormatFlags (lpcm): signed integer 4 or float 1, packed 8, big-endian 2
 //   mChannelsPerFrame: the stream's channel count; mSampleRate: its rate
 //   mBitsPerChannel, mBytesPerFrame, mBytesPerPacket: the sample layout for lpcm, 0 for
@@ -42,6 +44,7 @@ private:
 class AVURLAsset {
 public:
     // An asset on `url` with no options. Nothing is read until the tracks are asked for.
+    // The URL's path is taken as the file system's bytes (see LocalFileURL.h).
     static std::shared_ptr<AVURLAsset> URLAssetWithURL(const QUrl& url);
     explicit AVURLAsset(QUrl url);
 

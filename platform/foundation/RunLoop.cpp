@@ -5,6 +5,10 @@
 #include <QThread>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 namespace RunLoop {
@@ -15,6 +19,37 @@ bool isMainThread()
     return app != nullptr && QThread::currentThread() == app->thread();
 }
 
+namespace {
+
+// Work handed to the main thread waits in this queue, under a standard mutex, so that the
+// hand-over of its captures is plain to every tool (a thread sanitizer does not see into
+// Qt's own event-queue locking when Qt is not built with it). Qt only wakes the main
+// thread, with a call that carries nothing.
+std::mutex gQueueMutex;
+std::deque<std::function<void()>> gQueue;
+
+void RunQueued()
+{
+    std::deque<std::function<void()>> ready;
+    {
+        std::lock_guard lock(gQueueMutex);
+        ready.swap(gQueue);
+    }
+    for (std::function<void()>& work : ready)
+        work();
+}
+
+void Enqueue(QCoreApplication* app, std::function<void()> work)
+{
+    {
+        std::lock_guard lock(gQueueMutex);
+        gQueue.push_back(std::move(work));
+    }
+    QMetaObject::invokeMethod(app, &RunQueued, Qt::QueuedConnection);
+}
+
+} // namespace
+
 void performOnMainThread(std::function<void()> work, bool wait)
 {
     QCoreApplication* app = QCoreApplication::instance();
@@ -22,7 +57,24 @@ void performOnMainThread(std::function<void()> work, bool wait)
         work();
         return;
     }
-    QMetaObject::invokeMethod(app, std::move(work), wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+    if (!wait) {
+        Enqueue(app, std::move(work));
+        return;
+    }
+    struct Completion {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+    };
+    auto completion = std::make_shared<Completion>();
+    Enqueue(app, [completion, work = std::move(work)] {
+        work();
+        std::lock_guard lock(completion->mutex);
+        completion->finished = true;
+        completion->done.notify_all();
+    });
+    std::unique_lock lock(completion->mutex);
+    completion->done.wait(lock, [&] { return completion->finished; });
 }
 
 void detachNewThread(std::function<void()> work)

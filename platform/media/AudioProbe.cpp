@@ -97,7 +97,7 @@ std::unique_ptr<OpenFormat> open(const MediaFile& file, const AVInputFormat* for
     context->pb = opened->input.io;
     context->flags |= AVFMT_FLAG_CUSTOM_IO;
     // The name lets the format guess weigh the extension, as it does for a path.
-    if (avformat_open_input(&context, file.encodedPath().constData(), format, nullptr) < 0)
+    if (avformat_open_input(&context, file.path().constData(), format, nullptr) < 0)
         return nullptr;  // the context is freed on failure
     opened->context = context;
     return opened;
@@ -134,12 +134,12 @@ const AVInputFormat* demuxerForExtension(const QString& extension)
     return named;
 }
 
-const AVInputFormat* demuxerFor(const QString& path)
+const AVInputFormat* demuxerFor(const QByteArray& path)
 {
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0 || dot < path.lastIndexOf(QLatin1Char('/')) || dot + 1 == path.size())
+    const qsizetype dot = path.lastIndexOf('.');
+    if (dot < 0 || dot < path.lastIndexOf('/') || dot + 1 == path.size())
         return nullptr;
-    return demuxerForExtension(path.mid(dot + 1).toLower());
+    return demuxerForExtension(QString::fromLatin1(path.mid(dot + 1)).toLower());
 }
 
 // Whether FFmpeg has a decoder for the codec; remembered, since the lookup walks the
@@ -227,7 +227,7 @@ std::optional<AudioProbeResult> probeAudioFile(const MediaFile& file)
     return AudioProbeResult{duration > 0.0 ? duration : 0.0};
 }
 
-std::optional<AudioProbeResult> probeAudioFile(const QString& path)
+std::optional<AudioProbeResult> probeAudioFile(const QByteArray& path)
 {
     return probeAudioFile(MediaFile(path));
 }

@@ -1,5 +1,6 @@
 #include "platform/media/LibraryScan.h"
 
+#include "platform/foundation/LocalFileURL.h"
 #include "platform/media/MediaFileReader.h"
 #include "platform/media/PlaylistFile.h"
 #include "platform/media/ScanCache.h"
@@ -11,64 +12,127 @@
 
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
+#include <cerrno>
+#include <cstdio>
+#include <set>
 #include <thread>
 #include <vector>
 
+#include <dirent.h>
 #include <sys/stat.h>
-
-namespace fs = std::filesystem;
 
 namespace {
 
 struct FoundFile {
-    QString relativePath;  // '/' separated, below the music directory
-    QString absolutePath;
+    QByteArray relativePath;  // '/' separated, below the music directory, file system bytes
+    QByteArray absolutePath;
     int64_t size = 0;
     int64_t modifiedNs = 0;
 };
 
-// Every regular file below `root` (hidden files and folders left out), sorted by path
-// so that the scan's order does not depend on the file system's.
-std::vector<FoundFile> listFiles(const QString& root)
-{
-    std::vector<FoundFile> files;
-    const fs::path rootPath(QFile::encodeName(root).toStdString());
-    std::error_code error;
-    fs::recursive_directory_iterator it(rootPath, fs::directory_options::skip_permission_denied, error);
-    const fs::recursive_directory_iterator end;
-    for (; !error && it != end; it.increment(error)) {
-        const fs::directory_entry& entry = *it;
-        const std::string name = entry.path().filename().native();
-        if (!name.empty() && name[0] == '.') {
-            std::error_code typeError;
-            if (entry.is_directory(typeError))
-                it.disable_recursion_pending();
-            continue;
-        }
-        // One stat per file for type, size and time (the directory entry's own getters
-        // would stat once for each).
+// The walk of the music directory. Names are kept as the file system's bytes, so no file
+// is lost to its name's encoding. Symbolic links are followed, to folders as well, and
+// every real folder is read once (a link back up the tree, or two links to one folder,
+// add nothing). An entry that cannot be read is counted and skipped; the walk goes on.
+class DirectoryWalk {
+public:
+    explicit DirectoryWalk(const QByteArray& root) : m_root(root) {}
+
+    void run()
+    {
         struct stat status {};
-        if (::stat(entry.path().c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-            continue;  // not a file, or vanished meanwhile: not part of this scan
-        FoundFile file;
-        file.size = int64_t(status.st_size);
-        file.modifiedNs = int64_t(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
-        file.absolutePath = QFile::decodeName(QByteArray::fromStdString(entry.path().native()));
-        file.relativePath = QFile::decodeName(
-            QByteArray::fromStdString(entry.path().lexically_relative(rootPath).generic_string()));
-        files.push_back(std::move(file));
+        if (::stat(m_root.constData(), &status) != 0 || !S_ISDIR(status.st_mode))
+            return;  // no music directory: an empty library
+        m_visited.insert({status.st_dev, status.st_ino});
+        visit(QByteArray());
+        // Sorted by path, so that the scan's order does not depend on the file system's.
+        std::sort(files.begin(), files.end(),
+                  [](const FoundFile& a, const FoundFile& b) { return a.relativePath < b.relativePath; });
     }
-    std::sort(files.begin(), files.end(),
-              [](const FoundFile& a, const FoundFile& b) { return a.relativePath < b.relativePath; });
-    return files;
-}
+
+    std::vector<FoundFile> files;
+    int unreadable = 0;    // folders that could not be listed, entries that could not be examined
+    int skippedNames = 0;  // hidden entries (names starting with a dot), left out on purpose
+
+private:
+    struct Entry {
+        QByteArray name;
+        struct stat status;
+        bool link;
+    };
+
+    void visit(const QByteArray& relative)
+    {
+        const QByteArray absolute = relative.isEmpty() ? m_root : m_root + '/' + relative;
+        DIR* directory = ::opendir(absolute.constData());
+        if (!directory) {
+            ++unreadable;
+            return;
+        }
+        std::vector<Entry> entries;
+        for (;;) {
+            errno = 0;
+            const dirent* found = ::readdir(directory);
+            if (!found) {
+                if (errno != 0)
+                    ++unreadable;  // the rest of this folder cannot be listed
+                break;
+            }
+            const QByteArray name(found->d_name);
+            if (name == "." || name == "..")
+                continue;
+            if (name.startsWith('.')) {
+                ++skippedNames;
+                continue;
+            }
+            const QByteArray path = absolute + '/' + name;
+            Entry entry{name, {}, found->d_type == DT_LNK};
+            struct stat linkStatus {};
+            if (found->d_type == DT_UNKNOWN && ::lstat(path.constData(), &linkStatus) == 0)
+                entry.link = S_ISLNK(linkStatus.st_mode);  // a file system without entry types
+            if (::stat(path.constData(), &entry.status) != 0) {
+                ++unreadable;  // a dangling link, no rights, or gone meanwhile
+                continue;
+            }
+            entries.push_back(std::move(entry));
+        }
+        ::closedir(directory);
+
+        // Real folders before links, each group by name: a folder reached both ways is
+        // listed under its own path, and the outcome does not depend on the listing order.
+        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+            return a.link != b.link ? !a.link : a.name < b.name;
+        });
+        std::vector<QByteArray> folders;
+        for (const Entry& entry : entries) {
+            const QByteArray childRelative = relative.isEmpty() ? entry.name : relative + '/' + entry.name;
+            if (S_ISDIR(entry.status.st_mode)) {
+                if (m_visited.insert({entry.status.st_dev, entry.status.st_ino}).second)
+                    folders.push_back(childRelative);
+                continue;
+            }
+            if (!S_ISREG(entry.status.st_mode))
+                continue;  // devices, pipes, sockets
+            FoundFile file;
+            file.relativePath = childRelative;
+            file.absolutePath = absolute + '/' + entry.name;
+            file.size = int64_t(entry.status.st_size);
+            file.modifiedNs = int64_t(entry.status.st_mtim.tv_sec) * 1000000000 + entry.status.st_mtim.tv_nsec;
+            files.push_back(std::move(file));
+        }
+        for (const QByteArray& folder : folders)
+            visit(folder);
+    }
+
+    QByteArray m_root;
+    std::set<std::pair<dev_t, ino_t>> m_visited;
+};
 
 // Reads the files on a few threads (the work is mostly parsing, and the files are read
 // independently); the results keep the order of `files`.
-std::vector<std::optional<MediaItemProperties>> readFiles(const std::vector<const FoundFile*>& files)
+std::vector<MediaFileReading> readFiles(const std::vector<const FoundFile*>& files)
 {
-    std::vector<std::optional<MediaItemProperties>> results(files.size());
+    std::vector<MediaFileReading> results(files.size());
     std::atomic<size_t> next{0};
     auto work = [&] {
         for (size_t i = next++; i < files.size(); i = next++)
@@ -87,14 +151,15 @@ std::vector<std::optional<MediaItemProperties>> readFiles(const std::vector<cons
 MPMediaPlaylist resolvePlaylist(const FoundFile& file, const QHash<QString, MPMediaItem>& byPath)
 {
     QList<MPMediaItem> songs;
-    for (const QString& entry : readPlaylistEntries(file.absolutePath)) {
+    const QString path = displayNameOfPathBytes(file.absolutePath);
+    for (const QString& entry : readPlaylistEntries(path)) {
         const auto song = byPath.constFind(entry);
         if (song != byPath.constEnd())
             songs.append(*song);
     }
     const MPMediaEntityPersistentID id =
-        MPMediaLibrary::persistentIDForRelativePath(QLatin1String("playlist:") + file.relativePath);
-    return MPMediaPlaylist(playlistName(file.absolutePath), id, std::move(songs));
+        MPMediaLibrary::persistentIDForRelativePath(QByteArrayLiteral("playlist:") + file.relativePath);
+    return MPMediaPlaylist(playlistName(path), id, std::move(songs));
 }
 
 } // namespace
@@ -106,13 +171,17 @@ LibraryScanResult scanMusicDirectory(const QString& musicDirectory, const QStrin
     LibraryScanResult result;
     MPMediaLibraryScanStats& stats = result.stats;
 
-    const QString root = QDir::cleanPath(QDir(musicDirectory).absolutePath());
+    const QByteArray root = QFile::encodeName(QDir::cleanPath(QDir(musicDirectory).absolutePath()));
     const ScanCache oldCache = loadScanCache(cacheFile);
     ScanCache newCache;
     newCache.reserve(oldCache.size());
     bool changed = oldCache.isEmpty();
 
-    std::vector<FoundFile> files = listFiles(root);
+    DirectoryWalk walk(root);
+    walk.run();
+    stats.unreadable = walk.unreadable;
+    stats.skippedNames = walk.skippedNames;
+    const std::vector<FoundFile>& files = walk.files;
     std::vector<const FoundFile*> playlistFiles;
     QHash<QString, MPMediaItem> byPath;
     byPath.reserve(qsizetype(files.size()));
@@ -122,7 +191,7 @@ LibraryScanResult scanMusicDirectory(const QString& musicDirectory, const QStrin
     std::vector<const FoundFile*> toRead;
     for (const FoundFile& file : files) {
         ++stats.filesSeen;
-        if (isPlaylistFile(file.relativePath)) {
+        if (isPlaylistFile(displayNameOfPathBytes(file.relativePath))) {
             playlistFiles.push_back(&file);
             continue;
         }
@@ -131,22 +200,27 @@ LibraryScanResult scanMusicDirectory(const QString& musicDirectory, const QStrin
         if (cached == oldCache.constEnd() || !cached->sameFile(file.size, file.modifiedNs))
             toRead.push_back(&file);
     }
-    std::vector<std::optional<MediaItemProperties>> read = readFiles(toRead);
+    std::vector<MediaFileReading> read = readFiles(toRead);
     changed = changed || !toRead.empty();
 
     size_t nextRead = 0;
     for (const FoundFile* file : songFiles) {
         ScanCacheEntry entry;
         if (nextRead < toRead.size() && toRead[nextRead] == file) {
+            MediaFileReading& reading = read[nextRead++];
+            if (reading.kind == MediaFileKind::Unreadable) {
+                ++stats.unreadable;  // not remembered: the next scan tries it again
+                changed = true;
+                continue;
+            }
             entry.size = file->size;
             entry.modifiedNs = file->modifiedNs;
-            if (std::optional<MediaItemProperties>& song = read[nextRead]) {
+            if (reading.kind == MediaFileKind::Song) {
                 entry.isSong = true;
-                entry.song = std::move(*song);
+                entry.song = std::move(reading.song);
                 entry.song.filePath.clear();
                 ++stats.itemsRead;
             }
-            ++nextRead;
         } else {
             entry = oldCache.value(file->relativePath);
             if (entry.isSong)
@@ -157,10 +231,10 @@ LibraryScanResult scanMusicDirectory(const QString& musicDirectory, const QStrin
             properties.filePath = file->absolutePath;
             properties.persistentID = MPMediaLibrary::persistentIDForRelativePath(file->relativePath);
             MPMediaItem item(std::move(properties));
-            byPath.insert(file->absolutePath, item);
+            byPath.insert(displayNameOfPathBytes(file->absolutePath), item);
             result.items.append(std::move(item));
         } else {
-            ++stats.filesSkipped;
+            ++stats.notAudio;
         }
         newCache.insert(file->relativePath, std::move(entry));
     }
@@ -174,5 +248,10 @@ LibraryScanResult scanMusicDirectory(const QString& musicDirectory, const QStrin
     if (changed && !cacheFile.isEmpty())
         stats.cacheWritten = saveScanCache(cacheFile, newCache);
     stats.seconds = double(timer.nsecsElapsed()) / 1e9;
+    std::printf("Music library scan: %d files seen, %d songs, %d not audio, %d unreadable, %d skipped names "
+                "(%.3f s)\n",
+                stats.filesSeen, int(result.items.size()), stats.notAudio, stats.unreadable, stats.skippedNames,
+                stats.seconds);
+    std::fflush(stdout);
     return result;
 }

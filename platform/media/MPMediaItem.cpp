@@ -1,5 +1,6 @@
 #include "platform/media/MPMediaItem.h"
 
+#include "platform/foundation/LocalFileURL.h"
 #include "platform/media/MediaFileReader.h"
 
 #include <QHash>
@@ -7,7 +8,10 @@
 #include <atomic>
 #include <functional>
 
-MPMediaItemArtwork::MPMediaItemArtwork(QString filePath) : m_filePath(std::move(filePath)) {}
+MPMediaItemArtwork::MPMediaItemArtwork(QByteArray filePath, QByteArray thumbnail)
+    : m_filePath(std::move(filePath)), m_thumbnail(std::move(thumbnail))
+{
+}
 
 QImage MPMediaItemArtwork::image() const
 {
@@ -23,6 +27,11 @@ QImage MPMediaItemArtwork::imageWithSize(QSize size) const
 {
     if (size.isEmpty())
         return {};
+    if (!m_thumbnail.isEmpty() && size.width() <= kCoverThumbnailSide && size.height() <= kCoverThumbnailSide) {
+        const QImage small = QImage::fromData(m_thumbnail);
+        if (!small.isNull())
+            return small.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
     const QImage cover = image();
     if (cover.isNull())
         return {};
@@ -80,14 +89,14 @@ QUrl MPMediaItem::assetURL() const
 {
     if (isNull() || m_shared->properties.filePath.isEmpty())
         return {};
-    return QUrl::fromLocalFile(m_shared->properties.filePath);
+    return fileURLWithPathBytes(m_shared->properties.filePath);
 }
 
 MPMediaItemArtwork MPMediaItem::artwork() const
 {
     if (isNull() || !m_shared->properties.hasArtwork)
         return {};
-    return MPMediaItemArtwork(m_shared->properties.filePath);
+    return MPMediaItemArtwork(m_shared->properties.filePath, m_shared->properties.coverThumbnail);
 }
 
 namespace {

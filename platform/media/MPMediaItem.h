@@ -31,11 +31,12 @@ inline const QString MPMediaItemPropertyArtwork = QStringLiteral("MPMediaItemPro
 inline const QString MPMediaItemPropertyPlaybackDuration = QStringLiteral("MPMediaItemPropertyPlaybackDuration");
 inline const QString MPMediaItemPropertyAssetURL = QStringLiteral("MPMediaItemPropertyAssetURL");
 
-// The cover embedded in a song's file. The image is read from the file on request.
+// The cover embedded in a song's file. Sizes up to the scan's thumbnail are drawn from
+// the thumbnail the scan kept; larger ones read the cover from the file.
 class MPMediaItemArtwork {
 public:
     MPMediaItemArtwork() = default;
-    explicit MPMediaItemArtwork(QString filePath);
+    MPMediaItemArtwork(QByteArray filePath, QByteArray thumbnail);
 
     bool isNull() const { return m_filePath.isEmpty(); }
     // The cover scaled to exactly `size`; a null image when the file has no readable
@@ -45,7 +46,8 @@ public:
     QImage image() const;
 
 private:
-    QString m_filePath;
+    QByteArray m_filePath;
+    QByteArray m_thumbnail;
 };
 Q_DECLARE_METATYPE(MPMediaItemArtwork)
 
@@ -74,10 +76,10 @@ public:
     std::optional<int> albumTrackCount() const;
     std::optional<int> discNumber() const;
     std::optional<int> discCount() const;
-    // Seconds, from FFmpeg (read from the file on first request when the scan left it
-    // open); 0 when FFmpeg cannot tell.
+    // Seconds, from FFmpeg at scan time (read from the file on first request when the
+    // scan left it open); 0 when FFmpeg cannot tell.
     double playbackDuration() const;
-    QUrl assetURL() const;               // file URL of the song's file
+    QUrl assetURL() const;               // file URL of the song's file (see LocalFileURL.h)
     MPMediaItemArtwork artwork() const;  // null artwork when the song has none
 
     // All properties at once, as scanned (see playbackDuration()); empty defaults for the

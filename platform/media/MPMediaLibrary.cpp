@@ -1,6 +1,10 @@
 #include "platform/media/MPMediaLibrary.h"
 
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/media/LibraryScan.h"
+
+#include <QCoreApplication>
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -72,32 +76,114 @@ QString MPMediaLibrary::defaultCacheFile()
     return data.isEmpty() ? QString() : data + QStringLiteral("/media-scan-cache.bin");
 }
 
+MPMediaLibrary::~MPMediaLibrary()
+{
+    {
+        std::lock_guard lock(m_workMutex);
+        m_stopWorker = true;
+    }
+    m_work.notify_all();
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+bool MPMediaLibrary::install(std::shared_ptr<const Snapshot> next)
+{
+    std::lock_guard lock(m_mutex);
+    bool changed = !m_snapshot || m_snapshot->items.size() != next->items.size()
+                   || m_snapshot->playlists.size() != next->playlists.size();
+    for (qsizetype i = 0; !changed && i < next->items.size(); ++i)
+        changed = m_snapshot->items[i].properties() != next->items[i].properties();
+    for (qsizetype i = 0; !changed && i < next->playlists.size(); ++i)
+        changed = m_snapshot->playlists[i].name() != next->playlists[i].name()
+                  || m_snapshot->playlists[i].items() != next->playlists[i].items();
+    m_snapshot = std::move(next);
+    m_scanned.notify_all();
+    return changed;
+}
+
 MPMediaLibraryScanStats MPMediaLibrary::scan()
 {
     if (m_fixed)
         return {};
     std::lock_guard scanLock(m_scanMutex);
     LibraryScanResult result = scanMusicDirectory(m_musicDirectory, m_cacheFile);
-    auto next = std::make_shared<const Snapshot>(std::move(result.items), std::move(result.playlists));
-    std::lock_guard lock(m_mutex);
-    m_snapshot = std::move(next);
+    result.stats.changed =
+        install(std::make_shared<const Snapshot>(std::move(result.items), std::move(result.playlists)));
     return result.stats;
 }
 
-void MPMediaLibrary::scanIfNeeded()
+void MPMediaLibrary::rescan(ScanCompletion done)
+{
+    requestScan(std::move(done));
+}
+
+void MPMediaLibrary::scanInBackgroundIfNeeded()
 {
     if (hasScanned())
         return;
-    std::lock_guard scanLock(m_scanMutex);
     {
-        std::lock_guard lock(m_mutex);
-        if (m_snapshot)
-            return;  // another thread scanned while this one waited
+        std::lock_guard lock(m_workMutex);
+        if (m_worker.joinable())
+            return;  // the first scan is under way (or done)
     }
-    LibraryScanResult result = scanMusicDirectory(m_musicDirectory, m_cacheFile);
-    auto next = std::make_shared<const Snapshot>(std::move(result.items), std::move(result.playlists));
-    std::lock_guard lock(m_mutex);
-    m_snapshot = std::move(next);
+    requestScan({});
+}
+
+void MPMediaLibrary::requestScan(ScanCompletion done)
+{
+    if (m_fixed) {
+        // Nothing to read: report at once, in the same way.
+        const MPMediaLibraryScanStats none;
+        if (done && QCoreApplication::instance())
+            RunLoop::performOnMainThread([done = std::move(done), none] { done(none); }, false);
+        else if (done)
+            done(none);
+        return;
+    }
+    {
+        std::lock_guard lock(m_workMutex);
+        m_scanRequested = true;
+        if (done)
+            m_waiting.push_back(std::move(done));
+        if (!m_worker.joinable())
+            m_worker = std::thread([this] { workerLoop(); });
+    }
+    m_work.notify_all();
+}
+
+// Worker thread: runs the requested scans one after another and hands each result to the
+// main thread. Touches the snapshot only through scan() (under its locks).
+void MPMediaLibrary::workerLoop()
+{
+    for (;;) {
+        std::vector<ScanCompletion> waiting;
+        {
+            std::unique_lock lock(m_workMutex);
+            m_work.wait(lock, [this] { return m_scanRequested || m_stopWorker; });
+            if (m_stopWorker)
+                return;
+            m_scanRequested = false;
+            waiting.swap(m_waiting);
+        }
+        const MPMediaLibraryScanStats stats = scan();
+        {
+            std::lock_guard lock(m_workMutex);
+            if (m_stopWorker)
+                return;  // the library is going away: nobody is left to tell
+        }
+        const void* sender = this;
+        auto report = [waiting = std::move(waiting), stats, sender] {
+            if (stats.changed)
+                NotificationCenter::defaultCenter().postNotification(MPMediaLibraryDidChangeNotification, sender);
+            for (const ScanCompletion& done : waiting)
+                done(stats);
+        };
+        if (QCoreApplication::instance())
+            RunLoop::performOnMainThread(std::move(report), false);
+        else
+            report();
+    }
 }
 
 bool MPMediaLibrary::hasScanned() const
@@ -106,11 +192,23 @@ bool MPMediaLibrary::hasScanned() const
     return m_snapshot != nullptr;
 }
 
+bool MPMediaLibrary::waitUntilScanned(int milliseconds)
+{
+    scanInBackgroundIfNeeded();
+    std::unique_lock lock(m_mutex);
+    return m_scanned.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return m_snapshot != nullptr; });
+}
+
 std::shared_ptr<const MPMediaLibrary::Snapshot> MPMediaLibrary::snapshot()
 {
-    scanIfNeeded();
-    std::lock_guard lock(m_mutex);
-    return m_snapshot;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_snapshot)
+            return m_snapshot;
+    }
+    scanInBackgroundIfNeeded();
+    static const auto empty = std::make_shared<const Snapshot>(QList<MPMediaItem>{}, QList<MPMediaPlaylist>{});
+    return empty;
 }
 
 QList<MPMediaItem> MPMediaLibrary::allItems()
@@ -130,10 +228,9 @@ MPMediaItem MPMediaLibrary::itemWithPersistentID(MPMediaEntityPersistentID persi
     return found == current->indexByID.constEnd() ? MPMediaItem() : current->items[*found];
 }
 
-MPMediaEntityPersistentID MPMediaLibrary::persistentIDForRelativePath(const QString& relativePath)
+MPMediaEntityPersistentID MPMediaLibrary::persistentIDForRelativePath(const QByteArray& relativePath)
 {
-    const QByteArray digest =
-        QCryptographicHash::hash(relativePath.toUtf8(), QCryptographicHash::Sha256);
+    const QByteArray digest = QCryptographicHash::hash(relativePath, QCryptographicHash::Sha256);
     const MPMediaEntityPersistentID id = qFromBigEndian<quint64>(digest.constData());
     return id == 0 ? 1 : id;
 }

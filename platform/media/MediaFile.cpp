@@ -1,8 +1,7 @@
 #include "platform/media/MediaFile.h"
 
-#include <QFile>
-
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -10,9 +9,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-MediaFile::MediaFile(const QString& path) : m_path(path), m_encodedPath(QFile::encodeName(path))
+namespace {
+std::atomic<uint64_t> g_openCount{0};
+}
+
+uint64_t MediaFile::openCount()
 {
-    m_fd = ::open(m_encodedPath.constData(), O_RDONLY | O_CLOEXEC);
+    return g_openCount.load(std::memory_order_relaxed);
+}
+
+MediaFile::MediaFile(const QByteArray& path) : m_path(path)
+{
+    g_openCount.fetch_add(1, std::memory_order_relaxed);
+    m_fd = ::open(m_path.constData(), O_RDONLY | O_CLOEXEC);
     struct stat status {};
     if (m_fd >= 0 && (::fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode))) {
         ::close(m_fd);

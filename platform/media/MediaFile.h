@@ -13,14 +13,17 @@
 
 class MediaFile {
 public:
-    explicit MediaFile(const QString& path);
+    // `path`: the file system's bytes of the path (see LocalFileURL.h).
+    explicit MediaFile(const QByteArray& path);
     ~MediaFile();
     MediaFile(const MediaFile&) = delete;
     MediaFile& operator=(const MediaFile&) = delete;
 
     bool isOpen() const { return m_fd >= 0; }
-    const QString& path() const { return m_path; }
-    const QByteArray& encodedPath() const { return m_encodedPath; }
+    const QByteArray& path() const { return m_path; }
+    // How many files have been opened for reading tags, probing or covers since the
+    // process started (a restart over an unchanged library should open none).
+    static uint64_t openCount();
     int64_t size() const { return m_size; }
     // Up to `length` bytes at `offset`; fewer at the end of the file, -1 on an error.
     // Small reads are served from a window of the file read ahead: the tag readers ask
@@ -35,8 +38,7 @@ private:
     mutable int64_t m_windowStart = 0;
     mutable int64_t m_windowLength = 0;
 
-    QString m_path;
-    QByteArray m_encodedPath;
+    QByteArray m_path;
     int m_fd = -1;
     int64_t m_size = 0;
 };
@@ -46,7 +48,7 @@ class MediaFileTagStream : public TagLib::IOStream {
 public:
     explicit MediaFileTagStream(const MediaFile& file) : m_file(file) {}
 
-    TagLib::FileName name() const override { return m_file.encodedPath().constData(); }
+    TagLib::FileName name() const override { return m_file.path().constData(); }
     TagLib::ByteVector readBlock(unsigned long length) override;
     void writeBlock(const TagLib::ByteVector&) override {}
     void insert(const TagLib::ByteVector&, unsigned long, unsigned long) override {}

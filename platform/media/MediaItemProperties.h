@@ -3,6 +3,7 @@
 // file's tags and container, and what the scan cache stores. A media item is a shared,
 // immutable view of one of these.
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -14,7 +15,7 @@ using MPMediaEntityPersistentID = uint64_t;
 
 struct MediaItemProperties {
     MPMediaEntityPersistentID persistentID = 0;
-    QString filePath;                  // absolute path of the audio file
+    QByteArray filePath;               // absolute path of the audio file, as the file system's bytes
     QString title;                     // tag title, or the file name without extension
     std::optional<QString> artist;     // absent when the tag has none; may be empty
     std::optional<QString> albumArtist;
@@ -26,10 +27,11 @@ struct MediaItemProperties {
     std::optional<int> albumTrackCount;
     std::optional<int> discNumber;
     std::optional<int> discCount;
-    // Seconds, from FFmpeg's reading of the container; negative while not yet known (the
-    // scan leaves it to the first MPMediaItem::playbackDuration() for files TagLib reads).
+    // Seconds, from FFmpeg's reading of the container at scan time; negative while not
+    // known (MPMediaItem::playbackDuration() then reads the file on first request).
     double playbackDuration = -1.0;
     bool hasArtwork = false;           // an embedded cover was found at scan time
+    QByteArray coverThumbnail;         // that cover made small (JPEG), empty without one
 
     bool operator==(const MediaItemProperties&) const = default;
 };

@@ -10,7 +10,7 @@ namespace {
 
 constexpr quint32 kMagic = 0x54564d43;  // "TVMC"
 // Raise whenever the entry layout or what the reader extracts from a file changes.
-constexpr quint32 kVersion = 2;
+constexpr quint32 kVersion = 3;
 
 void writeText(QDataStream& out, const std::optional<QString>& text)
 {
@@ -56,7 +56,7 @@ ScanCache loadScanCache(const QString& path)
     ScanCache cache;
     cache.reserve(count);
     for (qint64 i = 0; i < count; ++i) {
-        QString relativePath;
+        QByteArray relativePath;
         ScanCacheEntry entry;
         qint64 size = 0, modified = 0;
         in >> relativePath >> size >> modified >> entry.isSong;
@@ -75,7 +75,7 @@ ScanCache loadScanCache(const QString& path)
             readNumber(in, song.albumTrackCount);
             readNumber(in, song.discNumber);
             readNumber(in, song.discCount);
-            in >> song.playbackDuration >> song.hasArtwork;
+            in >> song.playbackDuration >> song.hasArtwork >> song.coverThumbnail;
         }
         if (in.status() != QDataStream::Ok)
             return {};
@@ -110,7 +110,7 @@ bool saveScanCache(const QString& path, const ScanCache& cache)
             writeNumber(out, song.albumTrackCount);
             writeNumber(out, song.discNumber);
             writeNumber(out, song.discCount);
-            out << song.playbackDuration << song.hasArtwork;
+            out << song.playbackDuration << song.hasArtwork << song.coverThumbnail;
         }
     }
     if (out.status() != QDataStream::Ok) {

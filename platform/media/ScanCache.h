@@ -1,7 +1,8 @@
 #pragma once
 // What the last scan learnt about every file of the music directory, keyed by its path
-// relative to the music directory and checked against the file's size and modification
-// time. Files that turned out not to be songs are remembered too, so an unchanged
+// relative to the music directory (the file system's bytes) and checked against the
+// file's size and modification time: the tags, the duration and a cover thumbnail of
+// every song. Files that turned out not to be songs are remembered too, so an unchanged
 // directory is not probed again. Stored as one binary file, replaced atomically.
 
 #include "platform/media/MediaItemProperties.h"
@@ -23,7 +24,7 @@ struct ScanCacheEntry {
     }
 };
 
-using ScanCache = QHash<QString, ScanCacheEntry>;
+using ScanCache = QHash<QByteArray, ScanCacheEntry>;
 
 // The cache stored at `path`; empty when the file is missing, from another version, or
 // damaged in any way (the scan then reads every file again).

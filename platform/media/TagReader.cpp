@@ -137,7 +137,7 @@ TagLib::ByteVector coverOf(TagLib::File* file)
 
 } // namespace
 
-bool readTags(const MediaFile& file, MediaItemProperties& properties)
+bool readTags(const MediaFile& file, MediaItemProperties& properties, QByteArray* cover)
 {
     properties.title.clear();
     MediaFileTagStream stream(file);
@@ -162,14 +162,17 @@ bool readTags(const MediaFile& file, MediaItemProperties& properties)
         parseCount(textOf(map, "TOTALTRACKS"), properties.albumTrackCount);
         parseCount(textOf(map, "DISCTOTAL"), properties.discCount);
         parseCount(textOf(map, "TOTALDISCS"), properties.discCount);
-        properties.hasArtwork = !coverOf(ref.file()).isEmpty();
+        const TagLib::ByteVector picture = coverOf(ref.file());
+        properties.hasArtwork = !picture.isEmpty();
+        if (cover && properties.hasArtwork)
+            *cover = QByteArray(picture.data(), qsizetype(picture.size()));
     }
     if (properties.title.isEmpty())
-        properties.title = QFileInfo(file.path()).completeBaseName();
+        properties.title = displayBaseName(file.path());
     return audio;
 }
 
-QByteArray readEmbeddedCover(const QString& path)
+QByteArray readEmbeddedCover(const QByteArray& path)
 {
     const MediaFile file(path);
     MediaFileTagStream stream(file);

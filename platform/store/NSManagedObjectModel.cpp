@@ -9,9 +9,10 @@ NSEntityDescription::NSEntityDescription(QString name, ObjectFactory factory)
 {
 }
 
-NSEntityDescription& NSEntityDescription::addAttribute(const QString& name, NSAttributeType type)
+NSEntityDescription& NSEntityDescription::addAttribute(const QString& name, NSAttributeType type,
+                                                       const QVariant& defaultValue)
 {
-    m_attributes.push_back({name, type});
+    m_attributes.push_back({name, type, defaultValue});
     return *this;
 }
 

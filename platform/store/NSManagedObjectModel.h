@@ -4,6 +4,7 @@
 // keeps both sides in step.
 
 #include <QString>
+#include <QVariant>
 
 #include <functional>
 #include <memory>
@@ -21,6 +22,8 @@ enum class NSAttributeType {
 struct NSAttributeDescription {
     QString name;
     NSAttributeType attributeType = NSAttributeType::String;
+    // What rows written before the attribute existed hold (invalid: absent).
+    QVariant defaultValue;
 };
 
 struct NSRelationshipDescription {
@@ -41,7 +44,7 @@ public:
     NSEntityDescription(QString name, ObjectFactory factory = {});
 
     const QString& name() const { return m_name; }
-    NSEntityDescription& addAttribute(const QString& name, NSAttributeType type);
+    NSEntityDescription& addAttribute(const QString& name, NSAttributeType type, const QVariant& defaultValue = {});
     NSEntityDescription& addRelationship(const QString& name, const QString& destinationEntity,
                                          const QString& inverseName, bool toMany);
 

@@ -38,8 +38,8 @@ bool exec(sqlite3* db, const QString& sql, int* rc)
 
 } // namespace
 
-NSPersistentStore::NSPersistentStore(const StoreSchema& schema, QString path, sqlite3* db)
-    : m_schema(schema), m_path(std::move(path)), m_db(db)
+NSPersistentStore::NSPersistentStore(const StoreSchema& schema, QString path, sqlite3* db, bool readOnly)
+    : m_schema(schema), m_path(std::move(path)), m_db(db), m_readOnly(readOnly)
 {
 }
 
@@ -68,8 +68,7 @@ std::unique_ptr<NSPersistentStore> NSPersistentStore::open(const StoreSchema& sc
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK)
         return fail(classify(rc), QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)), db);
-    if (sqlite3_db_readonly(db, "main") == 1)
-        return fail(StoreOpenFailure::CannotOpen, QStringLiteral("store file is read-only"), db);
+    const bool readOnly = sqlite3_db_readonly(db, "main") == 1;
     sqlite3_busy_timeout(db, 2000);
     sqlite3_extended_result_codes(db, 0);
     // Every commit reaches the disk before the call returns, journal first.
@@ -90,6 +89,8 @@ std::unique_ptr<NSPersistentStore> NSPersistentStore::open(const StoreSchema& sc
         return fail(classify(rc), QString::fromUtf8(sqlite3_errmsg(db)), db);
     if (verdict != QLatin1String("ok"))
         return fail(StoreOpenFailure::Damaged, verdict, db);
+    if (readOnly)
+        return std::unique_ptr<NSPersistentStore>(new NSPersistentStore(schema, path, db, true));
 
     if (!exec(db, QStringLiteral("BEGIN IMMEDIATE"), &rc))
         return fail(classify(rc), QString::fromUtf8(sqlite3_errmsg(db)), db);
@@ -125,9 +126,14 @@ std::unique_ptr<NSPersistentStore> NSPersistentStore::open(const StoreSchema& sc
     if (!ok) {
         const QString message = QString::fromUtf8(sqlite3_errmsg(db));
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        // A table of the same name that cannot take our rows is as good as damaged.
-        const StoreOpenFailure kind = classify(rc) == StoreOpenFailure::Busy ? StoreOpenFailure::Busy
-                                                                             : StoreOpenFailure::Damaged;
+        // A table of the same name that cannot take our rows (a statement the layout
+        // refuses, a missing key column) is as good as damaged; a full disk, an I/O
+        // error or a lock is not, and leaves the file alone.
+        const int primary = rc & 0xff;
+        const StoreOpenFailure kind = primary == SQLITE_ERROR || primary == SQLITE_MISMATCH
+                                              || primary == SQLITE_CONSTRAINT
+                                          ? StoreOpenFailure::Damaged
+                                          : classify(rc);
         return fail(kind, message, db);
     }
     if (!exec(db, QStringLiteral("COMMIT"), &rc)) {
@@ -135,7 +141,7 @@ std::unique_ptr<NSPersistentStore> NSPersistentStore::open(const StoreSchema& sc
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         return fail(classify(rc), message, db);
     }
-    return std::unique_ptr<NSPersistentStore>(new NSPersistentStore(schema, path, db));
+    return std::unique_ptr<NSPersistentStore>(new NSPersistentStore(schema, path, db, false));
 }
 
 sqlite3_stmt* NSPersistentStore::statement(const QString& sql)

@@ -16,9 +16,10 @@ struct sqlite3_stmt;
 
 enum class StoreOpenFailure {
     None,
-    CannotOpen,  // missing directory rights, a directory in the way, a read-only file
+    CannotOpen,  // missing rights, a directory in the way, no file descriptors, a full disk
     Busy,        // another process holds the file locked
-    Damaged,     // not a database, corrupt pages, or tables that cannot be brought in line
+    Damaged,     // not a database, pages that quick_check finds corrupt, or tables whose
+                 // layout cannot take the model's rows
 };
 
 class NSPersistentStore {
@@ -29,11 +30,13 @@ public:
 
     // Opens (creating when missing) the store file at `path` and brings its tables in line
     // with the model: missing tables, columns and indexes are added. Null on failure, with
-    // the kind of failure and a message.
+    // the kind of failure and a message. A file that can only be read opens read-only:
+    // it answers fetches as it stands (nothing is added to it) and cannot be saved to.
     static std::unique_ptr<NSPersistentStore> open(const StoreSchema& schema, const QString& path,
                                                    StoreOpenFailure* failure, QString* error);
 
     const QString& path() const { return m_path; }
+    bool isReadOnly() const { return m_readOnly; }
     const StoreSchema& schema() const { return m_schema; }
     sqlite3* database() const { return m_db; }
 
@@ -51,10 +54,11 @@ public:
     bool executeForSave(const QString& sql);
 
 private:
-    NSPersistentStore(const StoreSchema& schema, QString path, sqlite3* db);
+    NSPersistentStore(const StoreSchema& schema, QString path, sqlite3* db, bool readOnly);
 
     const StoreSchema& m_schema;
     QString m_path;
     sqlite3* m_db = nullptr;
+    bool m_readOnly = false;
     std::unordered_map<QString, sqlite3_stmt*> m_statements;
 };

@@ -38,7 +38,10 @@ NSPersistentStore* NSPersistentStoreCoordinator::addPersistentStoreWithType(
 bool NSPersistentStoreCoordinator::openStore(const QString& path, QString* error)
 {
     StoreOpenFailure failure = StoreOpenFailure::None;
-    m_store = NSPersistentStore::open(*m_schema, path, &failure, error);
+    QString reason;
+    m_store = NSPersistentStore::open(*m_schema, path, &failure, &reason);
+    if (error)
+        *error = reason;
     if (m_store) {
         m_failedPath.clear();
         m_failure = StoreOpenFailure::None;
@@ -46,6 +49,12 @@ bool NSPersistentStoreCoordinator::openStore(const QString& path, QString* error
     }
     m_failedPath = path;
     m_failure = failure;
+    std::printf("Store file %s could not be opened (%s): %s\n", QFile::encodeName(path).constData(),
+                failure == StoreOpenFailure::Damaged ? "damaged"
+                : failure == StoreOpenFailure::Busy  ? "locked"
+                                                     : "not usable now",
+                reason.toUtf8().constData());
+    std::fflush(stdout);
     return false;
 }
 
@@ -58,10 +67,33 @@ std::vector<NSPersistentStore*> NSPersistentStoreCoordinator::persistentStores()
 
 NSPersistentStore* NSPersistentStoreCoordinator::storeForSaving(QString* error)
 {
+    if (m_store && m_store->isReadOnly()) {
+        // The rights may have come back since: write through a new connection if so.
+        QString reason;
+        StoreOpenFailure failure = StoreOpenFailure::None;
+        auto writable = NSPersistentStore::open(*m_schema, m_store->path(), &failure, &reason);
+        if (writable && !writable->isReadOnly()) {
+            m_store = std::move(writable);
+            return m_store.get();
+        }
+        std::printf("Store file %s is read-only; nothing was saved, and the file is kept\n",
+                    QFile::encodeName(m_store->path()).constData());
+        std::fflush(stdout);
+        if (error)
+            *error = QStringLiteral("the store file is read-only");
+        return nullptr;
+    }
     if (m_store || m_failedPath.isEmpty())
         return m_store.get();
-    // A lock may be gone by now; anything else keeps failing until the file is replaced.
-    if (m_failure != StoreOpenFailure::Busy && QFileInfo::exists(m_failedPath)) {
+    // Only a damaged file is replaced. Anything else (rights, descriptors, space, a
+    // lock) may pass: the file stays, and this save tries to open it again.
+    if (m_failure != StoreOpenFailure::Damaged) {
+        if (openStore(m_failedPath, error))
+            return m_store->isReadOnly() ? storeForSaving(error) : m_store.get();
+        if (m_failure != StoreOpenFailure::Damaged)
+            return nullptr;
+    }
+    if (QFileInfo::exists(m_failedPath)) {
         const QString base = m_failedPath + QStringLiteral(".corrupt-")
                              + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
         QString aside = base;

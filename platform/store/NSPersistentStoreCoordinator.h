@@ -1,12 +1,17 @@
 #pragma once
 // Connects contexts to the store file of a model.
 //
-// A store that cannot be added (a damaged file, a file that cannot be opened) leaves the
-// coordinator without a store: fetches then fail and answer nothing, so the application
-// shows empty lists. The next save asks for a store to write to: the coordinator then
-// moves the unusable file aside as "<file>.corrupt-<yyyyMMdd-HHmmss>" (never deleting it)
-// and creates a fresh, working store in its place, so one bad file does not make every
-// later save fail. A file that is only locked by another process is left where it is.
+// A store that cannot be added leaves the coordinator without a store: fetches then fail
+// and answer nothing. The next save asks for a store to write to, and what happens then
+// depends on why the file could not be used:
+// - a damaged file (one that quick_check or the layout check finds damaged) is moved
+//   aside as "<file>.corrupt-<yyyyMMdd-HHmmss>" (never deleted) and a fresh, working store
+//   is created in its place, so one bad file does not make every later save fail;
+// - any other failure (no rights, no file descriptors, a full disk, a lock held by
+//   another process) leaves the file where it is: the reason is logged, the save fails,
+//   and the next save tries to open the file again. The caller keeps its values.
+// A file that can only be read is added read-only (fetches answer from it); a save
+// reopens it for writing and fails, keeping it, while it is still read-only.
 
 #include "platform/store/NSManagedObjectModel.h"
 #include "platform/store/NSPersistentStore.h"

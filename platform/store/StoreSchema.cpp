@@ -20,6 +20,24 @@ QString sqlType(NSAttributeType type)
     return QStringLiteral("BLOB");
 }
 
+// " DEFAULT <literal>" for a number or a text; empty for none.
+QString defaultClause(const QVariant& value)
+{
+    if (!value.isValid())
+        return QString();
+    switch (value.metaType().id()) {
+    case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::ULongLong:
+        return QStringLiteral(" DEFAULT %1").arg(value.toLongLong());
+    case QMetaType::Double:
+        return QStringLiteral(" DEFAULT %1").arg(value.toDouble(), 0, 'g', 17);
+    default: {
+        QString text = value.toString();
+        text.replace(QLatin1Char('\''), QLatin1String("''"));
+        return QStringLiteral(" DEFAULT '%1'").arg(text);
+    }
+    }
+}
+
 bool isManyToMany(const NSManagedObjectModel& model, const NSEntityDescription& e, const NSRelationshipDescription& r)
 {
     if (!r.toMany)
@@ -156,7 +174,7 @@ std::vector<std::pair<QString, QString>> StoreSchema::columns(int entityIndex) c
     const NSEntityDescription& e = m_model.entityAt(entityIndex);
     std::vector<std::pair<QString, QString>> result;
     for (const auto& a : e.attributes())
-        result.emplace_back(a.name, sqlType(a.attributeType));
+        result.emplace_back(a.name, sqlType(a.attributeType) + defaultClause(a.defaultValue));
     for (int r : m_tables[size_t(entityIndex)].keyColumnRelationships)
         result.emplace_back(e.relationships()[size_t(r)].name, QStringLiteral("INTEGER"));
     return result;

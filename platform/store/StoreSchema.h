@@ -55,7 +55,9 @@ public:
     // The join tables and the indexes on relationship key columns (IF NOT EXISTS); run
     // after missing columns have been added to older tables.
     QStringList indexAndJoinStatements() const;
-    // Column name and SQL type of every column of an entity's table except "_id".
+    // Column name and SQL type of every column of an entity's table except "_id"; the
+    // type of an attribute with a default value carries its DEFAULT clause, so rows
+    // written before the column was added read the default.
     std::vector<std::pair<QString, QString>> columns(int entityIndex) const;
 
     static QString quoted(const QString& identifier);

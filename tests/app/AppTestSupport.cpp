@@ -36,6 +36,7 @@ const QList<MPMediaItem>& generatedSongs()
             qFatal("test library: %s", qPrintable(error));
         auto library = std::make_shared<MPMediaLibrary>(generatedLibraryDirectory(), QString());
         MPMediaLibrary::setDefaultMediaLibrary(library);
+        library->scan();
         QList<MPMediaItem> items = library->allItems();
         if (items.size() != options.songs)
             qFatal("test library: %lld songs found of %d", qlonglong(items.size()), options.songs);

@@ -3,58 +3,20 @@
 
 #include "AudioTestSupport.h"
 
+#include "PulseDaemon.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
+using pulse_test::End;
 
 namespace {
-
-pid_t Spawn(const std::vector<std::string>& args, const char* stdoutPath)
-{
-    pid_t pid = fork();
-    if (pid == 0) {
-        int out = open(stdoutPath ? stdoutPath : "/dev/null", O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int null = open("/dev/null", O_WRONLY);
-        dup2(out, 1);
-        dup2(null, 2);
-        std::vector<char*> argv;
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-// Ends a child: a polite signal, then a hard one if it does not go within two seconds.
-void End(pid_t pid, int signal)
-{
-    if (pid <= 0)
-        return;
-    kill(pid, signal);
-    for (int i = 0; i < 200; ++i) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid)
-            return;
-        std::this_thread::sleep_for(10ms);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-}
 
 class PulseOutput : public ::testing::Test {
 protected:
@@ -63,44 +25,19 @@ protected:
         AudioTestClearFaults();
         AudioOutputSetCapture(nullptr);
         AudioOutputForceNull(false);
-        if (system("command -v pulseaudio >/dev/null && command -v parec >/dev/null") != 0)
-            GTEST_SKIP() << "pulseaudio or parec not installed";
-        for (const char* name : {"HOME", "XDG_RUNTIME_DIR"})
-            if (const char* value = getenv(name))
-                saved.emplace_back(name, value);
-        dir = fs::temp_directory_path() / ("audio-pulse-" + std::to_string(getpid()));
-        fs::create_directories(dir / "home");
-        fs::create_directories(dir / "run");
-        fs::permissions(dir / "run", fs::perms::owner_all, fs::perm_options::replace);
-        setenv("HOME", (dir / "home").c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
-        socket = dir / "run" / "pulse" / "native";
-        setenv("PULSE_SERVER", ("unix:" + socket.string()).c_str(), 1);
-        daemon = Spawn({"pulseaudio", "--daemonize=no", "--system=false", "--exit-idle-time=-1", "-n",
-                        "--load=module-null-sink sink_name=speaker norewinds=1",
-                        "--load=module-native-protocol-unix auth-anonymous=1"},
-                       nullptr);
-        for (int i = 0; i < 500 && !fs::exists(socket); ++i)
-            std::this_thread::sleep_for(10ms);
-        if (!fs::exists(socket))
-            GTEST_SKIP() << "the audio server did not start";
+        if (const std::string why = server.start("audio-pulse"); !why.empty())
+            GTEST_SKIP() << why;
+        dir = server.dir;
     }
 
     void TearDown() override
     {
-        End(daemon, SIGTERM);
+        server.stop();
         AudioOutputForceNull(true);
-        unsetenv("PULSE_SERVER");
-        unsetenv("XDG_RUNTIME_DIR");
-        for (const auto& [name, value] : saved)
-            setenv(name.c_str(), value.c_str(), 1);
-        if (!dir.empty())
-            fs::remove_all(dir);
     }
 
-    fs::path dir, socket;
-    pid_t daemon = -1;
-    std::vector<std::pair<std::string, std::string>> saved;
+    pulse_test::PulseDaemon server;
+    fs::path dir;
 };
 
 } // namespace
@@ -117,10 +54,7 @@ TEST_F(PulseOutput, SamplesReachTheSinkBitForBit)
     ASSERT_EQ(g.build(&source), noErr);
 
     fs::path recording = dir / "speaker.raw";
-    pid_t recorder = Spawn({"parec", "-d", "speaker.monitor", "--latency-msec=20", "--format=s16le", "--rate=44100",
-                            "--channels=2", "--raw"},
-                           recording.c_str());
-    std::this_thread::sleep_for(300ms);
+    server.record(recording);
 
     auto started = std::chrono::steady_clock::now();
     ASSERT_EQ(AUGraphStart(g.graph), noErr);
@@ -131,15 +65,13 @@ TEST_F(PulseOutput, SamplesReachTheSinkBitForBit)
     EXPECT_FALSE(g.running());
     int64_t played = source.framesPulled.load();
     std::this_thread::sleep_for(200ms);
-    End(recorder, SIGINT);
+    server.stopRecording();
 
     // Played in real time: 0.8 s plus about the buffering.
     EXPECT_GT(played, 44100 * 6 / 10);
     EXPECT_LT(played, 44100 * 13 / 10);
 
-    std::vector<int16_t> samples(fs::file_size(recording) / 2);
-    std::ifstream(recording, std::ios::binary)
-        .read(reinterpret_cast<char*>(samples.data()), std::streamsize(samples.size() * 2));
+    const std::vector<int16_t> samples = pulse_test::PulseDaemon::Recorded(recording);
     size_t first = 0;
     while (first + 1 < samples.size() && samples[first] == 0)
         first += 2;
@@ -192,8 +124,8 @@ TEST_F(PulseOutput, PlaybackGoesOnWhenTheServerGoesAway)
     ASSERT_EQ(AUGraphStart(g.graph), noErr);
     ASSERT_STREQ(AudioOutputActiveName(g.graph), "pulse");
     std::this_thread::sleep_for(100ms);
-    End(daemon, SIGKILL);
-    daemon = -1;
+    End(server.daemon, SIGKILL);
+    server.daemon = -1;
     std::this_thread::sleep_for(100ms);
     int64_t before = source.framesPulled.load();
     std::this_thread::sleep_for(300ms);

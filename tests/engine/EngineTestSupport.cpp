@@ -9,6 +9,9 @@
 #include "platform/session/AudioSession.h"
 #include "qbs/QBS.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QUrl>
 
 #include <cstdio>
@@ -65,10 +68,22 @@ std::vector<int16_t> ApplyEffectOffline(int mode, const std::vector<int16_t>& in
     return out;
 }
 
+void RunEventsFor(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QCoreApplication::processEvents();
+        QThread::msleep(2);
+    }
+}
+
 void ResetEngineState()
 {
     AudioTestClearFaults();
     ExtAudioFileClearFailures();
+    ExtAudioFileWaitForDecoding(true);
+    ExtAudioFileStallDecoding(0, 0);
     AudioOutputSetCapture(nullptr);
     AudioOutputForceNull(true);
     AudioSessionResetForTesting();
@@ -128,5 +143,7 @@ std::vector<int16_t> EngineTest::playToEnd()
         for (int guard = 0; guard < 100000 && capture->pull(kBlock) == kBlock; ++guard) {
         }
     });
+    // The end report is posted from the main run loop.
+    QCoreApplication::processEvents();
     return capture->samples();
 }

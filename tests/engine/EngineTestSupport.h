@@ -26,6 +26,8 @@ std::string MakeTrack(const std::string& name, double seconds, int rate, int cha
 std::vector<int16_t> ApplyEffectOffline(int mode, const std::vector<int16_t>& input, size_t blockFrames);
 // Clears what the speed/pitch block keeps across its Init, so runs start alike.
 void ResetEffectHistory();
+// Runs the main run loop's events for `ms` milliseconds.
+void RunEventsFor(int ms);
 // Puts the engine's globals, the effects' history and the platform hooks back to the start.
 void ResetEngineState();
 

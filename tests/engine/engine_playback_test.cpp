@@ -238,15 +238,7 @@ protected:
         reportInterval = 0.05;
         EngineTest::SetUp();
     }
-    void runLoopFor(int ms)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms) {
-            QCoreApplication::processEvents();
-            QThread::msleep(2);
-        }
-    }
+    void runLoopFor(int ms) { RunEventsFor(ms); }
 };
 
 TEST_F(EngineReport, ReportsFollowTheOpenStartAndStop)

@@ -60,6 +60,7 @@ TEST_F(EngineRenderPath, AllocatesNothingAndTakesNoLockForAnyEffectOrReader)
 {
     // PCM served from memory, then tracks decoded from files, resampled or not (FFmpeg's
     // own allocator is not counted: it is linked dynamically).
+    ExtAudioFileWaitForDecoding(false); // reads as the player makes them
     const size_t frames = 44100 * 3;
     std::vector<int16_t> pcm(frames * 2);
     for (size_t i = 0; i < pcm.size(); ++i)

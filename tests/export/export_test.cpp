@@ -2,6 +2,7 @@
 // byte-identical copy delivered on a worker thread, or a failure with no file left behind.
 
 #include "platform/export/AVAssetExportSession.h"
+#include "platform/foundation/LocalFileURL.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,10 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -28,6 +33,8 @@ class ExportFixtures : public ::testing::Environment {
             {"-ac 2 -sample_fmt s16p -c:a alac", "alac.m4a"}, {"-ac 2 -c:a libmp3lame", "plain.mp3"},
             {"-ac 2 -c:a pcm_s16le", "le.wav"},      {"-ac 2 -c:a pcm_f32le", "float.wav"},
             {"-ac 2 -c:a pcm_s16be", "be.aiff"},     {"-ac 2 -c:a libvorbis", "vorbis.ogg"},
+            {"-ac 2 -sample_fmt s16 -c:a flac", "lossless.flac"}, {"-ac 2 -c:a libopus", "speech.opus"},
+            {"-ac 2 -c:a wavpack", "packed.wv"},
         };
         for (const auto& m : made) {
             const QString cmd = QString("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=duration=0.3 %1 '%2'")
@@ -41,6 +48,9 @@ class ExportFixtures : public ::testing::Environment {
                                       "-c:a libmp3lame -ac 2 '%2'")
                                   .arg(fixture("cover.png"), fixture("cover.mp3"));
         ASSERT_EQ(std::system(cover.toUtf8().constData()), 0);
+        // A song from an old archive: its name is Latin-1 ("caf\xe9"), not UTF-8.
+        const QByteArray latin1 = QFile::encodeName(g_dir->path()) + "/caf\xe9.flac";
+        ASSERT_EQ(std::system(("cp '" + QFile::encodeName(fixture("lossless.flac")) + "' '" + latin1 + "'").constData()), 0);
         QFile text(fixture("notes.txt"));
         ASSERT_TRUE(text.open(QIODevice::WriteOnly));
         text.write("these are not audio samples\n");
@@ -98,7 +108,10 @@ TEST(URLAsset, DescribesEachSourceFormat)
         {"le.wav", kAudioFormatLinearPCM, 12, 2, 16},  // signed, packed
         {"float.wav", kAudioFormatLinearPCM, 9, 2, 32},  // float, packed
         {"be.aiff", kAudioFormatLinearPCM, 14, 2, 16},  // big-endian, signed, packed
-        {"vorbis.ogg", FourCC("vorb"), 0, 2, 0},
+        {"vorbis.ogg", kAudioFormatVorbis, 0, 2, 0},
+        {"lossless.flac", kAudioFormatFLAC, 0, 2, 0},
+        {"speech.opus", kAudioFormatOpus, 0, 2, 0},
+        {"packed.wv", FourCC("wavp"), 0, 2, 0},  // no tag of its own: named by its decoder
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -123,14 +136,41 @@ TEST(ExportSession, CopiesEachSupportedSourceUnchangedOnAWorkerThread)
         const char* target;
     } cases[] = {{"aac.m4a", AVFileTypeAppleM4A, "music.m4a"}, {"alac.m4a", AVFileTypeAppleM4A, "music.m4a"},
                  {"cover.mp3", AVFileTypeQuickTimeMovie, "music.mp3"}, {"be.aiff", AVFileTypeAIFF, "music.aif"},
-                 {"le.wav", AVFileTypeWAVE, "music.wav"}, {"plain.mp3", AVFileTypeQuickTimeMovie, "music.mp3"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.source);
-        auto s = session(c.source, c.type, out.filePath(c.target));
-        EXPECT_EQ(run(s), std::make_pair(AVAssetExportSessionStatusCompleted, true));
-        EXPECT_EQ(contents(out.filePath(c.target)), contents(fixture(c.source)));  // replaced when it existed
-        EXPECT_EQ(s->error().code, 0);
+                 {"le.wav", AVFileTypeWAVE, "music.wav"}, {"plain.mp3", AVFileTypeQuickTimeMovie, "music.mp3"},
+                 {"lossless.flac", AVFileTypeFLAC, "music.flac"}, {"vorbis.ogg", AVFileTypeOggVorbis, "music.ogg"},
+                 {"speech.opus", AVFileTypeOpus, "music.opus"}, {"packed.wv", AVFileTypeAudio, "music.wv"},
+                 {"caf\xe9.flac", AVFileTypeFLAC, "music.flac"}};
+    for (bool clone : {true, false}) {
+        AVAssetExportSession::setCloneAllowedForTesting(clone);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.source << (clone ? " clone allowed" : " copy only"));
+            const QByteArray sourcePath = QFile::encodeName(g_dir->path()) + "/" + c.source;
+            struct stat before {};
+            ASSERT_EQ(::stat(sourcePath.constData(), &before), 0);
+            auto s = AVAssetExportSession::exportSessionWithAsset(
+                AVURLAsset::URLAssetWithURL(fileURLWithPathBytes(sourcePath)), AVAssetExportPresetPassthrough);
+            s->setOutputFileType(c.type);
+            s->setOutputURL(QUrl::fromLocalFile(out.filePath(c.target)));
+            EXPECT_EQ(run(s), std::make_pair(AVAssetExportSessionStatusCompleted, true));
+            EXPECT_EQ(s->error().localizedDescription.toStdString(), "");
+            EXPECT_NE(s->copyMethod(), FileCopyMethod::None);
+            if (!clone) {
+                EXPECT_NE(s->copyMethod(), FileCopyMethod::Clone);
+            }
+            // Replaced when it existed; the user's own file is left exactly as it was.
+            struct stat after {};
+            ASSERT_EQ(::stat(sourcePath.constData(), &after), 0);
+            EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+            EXPECT_EQ(after.st_ino, before.st_ino);
+            const int fd = ::open(sourcePath.constData(), O_RDONLY);
+            ASSERT_GE(fd, 0);
+            QFile sourceFile;
+            ASSERT_TRUE(sourceFile.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+            EXPECT_EQ(contents(out.filePath(c.target)), sourceFile.readAll());
+        }
     }
+    AVAssetExportSession::setCloneAllowedForTesting(true);
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 8);  // no temporary file left
 }
 
 TEST(ExportSession, FailsWithoutLeavingAFile)

@@ -58,6 +58,31 @@ TEST(NotificationCenter, HandlerMayRemoveObserversDuringAPost)
     EXPECT_EQ(calls, 1);
 }
 
+TEST(NotificationCenter, RemovalWaitsForAHandlerRunningOnAnotherThread)
+{
+    // An observer that unregisters in its destructor: once removal returns, its handler
+    // must neither be running nor start, or it would touch a destroyed object.
+    NotificationCenter center;
+    struct Observer {
+        std::atomic<bool> inside{false}, finished{false};
+    };
+    auto observer = std::make_unique<Observer>();
+    Observer* raw = observer.get();
+    center.addObserver(raw, "Tick", nullptr, [raw](const Notification&) {
+        raw->inside = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        raw->finished = true;
+    });
+    std::thread poster([&] { center.postNotification("Tick", nullptr); });
+    while (!raw->inside)
+        std::this_thread::yield();
+    center.removeObserver(raw);
+    EXPECT_TRUE(raw->finished.load()) << "removal returned while the handler still ran";
+    observer.reset();
+    center.postNotification("Tick", nullptr);  // nothing left to call
+    poster.join();
+}
+
 TEST(RunLoop, WorkerHandsWorkToTheMainThreadAndWaits)
 {
     std::atomic<bool> ranOnMain{false}, workerDone{false};

@@ -86,7 +86,9 @@ TEST_F(LibraryTest, RebuildFromAGeneratedMusicDirectory)
         if (s->title() == "Gamma") {
             ASSERT_FALSE(cover.isNull());
             EXPECT_EQ(cover.size(), QSize(32, 20));
-            EXPECT_EQ(QColor(cover.pixel(5, 5)), QColor(Qt::red));
+            const QColor pixel(cover.pixel(5, 5));  // from a JPEG thumbnail: red within a few steps
+            EXPECT_GE(pixel.red(), 250);
+            EXPECT_LE(pixel.green() + pixel.blue(), 8);
             EXPECT_TRUE(item.assetURL().toLocalFile().endsWith("/gamma.flac"));
         } else {
             EXPECT_TRUE(cover.isNull()) << s->title().toStdString();

@@ -6,7 +6,7 @@ MPMediaItem makeItem(const SongSpec& song)
 {
     MediaItemProperties p;
     p.persistentID = song.id;
-    p.filePath = QStringLiteral("/nonexistent/%1.mp3").arg(song.id);
+    p.filePath = QStringLiteral("/nonexistent/%1.mp3").arg(song.id).toUtf8();
     p.title = song.title.value_or(QString());
     p.artist = song.artist;
     p.albumTitle = song.album;

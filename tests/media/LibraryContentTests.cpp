@@ -102,7 +102,7 @@ protected:
 TEST_F(LibraryContent, ScanListsEveryDecodableFileAndSkipsTheRest)
 {
     EXPECT_EQ(stats.itemsRead, 10);
-    EXPECT_EQ(stats.filesSkipped, 2);  // notes.txt, garbage.flac (the hidden folder is not read)
+    EXPECT_EQ(stats.notAudio, 2);  // notes.txt, garbage.flac (the hidden folder is not read)
     EXPECT_EQ(stats.playlists, 3);
     EXPECT_EQ(library->allItems().size(), 10);
 }

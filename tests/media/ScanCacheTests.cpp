@@ -91,6 +91,7 @@ TEST_F(ScanCacheTest, UnchangedFilesComeFromTheCacheChangedOnesAreReadAgain)
 TEST_F(ScanCacheTest, PersistentIDsStayAcrossRescansAndRestartsAndFollowThePath)
 {
     MPMediaLibrary first = library();
+    first.scan();
     QList<MPMediaEntityPersistentID> ids;
     for (const MPMediaItem& item : first.allItems())
         ids << item.persistentID();
@@ -100,6 +101,7 @@ TEST_F(ScanCacheTest, PersistentIDsStayAcrossRescansAndRestartsAndFollowThePath)
     ASSERT_TRUE(QFile::remove(home.cacheFile()));
     touchLater(path("sub/three.m4a"), 3);
     MPMediaLibrary second = library();
+    second.scan();
     QList<MPMediaEntityPersistentID> again;
     for (const MPMediaItem& item : second.allItems())
         again << item.persistentID();
@@ -114,7 +116,7 @@ TEST_F(ScanCacheTest, IdentifiersUseTheFullUnsignedRange)
     EXPECT_EQ(MPMediaLibrary::persistentIDForRelativePath("a/apple.mp3"), 17909677638097768672ull);
     int above = 0;
     for (int i = 0; i < 64; ++i)
-        above += MPMediaLibrary::persistentIDForRelativePath(QString::number(i)) > (1ull << 63);
+        above += MPMediaLibrary::persistentIDForRelativePath(QByteArray::number(i)) > (1ull << 63);
     EXPECT_GT(above, 10);
 }
 

@@ -2,6 +2,8 @@
 
 #include "library/DTMusicModelController.h"
 #include "platform/audio/AudioCapture.h"
+#include "platform/session/AudioSession.h"
+#include "player/AUGraphPlayerEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +21,8 @@ QTemporaryDir* g_songs = nullptr;
 
 bool RecordingEngine::loadFiles(const QUrl& url)
 {
+    if (onLoad)
+        onLoad(url);
     rec("loadFiles", {url.fileName()});
     if (loadSucceeds)
         loadState = true;
@@ -36,8 +40,12 @@ void RecordingEngine::rec(const QString& name, const QVariantList& args)
 
 QStringList RecordingEngine::calls() const
 {
+    // A copy of its own, not one sharing the list that the import thread appends to.
     std::lock_guard lock(mMutex);
-    return mCalls;
+    QStringList copy;
+    for (const QString& call : mCalls)
+        copy.append(call);
+    return copy;
 }
 
 void RecordingEngine::clearCalls()
@@ -57,7 +65,7 @@ static MPMediaItem songAt(const QString& title, const QString& path, double dura
 {
     MediaItemProperties p;
     p.persistentID = 1 + qHash(title);
-    p.filePath = path;
+    p.filePath = QFile::encodeName(path);
     p.title = title;
     p.artist = "Artist of " + title;
     p.albumTitle = "Album of " + title;
@@ -97,6 +105,25 @@ PlayerHarness::PlayerHarness()
     library = std::make_shared<DTMusicModelController>();
     player = std::make_unique<TavoroViewController>(std::move(recording), library);
     player->viewDidLoad();
+}
+
+RealEnginePlayer::RealEnginePlayer()
+{
+    AudioSessionResetForTesting();
+    capture = std::make_shared<AudioCaptureOutput>(AudioCaptureOutput::Pacing::FreeRunning, 1024, 44100);
+    AudioOutputSetCapture(capture);
+    auto engine = std::make_unique<AUGraphPlayerEngine>();
+    AUGraphPlayerEngine* real = engine.get();
+    player = std::make_unique<TavoroViewController>(std::move(engine), std::make_shared<DTMusicModelController>());
+    player->viewDidLoad();
+    real->controller().initializeAUGraph(2);
+    player->setUIDefaults();
+}
+
+RealEnginePlayer::~RealEnginePlayer()
+{
+    player.reset();
+    AudioOutputSetCapture(nullptr);
 }
 
 bool waitFor(const std::function<bool()>& done, double seconds)

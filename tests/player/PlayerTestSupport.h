@@ -25,6 +25,8 @@ public:
 
     std::atomic<bool> playing{false}, loadState{true}, loadSucceeds{true};
     std::atomic<int64_t> frames{10584000};
+    // Runs inside loadFiles() before the call is recorded (on the export's thread).
+    std::function<void(const QUrl&)> onLoad;
 
     void startAUGraph(int docking) override { rec("startAUGraph", {docking}); playing = true; }
     void stopAUGraph() override { rec("stopAUGraph"); playing = false; }
@@ -67,6 +69,16 @@ struct PlayerHarness {
     PlayerHarness();
     RecordingEngine* engine = nullptr;
     std::shared_ptr<DTMusicModelController> library;
+    std::unique_ptr<TavoroViewController> player;
+};
+
+// A controller on the real audio engine, started as at launch, playing into a capturing
+// output that pulls as fast as it can; the capture is taken away again at the end.
+class AudioCaptureOutput;
+struct RealEnginePlayer {
+    RealEnginePlayer();
+    ~RealEnginePlayer();
+    std::shared_ptr<AudioCaptureOutput> capture;
     std::unique_ptr<TavoroViewController> player;
 };
 

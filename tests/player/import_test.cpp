@@ -60,6 +60,10 @@ TEST_F(Import, EachFormatGoesToMusicWithItsExtensionAndPlays)
         {"libmp3lame", 2, "mp3", "music.mp3", nullptr},
         {"pcm_s16be", 2, "aiff", "music.aif", nullptr},
         {"pcm_s16le", 2, "wav", "music.wav", nullptr},
+        {"flac", 2, "flac", "music.flac", nullptr},
+        {"libvorbis", 2, "ogg", "music.ogg", nullptr},
+        {"libopus", 2, "opus", "music.opus", nullptr},
+        {"wavpack", 2, "wv", "music.wv", nullptr},  // any other decodable format keeps its container
     };
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     for (const auto& c : cases) {
@@ -87,11 +91,22 @@ TEST_F(Import, EachFormatGoesToMusicWithItsExtensionAndPlays)
 
 TEST_F(Import, UnplayableSourcesEndInTheNotice)
 {
-    // An Ogg Vorbis song has no export type; a file the engine refuses fails to open.
+    // Audio in a codec nothing decodes has no export type; a file the engine refuses
+    // fails to open.
+    const MPMediaItem undecodable = makeSong("undecodable", "", "wav");
+    {
+        // A WAVE file whose format tag (0x1234) names no known codec.
+        QByteArray wave("RIFF\x2c\x10\0\0WAVEfmt \x10\0\0\0\x34\x12\x02\0\x44\xac\0\0\x10\xb1\x02\0"
+                        "\x04\0\x10\0data\0\x10\0\0", 44);
+        wave.append(QByteArray(4096, '\x11'));
+        QFile file(QString::fromUtf8(undecodable.properties().filePath));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(wave);
+    }
     for (bool refusedByEngine : {false, true}) {
         SCOPED_TRACE(refusedByEngine);
         h.engine->loadSucceeds = !refusedByEngine;
-        choose(refusedByEngine ? makeSong("refused", "aac", "m4a") : makeSong("vorbis", "libvorbis", "ogg"));
+        choose(refusedByEngine ? makeSong("refused", "aac", "m4a") : undecodable);
         ASSERT_TRUE(waitFor([&] { return h.player->fileErrorAlert() && h.player->fileErrorAlert()->isVisible(); }));
         QMessageBox* alert = h.player->fileErrorAlert();
         EXPECT_EQ(alert->windowTitle(), "NOTICE!");
@@ -122,11 +137,14 @@ TEST_F(Import, SongWithoutAudioChangesNothingVisible)
 
 TEST_F(Import, OnlyTheNewestImportOpensItsFile)
 {
+    // Both songs are made first: on a busy machine making one takes longer than the delay.
+    const MPMediaItem first = makeSong("first-choice", "libmp3lame", "mp3");
+    const MPMediaItem second = makeSong("second-choice", "pcm_s16le", "wav");
     AVAssetExportSession::setStartDelayForTesting(300);
-    choose(makeSong("first-choice", "libmp3lame", "mp3"));
+    choose(first);
     const auto firstSession = h.player->currentExportSession();
     AVAssetExportSession::setStartDelayForTesting(0);
-    choose(makeSong("second-choice", "pcm_s16le", "wav"));
+    choose(second);
     ASSERT_TRUE(started());
     QTest::qWait(400);
     EXPECT_EQ(firstSession->status(), AVAssetExportSessionStatusCancelled);

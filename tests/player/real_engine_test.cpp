@@ -15,16 +15,9 @@
 
 TEST(RealEngine, ChosenSongReachesTheOutputAndItsEndReturnsToTheList)
 {
-    AudioSessionResetForTesting();
-    auto capture = std::make_shared<AudioCaptureOutput>(AudioCaptureOutput::Pacing::FreeRunning, 1024, 44100);
-    AudioOutputSetCapture(capture);
-
-    auto engine = std::make_unique<AUGraphPlayerEngine>();
-    AUGraphPlayerEngine* real = engine.get();
-    TavoroViewController player(std::move(engine), std::make_shared<DTMusicModelController>());
-    player.viewDidLoad();
-    real->controller().initializeAUGraph(2);
-    player.setUIDefaults();
+    RealEnginePlayer real;
+    TavoroViewController& player = *real.player;
+    const std::shared_ptr<AudioCaptureOutput>& capture = real.capture;
 
     // Equalizer on through the bridge: the engine's own flags follow.
     NotificationCenter::defaultCenter().postNotification(EqualizerSettingNotification, nullptr, {{EqualizerOnOff, 2}});
@@ -46,6 +39,4 @@ TEST(RealEngine, ChosenSongReachesTheOutputAndItsEndReturnsToTheList)
     EXPECT_GE(capture->frames(), size_t(0.45 * 44100));
     const int16_t loudest = *std::max_element(samples.begin(), samples.end());
     EXPECT_GT(loudest, 1000) << "only silence reached the output";
-
-    AudioOutputSetCapture(nullptr);
 }

@@ -1,6 +1,7 @@
 // A plain model of the speed/pitch block, written step by step and kept deliberately
 // naive: growing queues, the search weights recomputed for every candidate, one output
-// queue append per sample. The tests run it beside the module and compare every sample.
+// queue append per sample, each segment consuming as many input frames as it appended.
+// The tests run it beside the module and compare every sample.
 #pragma once
 
 #include <algorithm>
@@ -10,12 +11,12 @@
 #include "qbs/QBS_PTC.h"
 
 struct PtcModel {
-  bool start_margin = true;  // false: deliver as soon as anything is queued
   int shift = 1, scan = 618, window = 3617, overlap = 512, exp = 9, slider = 87381;
   int target_rate = 0, hop = 0, required = 0;
   int phase = 0;
   int16_t prev[2] = {0, 0};
   bool have_tail = false, delivering = false;
+  long long dropped = 0;
   std::vector<int16_t> in[2], tail[2], fifo[2];
   std::vector<int16_t> stretched;  // every stretched left sample, in order
 
@@ -69,14 +70,15 @@ struct PtcModel {
         seg[c].push_back(((overlap - n) * tail[c][n] + n * in[c][best + n]) >> exp);
       for (int i = 0; i < window - 2 * overlap; ++i) seg[c].push_back(in[c][best + overlap + i]);
       tail[c].assign(in[c].begin() + best + window - overlap, in[c].begin() + best + window);
-      in[c].erase(in[c].begin(), in[c].begin() + std::min<size_t>(hop, in[c].size()));
     }
     stretched.insert(stretched.end(), seg[0].begin(), seg[0].end());
     // Resampler: both channels share the phase.
     int ph = phase;
+    size_t made = 0;
     auto emit = [&](int a0, int a1, int b0, int b1) {
       push((ph * a1 + a0 * (65536 - ph)) >> 16, (ph * b1 + b0 * (65536 - ph)) >> 16);
       ph += target_rate;
+      ++made;
     };
     while (ph <= 65536) emit(prev[0], seg[0][0], prev[1], seg[1][0]);
     ph -= 65536;
@@ -91,10 +93,11 @@ struct PtcModel {
     }
     phase = ph;
     prev[0] = seg[0].back(), prev[1] = seg[1].back();
+    for (int c = 0; c < 2; ++c) in[c].erase(in[c].begin(), in[c].begin() + std::min(made, in[c].size()));
   }
 
   void push(int l, int r) {
-    if (fifo[0].size() >= 11520) return;
+    if (fifo[0].size() >= 24576) return (void)++dropped;
     fifo[0].push_back(static_cast<int16_t>(l));
     fifo[1].push_back(static_cast<int16_t>(r));
   }
@@ -113,8 +116,8 @@ struct PtcModel {
       have_tail = true;
     }
     while (in[0].size() >= static_cast<size_t>(required)) segment();
-    if (start_margin && !delivering) {
-      if (fifo[0].size() < std::min<size_t>(frames + hop, 11520)) return;
+    if (!delivering) {
+      if (fifo[0].size() < std::min<size_t>(frames + hop, 24576)) return;
       delivering = true;
     }
     const int n = std::min<int>(frames, static_cast<int>(fifo[0].size()));

@@ -2,7 +2,6 @@
 
 #include "qbs/QBS.h"
 
-#include <algorithm>
 
 void prepareEffect(const RenderOptions& o)
 {
@@ -39,21 +38,13 @@ void prepareEffect(const RenderOptions& o)
     }
 }
 
-std::vector<int16_t> processBlocks(const RenderOptions& o, const std::vector<int16_t>& samples)
+void processBlock(const RenderOptions& o, int16_t* out, const int16_t* in, int32_t count)
 {
-    std::vector<int16_t> out(samples.size(), 0);
-    const size_t blockSamples = size_t(o.blockFrames) * 2;
-    for (size_t pos = 0; pos < samples.size(); pos += blockSamples) {
-        const int32_t count = int32_t(std::min(blockSamples, samples.size() - pos));
-        int16_t* dst = out.data() + pos;
-        const int16_t* src = samples.data() + pos;
-        switch (o.effect) {
-        case RenderEffect::Bypass: QBS_BYPASS(dst, src, count); break;
-        case RenderEffect::Equalizer: QBSt_MEQ(dst, src, count); break;
-        case RenderEffect::Stereo3D: QBSt_M3D(dst, src, count); break;
-        case RenderEffect::Stage: QBSt_MOS(dst, src, count); break;
-        case RenderEffect::SpeedPitch: QBS_PTC(dst, src, count); break; // dst is still zero
-        }
+    switch (o.effect) {
+    case RenderEffect::Bypass: QBS_BYPASS(out, in, count); break;
+    case RenderEffect::Equalizer: QBSt_MEQ(out, in, count); break;
+    case RenderEffect::Stereo3D: QBSt_M3D(out, in, count); break;
+    case RenderEffect::Stage: QBSt_MOS(out, in, count); break;
+    case RenderEffect::SpeedPitch: QBS_PTC(out, in, count); break;
     }
-    return out;
 }

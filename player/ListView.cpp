@@ -1,0 +1,235 @@
+#include "player/ListView.h"
+
+#include "player/ListViewDelegate.h"
+#include "player/ListViewIndexBar.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+
+namespace {
+
+constexpr int kScreenWidth = 320;
+constexpr int kScreenHeight = 460;
+constexpr int kBarHeight = 44;
+constexpr int kTableHeaderHeight = 44;
+constexpr int kButtonBarHeight = 49;
+constexpr int kIndexWidth = 24;
+
+QPushButton* textButton(QWidget* parent, const QString& text, int tag)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setProperty("tag", tag);
+    b->setFocusPolicy(Qt::NoFocus);  // the keyboard stays with the table
+    return b;
+}
+
+} // namespace
+
+void ListTableView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (currentIndex().isValid())
+            emit rowActivated(currentIndex().row());
+        return;
+    }
+    QListView::keyPressEvent(event);
+}
+
+void ListTableView::keyboardSearch(const QString& search)
+{
+    // Only the last key typed counts: every letter is a jump of its own.
+    if (!search.isEmpty())
+        emit letterTyped(search.right(1));
+}
+
+ActivityIndicatorView::ActivityIndicatorView(QWidget* parent) : QWidget(parent), mTimer(new QTimer(this))
+{
+    resize(37, 37);
+    mTimer->setInterval(80);
+    connect(mTimer, &QTimer::timeout, this, [this] {
+        mStep = (mStep + 1) % 12;
+        update();
+    });
+}
+
+void ActivityIndicatorView::startAnimating()
+{
+    mTimer->start();
+    show();
+}
+
+void ActivityIndicatorView::stopAnimating()
+{
+    mTimer->stop();
+}
+
+bool ActivityIndicatorView::isAnimating() const
+{
+    return mTimer->isActive();
+}
+
+void ActivityIndicatorView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(width() / 2.0, height() / 2.0);
+    const double radius = std::min(width(), height()) / 2.0;
+    for (int i = 0; i < 12; ++i) {
+        QColor spoke(Qt::white);
+        spoke.setAlphaF(0.25 + 0.75 * double((i + 12 - mStep) % 12) / 11.0);
+        painter.setPen(QPen(spoke, radius / 5.0, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(0, -radius * 0.45), QPointF(0, -radius * 0.9));
+        painter.rotate(30);
+    }
+}
+
+ListView::ListView(ListTableDataSource* dataSource, QWidget* parent)
+    : QWidget(parent),
+      mSource(dataSource),
+      mModel(new ListViewModel(dataSource, this)),
+      mDelegate(new ListViewDelegate(this)),
+      mTable(new ListTableView(this)),
+      mIndexBar(new ListViewIndexBar(this))
+{
+    setGeometry(0, 0, kScreenWidth, kScreenHeight);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(0x6d, 0x84, 0xa2));
+    setPalette(pal);
+
+    syncButtonItem = textButton(this, tr("Sync"), 0);
+    syncButtonItem->setGeometry(5, 7, 60, 30);
+
+    const int headerTop = kBarHeight;
+    TableHeaderView = new QWidget(this);
+    TableHeaderView->setGeometry(0, headerTop, kScreenWidth, kTableHeaderHeight);
+    addSongButton = textButton(TableHeaderView, tr("Add Song"), 0);
+    editButton = textButton(TableHeaderView, tr("Edit"), 0);
+    clearButton = textButton(TableHeaderView, tr("Clear"), 0);
+    auto* headerRow = new QHBoxLayout(TableHeaderView);
+    headerRow->setContentsMargins(8, 6, 8, 6);
+    for (QPushButton* b : {addSongButton, editButton, clearButton})
+        headerRow->addWidget(b);
+    EditDoneView = new QWidget(this);
+    EditDoneView->setGeometry(0, headerTop, kScreenWidth, kTableHeaderHeight);
+    doneButton = textButton(EditDoneView, tr("Done"), 1);
+    auto* doneRow = new QHBoxLayout(EditDoneView);
+    doneRow->setContentsMargins(8, 6, 8, 6);
+    doneRow->addStretch();
+    doneRow->addWidget(doneButton);
+    EditDoneView->hide();
+    mTableHeader = TableHeaderView;
+
+    const int tableTop = headerTop + kTableHeaderHeight;
+    const int tableHeight = kScreenHeight - tableTop - kButtonBarHeight;
+    mTable->setGeometry(0, tableTop, kScreenWidth, tableHeight);
+    mTable->setModel(mModel);
+    mTable->setItemDelegate(mDelegate);
+    mTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    mTable->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    mTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    mTable->setFrameShape(QFrame::NoFrame);
+    // Header rows and rows differ in height; the view lays out only what it has to.
+    mTable->setUniformItemSizes(false);
+    mTable->setLayoutMode(QListView::Batched);
+    mTable->setBatchSize(200);
+    mTable->setFocusPolicy(Qt::StrongFocus);
+    mTable->setAttribute(Qt::WA_AcceptTouchEvents);
+    mIndexBar->setGeometry(kScreenWidth - kIndexWidth, tableTop, kIndexWidth, tableHeight);
+    mIndexBar->hide();
+
+    const int barTop = kScreenHeight - kButtonBarHeight;
+    const int buttonWidth = kScreenWidth / 5;
+    QPushButton** buttons[] = {&TitleButton, &ArtistButton, &GenreButton, &AlbumButton, &PlayListButton};
+    const QString names[] = {tr("Title"), tr("Artist"), tr("Genre"), tr("Album"), tr("PlayList")};
+    for (int tag = 0; tag < 5; ++tag) {
+        QPushButton* b = textButton(this, QString(), tag);
+        b->setFlat(true);
+        b->setToolTip(names[tag]);
+        b->setAccessibleName(names[tag]);
+        b->setGeometry(tag * buttonWidth, barTop, buttonWidth, kButtonBarHeight);
+        *buttons[tag] = b;
+        connect(b, &QPushButton::clicked, this, [this, tag] { emit listButtonPressed(tag); });
+    }
+
+    connect(syncButtonItem, &QPushButton::clicked, this, &ListView::syncPressed);
+    connect(addSongButton, &QPushButton::clicked, this, &ListView::addSongPressed);
+    connect(editButton, &QPushButton::clicked, this, [this] { emit editPressed(0); });
+    connect(doneButton, &QPushButton::clicked, this, [this] { emit editPressed(1); });
+    connect(clearButton, &QPushButton::clicked, this, &ListView::clearPressed);
+    connect(mTable, &QListView::clicked, this, [this](const QModelIndex& index) { chooseRow(index.row()); });
+    connect(mTable, &ListTableView::rowActivated, this, &ListView::chooseRow);
+    connect(mTable, &ListTableView::letterTyped, this, &ListView::jumpToLetter);
+    connect(mIndexBar, &ListViewIndexBar::titleTouched, this, [this](const QString& title, int index) {
+        scrollToSection(mSource->sectionForSectionIndexTitle(title, index));
+    });
+}
+
+void ListView::reloadData()
+{
+    const int scroll = mTable->verticalScrollBar()->value();
+    mModel->reloadData();
+    mIndexBar->setTitles(mSource->sectionIndexTitlesForTableView());
+    mIndexBar->raise();
+    // A reload keeps the place in the list (as after a now-playing change).
+    mTable->verticalScrollBar()->setValue(scroll);
+}
+
+void ListView::chooseRow(int flatRow)
+{
+    const ListIndexPath path = mModel->indexPathForRow(flatRow);
+    if (path.section < 0)
+        return;  // a section header
+    mSource->didSelectRowAtIndexPath(path);
+    mTable->clearSelection();
+}
+
+void ListView::scrollToSection(int section)
+{
+    const int row = mModel->rowOfSection(section);
+    if (row < 0)
+        return;
+    const QModelIndex index = mModel->index(row);
+    mTable->scrollTo(index, QAbstractItemView::PositionAtTop);
+    // The keyboard continues from the section's first row.
+    const int first = mModel->isHeaderRow(row) ? row + 1 : row;
+    if (first < mModel->rowCount())
+        mTable->setCurrentIndex(mModel->index(first));
+    mTable->clearSelection();
+}
+
+void ListView::jumpToLetter(const QString& letter)
+{
+    const QChar c = letter.isEmpty() ? QChar() : letter.at(0);
+    const QString title = c.isDigit() ? QStringLiteral("#") : QString(c.toUpper());
+    const QStringList titles = mSource->sectionIndexTitlesForTableView();
+    const int index = int(titles.indexOf(title));
+    if (index >= 0)
+        scrollToSection(mSource->sectionForSectionIndexTitle(title, index));
+}
+
+void ListView::setTableHeaderView(QWidget* header)
+{
+    for (QWidget* view : {TableHeaderView, EditDoneView})
+        view->setVisible(view == header);
+    mTableHeader = header;
+}
+
+void ListView::setEditing(bool editing)
+{
+    mEditing = editing;
+    mDelegate->setEditing(editing);
+    mTable->viewport()->update();
+}
+
+QRect ListView::visualRectOf(ListIndexPath indexPath) const
+{
+    const int row = mModel->rowForIndexPath(indexPath);
+    return row < 0 ? QRect() : mTable->visualRect(mModel->index(row));
+}

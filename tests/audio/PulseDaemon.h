@@ -1,0 +1,130 @@
+#pragma once
+// A private PulseAudio daemon for one test: its own home and runtime directory (so that
+// test runs in parallel never share a daemon), one null sink "speaker" with norewinds=1,
+// and the recorder that takes what reached the sink from its monitor.
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace pulse_test {
+
+inline pid_t Spawn(const std::vector<std::string>& args, const char* stdoutPath)
+{
+    pid_t pid = fork();
+    if (pid == 0) {
+        int out = open(stdoutPath ? stdoutPath : "/dev/null", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int null = open("/dev/null", O_WRONLY);
+        dup2(out, 1);
+        dup2(null, 2);
+        std::vector<char*> argv;
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// Ends a child: a polite signal, then a hard one if it does not go within two seconds.
+inline void End(pid_t pid, int signal)
+{
+    if (pid <= 0)
+        return;
+    kill(pid, signal);
+    for (int i = 0; i < 200; ++i) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+class PulseDaemon {
+public:
+    // Empty when the daemon is running; otherwise why not (the test then skips).
+    std::string start(const std::string& name)
+    {
+        if (system("command -v pulseaudio >/dev/null && command -v parec >/dev/null") != 0)
+            return "pulseaudio or parec not installed";
+        namespace fs = std::filesystem;
+        for (const char* variable : {"HOME", "XDG_RUNTIME_DIR"})
+            if (const char* value = getenv(variable))
+                mSaved.emplace_back(variable, value);
+        dir = fs::temp_directory_path() / (name + "-" + std::to_string(getpid()));
+        fs::create_directories(dir / "home");
+        fs::create_directories(dir / "run");
+        fs::permissions(dir / "run", fs::perms::owner_all, fs::perm_options::replace);
+        setenv("HOME", (dir / "home").c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
+        const fs::path socket = dir / "run" / "pulse" / "native";
+        setenv("PULSE_SERVER", ("unix:" + socket.string()).c_str(), 1);
+        daemon = Spawn({"pulseaudio", "--daemonize=no", "--system=false", "--exit-idle-time=-1", "-n",
+                        "--load=module-null-sink sink_name=speaker norewinds=1",
+                        "--load=module-native-protocol-unix auth-anonymous=1"},
+                       nullptr);
+        for (int i = 0; i < 500 && !fs::exists(socket); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return fs::exists(socket) ? std::string() : "the audio server did not start";
+    }
+
+    void stop()
+    {
+        End(recorder, SIGINT);
+        recorder = -1;
+        End(daemon, SIGTERM);
+        daemon = -1;
+        unsetenv("PULSE_SERVER");
+        unsetenv("XDG_RUNTIME_DIR");
+        for (const auto& [name, value] : mSaved)
+            setenv(name.c_str(), value.c_str(), 1);
+        mSaved.clear();
+        if (!dir.empty())
+            std::filesystem::remove_all(dir);
+        dir.clear();
+    }
+
+    ~PulseDaemon() { stop(); }
+
+    // Starts recording the sink's monitor into `file` (raw 16-bit stereo at 44100 Hz).
+    void record(const std::filesystem::path& file)
+    {
+        recorder = Spawn({"parec", "-d", "speaker.monitor", "--latency-msec=20", "--format=s16le", "--rate=44100",
+                          "--channels=2", "--raw"},
+                         file.c_str());
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    void stopRecording()
+    {
+        End(recorder, SIGINT);
+        recorder = -1;
+    }
+    static std::vector<int16_t> Recorded(const std::filesystem::path& file)
+    {
+        std::vector<int16_t> samples(std::filesystem::file_size(file) / 2);
+        std::ifstream(file, std::ios::binary)
+            .read(reinterpret_cast<char*>(samples.data()), std::streamsize(samples.size() * 2));
+        return samples;
+    }
+
+    std::filesystem::path dir;
+    pid_t daemon = -1;
+    pid_t recorder = -1;
+
+private:
+    std::vector<std::pair<std::string, std::string>> mSaved;
+};
+
+} // namespace pulse_test

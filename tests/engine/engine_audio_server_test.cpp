@@ -1,0 +1,145 @@
+// 30 s of a track played by the engine into a real audio server that the test starts
+// itself, with the reader's decoding held up again and again and the render callback
+// descheduled now and then: the server's buffering and the decoding ahead ride it out.
+
+#include "EngineTestSupport.h"
+
+#include "engine/EngineGlobals.h"
+#include "platform/audio/AudioOutputEvents.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "qbs/QBS.h"
+#include "tests/audio/PulseDaemon.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <atomic>
+#include <cstdio>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+// A 16-bit stereo WAV whose every frame is told apart from its neighbours and from silence:
+// left counts 1..30000 and around again, right is its negative.
+int16_t CountingSample(int64_t frame, int channel)
+{
+    const int16_t value = int16_t(1 + frame % 30000);
+    return channel ? int16_t(-value) : value;
+}
+
+std::string CountingWav(const std::string& name, int64_t frames)
+{
+    std::string bytes(44 + size_t(frames) * 4, '\0');
+    auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&bytes[at], &v, 4); };
+    auto put16 = [&](size_t at, uint16_t v) { std::memcpy(&bytes[at], &v, 2); };
+    std::memcpy(&bytes[0], "RIFF", 4);
+    put32(4, uint32_t(bytes.size() - 8));
+    std::memcpy(&bytes[8], "WAVEfmt ", 8);
+    put32(16, 16);
+    put16(20, 1);
+    put16(22, 2);
+    put32(24, 44100);
+    put32(28, 44100 * 4);
+    put16(32, 4);
+    put16(34, 16);
+    std::memcpy(&bytes[36], "data", 4);
+    put32(40, uint32_t(frames * 4));
+    for (int64_t i = 0; i < frames; ++i) {
+        put16(44 + size_t(i) * 4, uint16_t(CountingSample(i, 0)));
+        put16(46 + size_t(i) * 4, uint16_t(CountingSample(i, 1)));
+    }
+    return audiofile_test::writeFile(name, bytes);
+}
+
+std::atomic<int> gCalls{0};
+
+// The engine's render callback, descheduled for 25 ms on every 50th call (about once a
+// second), as a busy machine does to the audio server's client thread.
+OSStatus DescheduledRender(void* context, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* stamp, UInt32 bus,
+                           UInt32 frames, AudioBufferList* data)
+{
+    if (gCalls.fetch_add(1) % 50 == 49)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    return AUGraphController::renderInput(context, flags, stamp, bus, frames, data);
+}
+
+class EngineOnAudioServer : public EngineTest {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        AudioOutputSetCapture(nullptr);
+        AudioOutputForceNull(false);
+        if (const std::string why = server.start("engine-pulse"); !why.empty())
+            GTEST_SKIP() << why;
+    }
+    void TearDown() override
+    {
+        QBS_BYPASS_Prescale = 2;
+        if (engine)
+            Stdout([&] { engine->stopAUGraph(); });
+        server.stop();
+        EngineTest::TearDown();
+    }
+    pulse_test::PulseDaemon server;
+};
+
+TEST_F(EngineOnAudioServer, StalledDecodingAndADescheduledCallbackNeverUnderflowAndPlayTheTrackBitForBit)
+{
+    const int64_t frames = 44100 * 30;
+    const std::string path = CountingWav("counting.wav", frames);
+    ExtAudioFileWaitForDecoding(false); // real-time reads, as in the player
+    QBS_BYPASS_Prescale = 0; // no headroom: the sink gets the track itself
+    ASSERT_TRUE(load(path));
+    AURenderCallbackStruct callback{&DescheduledRender, engine.get()};
+    ASSERT_EQ(AUGraphSetNodeInputCallback(mGraph, mMixerNode, 0, &callback), noErr);
+    ExtAudioFileStallDecoding(50, 200);
+
+    const auto recording = server.dir / "speaker.raw";
+    server.record(recording);
+    const long underflowsBefore = AudioOutputUnderflowCount();
+    long underflows = -1;
+    int observer = 0;
+    NotificationCenter::defaultCenter().addObserver(&observer, MusicPlayTimerNotification, nullptr, [&](const Notification&) {
+        // Counted up to the end of the track: the server runs dry once the last of it has
+        // played out, as it should.
+        underflows = AudioOutputUnderflowCount() - underflowsBefore;
+    });
+    start();
+    ASSERT_STREQ(AudioOutputActiveName(mGraph), "pulse");
+    QElapsedTimer timer;
+    timer.start();
+    while (reports.empty() && timer.elapsed() < 40000) {
+        QCoreApplication::processEvents();
+        QThread::msleep(20);
+    }
+    ExtAudioFileStallDecoding(0, 0);
+    QThread::msleep(300);
+    server.stopRecording();
+    NotificationCenter::defaultCenter().removeObserver(&observer);
+    std::printf("underflows while playing: %ld, after the end: %ld\n", underflows,
+                AudioOutputUnderflowCount() - underflowsBefore - underflows);
+
+    ASSERT_EQ(reports.size(), 1u) << "the track ended once";
+    EXPECT_EQ(reports[0].value(MusicPlayTimerKey).toLongLong(), frames);
+    EXPECT_EQ(underflows, 0);
+    EXPECT_GT(gCalls.load(), 1000) << "the callback was called in pieces of about 20 ms";
+
+    // Silence before and after; in between every frame of the track, in order, no gap.
+    const std::vector<int16_t> samples = pulse_test::PulseDaemon::Recorded(recording);
+    size_t at = 0;
+    while (at + 1 < samples.size() && samples[at] == 0 && samples[at + 1] == 0)
+        at += 2;
+    int64_t frame = 0;
+    for (; frame < frames && at + 1 < samples.size(); ++frame, at += 2) {
+        ASSERT_EQ(samples[at], CountingSample(frame, 0)) << "recorded frame " << at / 2 << ", track frame " << frame;
+        ASSERT_EQ(samples[at + 1], CountingSample(frame, 1)) << "recorded frame " << at / 2;
+    }
+    EXPECT_EQ(frame, frames) << "the recording ends before the track";
+}
+
+} // namespace

@@ -1,0 +1,167 @@
+// The library copy follows the music folder while the program runs, and the store sets
+// aside only a damaged file: a read-only or otherwise unusable one keeps the user's
+// settings, and a store from an older model keeps the defaults of its new columns.
+
+#include "LibraryTestSupport.h"
+#include "library/SettingKeys.h"
+#include "platform/foundation/NotificationCenter.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Runs the event loop until `done` holds or ten seconds pass.
+bool waitFor(const std::function<bool()>& done)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+QStringList songTitles(DTMusicModelController& controller)
+{
+    QStringList titles;
+    if (auto songs = controller.allSongs())
+        for (const auto& s : *songs)
+            titles << s->title();
+    return titles;
+}
+
+} // namespace
+
+TEST_F(LibraryTest, FirstQueryAnswersEmptyAtOnceAndTheListsRefreshWhenTheScanLands)
+{
+    makeAudioFile(home->music() + "/one.mp3", "mp3");
+    auto library = std::make_shared<MPMediaLibrary>(home->music(), home->cacheFile());
+    MPMediaLibrary::setDefaultMediaLibrary(library);
+    int changes = 0;
+    NotificationCenter::defaultCenter().addObserver(this, MPMediaLibraryDidChangeNotification, nullptr,
+                                                    [&](const Notification&) { ++changes; });
+    EXPECT_TRUE(library->allItems().isEmpty());  // answered on this thread without scanning
+    ASSERT_TRUE(waitFor([&] { return changes == 1; }));
+    EXPECT_EQ(library->allItems().size(), 1);
+    NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+TEST_F(LibraryTest, FilesAddedChangedOrRemovedWhileRunningAppearAfterTheNextRebuild)
+{
+    makeAudioFile(home->music() + "/first.mp3", "mp3");
+    makeAudioFile(home->music() + "/gone.ogg", "ogg");
+    MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(home->music(), home->cacheFile()));
+    DTMusicModelController controller;
+    controller.setupMusicData(false);  // waits for the first scan
+    EXPECT_EQ(songTitles(controller), (QStringList{"first", "gone"}));
+
+    makeAudioFile(home->music() + "/added/later.flac", "flac");
+    ASSERT_TRUE(QFile::remove(home->music() + "/gone.ogg"));
+    bool done = false;
+    controller.rescanAndSetupMusicData(false, [&] { done = true; });
+    EXPECT_FALSE(controller.allSongs().has_value());  // nothing half-built is read meanwhile
+    ASSERT_TRUE(waitFor([&] { return done; }));
+    EXPECT_EQ(songTitles(controller), (QStringList{"first", "later"}));
+}
+
+TEST_F(LibraryTest, ReadOnlyStoreKeepsTheUsersSettings)
+{
+    {
+        DTMusicModelController controller;
+        auto settings = LiveTable::defaultSettingTable();
+        settings->setIntegerValue(EqUserSetting200Key, 21);
+        controller.saveSetting(settings, LiveTable::defaultPlayControlTable());
+    }
+    const QByteArray store = QFile::encodeName(storePath());
+    const QByteArray folder = QFile::encodeName(QFileInfo(storePath()).absolutePath());
+    ASSERT_EQ(std::system(("chmod -R a+rX '" + QFile::encodeName(home->home()) + "'").constData()), 0);
+    ASSERT_EQ(::chmod(store.constData(), 0444), 0);
+    ASSERT_EQ(::chmod(folder.constData(), 0555), 0);
+    const QByteArray before = [&] {
+        QFile f(storePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+
+    // As an ordinary user (root ignores file modes): the settings load, a save fails and
+    // is retried, and the file is neither replaced nor moved aside.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::seteuid(65534), 0);
+    }
+    int loaded = 0;
+    {
+        DTMusicModelController controller;
+        auto rows = controller.allSetting();
+        if (rows && !rows->empty())
+            loaded = int(rows->front()->valueForKey("Eq200db").toLongLong());
+        auto settings = LiveTable::defaultSettingTable();
+        settings->setIntegerValue(EqUserSetting200Key, 5);
+        controller.saveSetting(settings, LiveTable::defaultPlayControlTable());
+        controller.saveSetting(settings, LiveTable::defaultPlayControlTable());
+    }
+    if (root) {
+        ASSERT_EQ(::seteuid(0), 0);
+    }
+    EXPECT_EQ(loaded, 21);
+    QFile after(storePath());
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), before);
+    EXPECT_EQ(QDir(QFileInfo(storePath()).absolutePath()).entryList({"*corrupt*"}, QDir::Files), QStringList{});
+
+    // Once it can be written again, the next save stores the newest values, one row.
+    ::chmod(folder.constData(), 0755);
+    ::chmod(store.constData(), 0644);
+    DTMusicModelController controller;
+    auto settings = LiveTable::defaultSettingTable();
+    settings->setIntegerValue(EqUserSetting200Key, 6);
+    controller.saveSetting(settings, LiveTable::defaultPlayControlTable());
+    EXPECT_EQ(sql("SELECT count(*), max(Eq200db) FROM Setting"), "1|6");
+}
+
+TEST_F(LibraryTest, UnusableButUndamagedStoreIsKeptAndOpenedAgainLater)
+{
+    {
+        DTMusicModelController controller;
+        controller.saveSetting(LiveTable::defaultSettingTable(), LiveTable::defaultPlayControlTable());
+    }
+    // A folder in the way of the journal: every write fails, yet the file is sound.
+    const QString journal = storePath() + "-journal";
+    ASSERT_TRUE(QDir().mkpath(journal + "/blocker"));
+    {
+        DTMusicModelController controller;
+        auto settings = LiveTable::defaultSettingTable();
+        settings->setIntegerValue(StereoBassKey, 9);
+        controller.saveSetting(settings, LiveTable::defaultPlayControlTable());
+        ASSERT_TRUE(QDir(journal).removeRecursively());
+        controller.saveSetting(settings, LiveTable::defaultPlayControlTable());  // tried again
+    }
+    EXPECT_EQ(sql("SELECT count(*), StereoBass FROM Setting"), "1|9");
+    EXPECT_EQ(QDir(QFileInfo(storePath()).absolutePath()).entryList({"*corrupt*"}, QDir::Files), QStringList{});
+}
+
+TEST_F(LibraryTest, StoreFromAnOlderModelKeepsTheDefaultsOfItsNewColumns)
+{
+    QDir().mkpath(QFileInfo(storePath()).absolutePath());
+    // An older store: its Setting table lacks the speed/pitch columns.
+    sql("CREATE TABLE Setting(_id INTEGER PRIMARY KEY, StereoEnable INTEGER, StereoSurround INTEGER,"
+        " StereoBass INTEGER, EqEnable INTEGER, EqModeChange INTEGER, Eq200db INTEGER, Eq400db INTEGER,"
+        " Eq800db INTEGER, Eq1600db INTEGER, Eq3200db INTEGER, Eq6400db INTEGER, Eq12800db INTEGER,"
+        " StageEnable INTEGER, DockingEnable INTEGER);"
+        " INSERT INTO Setting VALUES(1, 2, 10, 4, 2, 3, 14, 15, 16, 17, 18, 19, 20, 2, 2);");
+    DTMusicModelController controller;
+    auto rows = controller.allSetting();
+    ASSERT_TRUE(rows && rows->size() == 1);
+    const auto& row = rows->front();
+    EXPECT_EQ(row->valueForKey("StereoSurround").toInt(), 10);  // kept
+    EXPECT_EQ(row->valueForKey("SpeedEnable").toInt(), 1);      // new: their defaults, not 0
+    EXPECT_EQ(row->valueForKey("SpeedValue").toInt(), 10);
+    EXPECT_EQ(row->valueForKey("PTValue").toInt(), 7);
+    EXPECT_EQ(row->valueForKey("SPValue").toInt(), 100);
+}

@@ -1,0 +1,109 @@
+// Songs of every format the engine plays reach the output after their import; a newer
+// import always ends with its own song loaded; "previous" right after an automatic
+// advance goes back a song.
+
+#include "PlayerTestSupport.h"
+
+#include "engine/MusicPlayTimerNotification.h"
+#include "library/DTMusicModelController.h"
+#include "platform/audio/AudioCapture.h"
+#include "platform/session/AudioSession.h"
+#include "player/AUGraphPlayerEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QTest>
+
+#include <algorithm>
+#include <thread>
+
+TEST(ImportedFormats, FlacVorbisAndOpusPlayEndToEnd)
+{
+    RealEnginePlayer real;
+    TavoroViewController& player = *real.player;
+    const std::shared_ptr<AudioCaptureOutput>& capture = real.capture;
+
+    const struct {
+        const char* codec;
+        const char* extension;
+    } cases[] = {{"flac", "flac"}, {"libvorbis", "ogg"}, {"libopus", "opus"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.codec);
+        capture->clear();
+        const MPMediaItem song = makeSong(QString("heard-%1").arg(c.codec), c.codec, c.extension, 0.5);
+        player.setItemsArray(listOf({song}));
+        player.chooseSongAtListIndex(0);
+        ASSERT_TRUE(waitFor([&] { return capture->frames() > 0; }, 10)) << "nothing reached the output";
+        ASSERT_TRUE(waitFor([&] { return player.currentSong().isNull(); }, 10)) << "the song did not end";
+        EXPECT_EQ(player.fileErrorAlert(), nullptr);
+        const std::vector<int16_t> samples = capture->samples();
+        EXPECT_GE(capture->frames(), size_t(0.45 * 44100));
+        EXPECT_GT(*std::max_element(samples.begin(), samples.end()), 1000) << "only silence reached the output";
+    }
+}
+
+TEST(ImportOrder, ANewerImportEndsWithItsOwnSongLoaded)
+{
+    AudioSessionResetForTesting();
+    PlayerHarness h;
+    // The first song's open is slow: the second is chosen while it runs.
+    std::atomic<bool> firstOpening{false}, release{false};
+    h.engine->onLoad = [&](const QUrl& url) {
+        if (url.fileName() != "music.mp3")
+            return;
+        firstOpening = true;
+        while (!release)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    h.player->setItemsArray(listOf({makeSong("slow-first", "libmp3lame", "mp3")}));
+    h.player->chooseSongAtListIndex(0);
+    ASSERT_TRUE(waitFor([&] { return firstOpening.load(); }));
+
+    // The slow open ends a while after the second import has begun (its first step
+    // clears the engine's load flag), long enough for that import to complete if nothing
+    // holds it back.
+    std::thread releaser([&] {
+        while (h.engine->callsStartingWith("setFileLoadStartFlag").size() < 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        release = true;
+    });
+    h.player->setItemsArray(listOf({makeSong("quick-second", "pcm_s16le", "wav")}));
+    h.player->chooseSongAtListIndex(0);
+    ASSERT_TRUE(waitFor([&] { return h.engine->callsStartingWith("loadFiles").contains("loadFiles(music.wav)"); }));
+    releaser.join();
+    QTest::qWait(300);  // time for a late open of the first song to land
+
+    const QStringList calls = h.engine->calls();
+    const QStringList opens = h.engine->callsStartingWith("loadFiles");
+    EXPECT_EQ(opens.last(), "loadFiles(music.wav)") << calls.join(" ").toStdString();
+    EXPECT_EQ(calls.last(), "startAUGraph(1)") << calls.join(" ").toStdString();
+    EXPECT_EQ(h.player->currentTitle->text(), "quick-second");
+}
+
+TEST(ImportOrder, PreviousRightAfterAnAutomaticAdvanceGoesBack)
+{
+    AudioSessionResetForTesting();
+    PlayerHarness h;
+    h.player->setItemsArray(listOf({fakeSong("Song 0"), fakeSong("Song 1"), fakeSong("Song 2")}));
+    h.player->chooseSongAtListIndex(0);
+    h.engine->loadState = true;
+    h.engine->playing = true;
+    auto report = [](int64_t position, bool finished) {
+        QVariantMap info{{MusicPlayTimerKey, qint64(position)}};
+        if (finished)
+            info.insert(MusciPlayfinishKey, 1);
+        NotificationCenter::defaultCenter().postNotification(MusicPlayTimerNotification, nullptr, info);
+    };
+    report(4 * 44100, false);
+    report(10584000, true);  // the end: the next song loads at once
+    ASSERT_EQ(h.player->currentSong().title(), "Song 1");
+    h.engine->loadState = true;  // its file opened; no position report yet
+    h.engine->playing = true;
+    h.engine->clearCalls();
+
+    h.player->buttonPressedAction(2);
+    EXPECT_TRUE(h.engine->callsStartingWith("FileSeek").isEmpty()) << h.engine->calls().join(" ").toStdString();
+    EXPECT_EQ(h.player->currentSong().title(), "Song 0");
+}

@@ -1,0 +1,405 @@
+// The list screen driven as a user drives it: list buttons, taps on rows, the side index
+// and the keyboard, over a generated library; picked songs and "Clear PlayList" rebuild
+// the store behind the waiting alert. Screenshots of the lists go to the test output.
+
+#include "PlayerTestSupport.h"
+
+#include "player/ListView.h"
+#include "player/ListViewIndexBar.h"
+
+#include "library/DTMusicModelController.h"
+#include "platform/media/MPMediaLibrary.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include <algorithm>
+
+namespace {
+
+MPMediaItem librarySong(const QString& title, const QString& artist, const QString& album, const QString& genre,
+                        std::optional<int> track)
+{
+    static MPMediaEntityPersistentID nextID = 1000;
+    MediaItemProperties p;
+    p.persistentID = ++nextID;
+    p.title = title;
+    p.artist = artist;
+    p.albumTitle = album;
+    p.genre = genre;
+    p.albumTrackNumber = track;
+    p.playbackDuration = 60.0;
+    return MPMediaItem(p);
+}
+
+QString screensDirectory()
+{
+    const QByteArray fromEnv = qgetenv("TAVORO_TEST_SCREENS");
+    const QString dir = fromEnv.isEmpty() ? QStringLiteral(TAVORO_TEST_SCREENS_DIR) : QString::fromLocal8Bit(fromEnv);
+    QDir().mkpath(dir);
+    return dir;
+}
+
+class ListScreen : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const QList<MPMediaItem> songs = {
+            librarySong("Solo One", "Solo Artist", "Only Album", "Pop", 1),
+            librarySong("Solo Two", "Solo Artist", "Only Album", "Pop", 2),
+            librarySong("Other Shared", "Other Artist", "Only Album", "Pop", 3),
+            librarySong("Many A", "Many Albums", "First Album", "Jazz", 1),
+            librarySong("Many B", "Many Albums", "Second Album", "Jazz", std::nullopt),
+            librarySong("Twin", "Alpha", "Alpha Album", "Rock", 1),
+            librarySong("Twin", "beta", "Beta Album", "Rock", 1),
+            librarySong("Zulu", "Zed", "Zed Album", "Rock", 1),
+            librarySong(QString::fromUtf8("Étude"), QString::fromUtf8("Émile"), "Etudes", "Rock", 2),
+            librarySong("The Zoo", "The Beatles", "A Hard Day", "Pop", 1),
+            librarySong("Day Tripper", "The Beatles", "A Hard Day", "Pop", 2),
+            librarySong("99 Luftballons", "Nena", "Nena", "Pop", 1),
+        };
+        mSongs = songs;
+        previous = MPMediaLibrary::defaultMediaLibrary();
+        MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(
+            songs, QList<MPMediaPlaylist>{MPMediaPlaylist("Road Trip", 77, {songs[1], songs[3]})}));
+        h = std::make_unique<PlayerHarness>();
+        h->player->show();
+        list = h->player->listTable();
+        table = list->tableView();
+    }
+    void TearDown() override
+    {
+        h.reset();
+        MPMediaLibrary::setDefaultMediaLibrary(previous);
+    }
+
+    MPMediaItem songTitled(const QString& title, const QString& artist) const
+    {
+        for (const MPMediaItem& s : mSongs)
+            if (s.title() == title && s.artist() == artist)
+                return s;
+        return {};
+    }
+
+    void backToList()
+    {
+        if (h->player->isPlayerViewOnScreen())
+            h->player->flipInfoAction();
+    }
+    void press(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    // Texts of the rows (not the headers), in order.
+    QStringList rowTexts(int role = Qt::DisplayRole) const
+    {
+        QStringList texts;
+        for (int r = 0; r < list->model()->rowCount(); ++r)
+            if (!list->model()->isHeaderRow(r))
+                texts.append(list->model()->index(r).data(role).toString());
+        return texts;
+    }
+    QList<int> rowsNamed(const QString& text) const
+    {
+        QList<int> rows;
+        for (int r = 0; r < list->model()->rowCount(); ++r)
+            if (!list->model()->isHeaderRow(r) && list->model()->index(r).data().toString() == text)
+                rows.append(r);
+        return rows;
+    }
+    void tapRow(int flatRow)
+    {
+        const QModelIndex index = list->model()->index(flatRow);
+        table->scrollTo(index);
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(index).center());
+    }
+    void tap(const QString& text, int occurrence = 0)
+    {
+        const QList<int> rows = rowsNamed(text);
+        ASSERT_GT(rows.size(), occurrence) << text.toStdString();
+        tapRow(rows[occurrence]);
+    }
+    int topRow() const { return table->indexAt(QPoint(5, 1)).row(); }
+    void saveScreen(const QString& name)
+    {
+        QTest::qWait(50);  // the view lays its rows out from the event loop
+        EXPECT_TRUE(h->player->grab().save(screensDirectory() + "/" + name));
+    }
+
+    std::shared_ptr<MPMediaLibrary> previous;
+    QList<MPMediaItem> mSongs;
+    std::unique_ptr<PlayerHarness> h;
+    ListView* list = nullptr;
+    QListView* table = nullptr;
+};
+
+QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
+} // namespace
+
+TEST_F(ListScreen, StartsOnThePlaylistsAndEachButtonMarksItsList)
+{
+    EXPECT_EQ(h->player->listChangeFlag(), ListKindPlaylists);
+    EXPECT_EQ(rowTexts(), QStringList({"Road Trip"}));
+    EXPECT_FALSE(list->syncButtonItem->isHidden());
+
+    const struct {
+        QPushButton* button;
+        const char* shot;
+    } lists[] = {{list->TitleButton, "list-0-titles.png"},  {list->ArtistButton, "list-1-artists.png"},
+                 {list->GenreButton, "list-2-genres.png"},  {list->AlbumButton, "list-3-albums.png"},
+                 {list->PlayListButton, "list-4-playlists.png"}};
+    const QStringList plain = {"title.png", "artist.png", "genre.png", "album.png", "playlist.png"};
+    for (int kind = 0; kind < 5; ++kind) {
+        press(lists[kind].button);
+        EXPECT_EQ(h->player->listChangeFlag(), uint32_t(kind));
+        for (int k = 0; k < 5; ++k) {
+            QString expected = plain[k];
+            if (k == kind)
+                expected.replace(".png", "_select.png");
+            EXPECT_EQ(imageNameOf(lists[k].button), expected) << kind;
+        }
+        saveScreen(lists[kind].shot);
+    }
+
+    press(list->TitleButton);
+    // The title list in sections: "Étude" files under T ("É" is skipped), and "The Zoo"
+    // under Z, so Z comes back after T.
+    EXPECT_EQ(list->indexBar()->titles(), QStringList({"#", "D", "T", "M", "O", "S", "Z", "T", "Z"}));
+    EXPECT_EQ(list->model()->index(0).data().toString(), "123");
+    EXPECT_EQ(list->model()->index(1).data().toString(), "99 Luftballons");
+    EXPECT_EQ(list->model()->index(1).data(ListViewModel::DetailTextRole).toString(), "Nena - Nena");
+    EXPECT_EQ(list->model()->index(1).data(ListViewModel::ReuseIdentifierRole).toString(), "titlesCell");
+
+    press(list->GenreButton);
+    EXPECT_TRUE(list->indexBar()->isHidden());
+    EXPECT_EQ(rowTexts(), QStringList({"Jazz", "Pop", "Rock"}));
+    EXPECT_EQ(list->model()->index(0).data(ListViewModel::ReuseIdentifierRole).toString(), "Cell");
+}
+
+TEST_F(ListScreen, ASongChosenInASectionedListIsTheOneItsRowShows)
+{
+    press(list->TitleButton);
+    // The second "Twin" row and the last section's "Zulu" are far from their row numbers.
+    tap("Twin", 1);
+    EXPECT_EQ(h->player->currentSong(), songTitled("Twin", "beta"));
+    EXPECT_TRUE(h->player->isPlayerViewOnScreen());
+    backToList();
+    tap("Zulu");
+    EXPECT_EQ(h->player->currentSong(), songTitled("Zulu", "Zed"));
+    EXPECT_EQ(h->player->currentPlayList().size(), mSongs.size());
+    EXPECT_FALSE(list->syncButtonItem->isHidden());  // the title list keeps the sync button
+    backToList();
+
+    // Both songs called "Twin" are marked while one of them is loaded, no other row.
+    tap("Twin", 0);
+    backToList();
+    QStringList marked;
+    for (int r = 0; r < list->model()->rowCount(); ++r)
+        if (list->model()->index(r).data(ListViewModel::AccessoryImageRole).toString() == "speaker.png")
+            marked.append(list->model()->index(r).data().toString());
+    EXPECT_EQ(marked, QStringList({"Twin", "Twin"}));
+}
+
+TEST_F(ListScreen, ArtistDrillDowns)
+{
+    press(list->ArtistButton);
+    EXPECT_EQ(list->indexBar()->titles().first(), "A");
+    EXPECT_TRUE(rowsNamed("The Beatles").size() == 1);
+
+    // One album, several songs: every song of that album title, other artists' too.
+    tap("Solo Artist");
+    EXPECT_EQ(h->player->listChangeFlag(), ListKindArtistSongs);
+    EXPECT_EQ(sorted(rowTexts()), QStringList({"1 Solo One", "2 Solo Two", "3 Other Shared"}));
+    EXPECT_TRUE(list->syncButtonItem->isHidden());
+    saveScreen("list-7-artist-songs.png");
+
+    press(list->ArtistButton);
+    EXPECT_FALSE(list->syncButtonItem->isHidden());
+    tap("Many Albums");
+    EXPECT_EQ(h->player->listChangeFlag(), ListKindArtistAlbums);
+    EXPECT_EQ(rowTexts(), QStringList({"First Album", "Second Album"}));
+    tap("Second Album");
+    EXPECT_EQ(h->player->listChangeFlag(), ListKindArtistAlbumSongs);
+    EXPECT_EQ(rowTexts(), QStringList({"0 Many B"}));  // no track number
+    EXPECT_TRUE(list->syncButtonItem->isHidden());
+    EXPECT_EQ(imageNameOf(list->ArtistButton), "artist_select.png");  // the family stays marked
+
+    tap("0 Many B");
+    EXPECT_EQ(h->player->currentSong(), songTitled("Many B", "Many Albums"));
+    backToList();
+    EXPECT_EQ(list->model()->index(0).data(ListViewModel::AccessoryImageRole).toString(), "speaker.png");
+    EXPECT_TRUE(list->syncButtonItem->isHidden());
+}
+
+TEST_F(ListScreen, AlbumGenreAndPlaylistDrillDowns)
+{
+    press(list->AlbumButton);
+    // Two albums share a title; each row's detail is its own artist, and either lists all.
+    const QList<int> shared = rowsNamed("Only Album");
+    ASSERT_EQ(shared.size(), 2);
+    QStringList details;
+    for (int r : shared)
+        details.append(list->model()->index(r).data(ListViewModel::DetailTextRole).toString());
+    EXPECT_EQ(sorted(details), QStringList({"Other Artist", "Solo Artist"}));
+    EXPECT_EQ(rowsNamed("A Hard Day").size(), 1);
+    tap("Only Album", 1);
+    EXPECT_EQ(h->player->listChangeFlag(), ListKindAlbumSongs);
+    EXPECT_EQ(sorted(rowTexts()), QStringList({"1 Solo One", "2 Solo Two", "3 Other Shared"}));
+
+    // A genre's artists in the order a person reads them, then like the artist list.
+    press(list->GenreButton);
+    tap("Rock");
+    EXPECT_EQ(h->player->listChangeFlag(), ListKindGenreArtists);
+    EXPECT_EQ(rowTexts(), QStringList({"Alpha", "beta", QString::fromUtf8("Émile"), "Zed"}));
+    EXPECT_TRUE(list->syncButtonItem->isHidden());
+    tap("Zed");
+    EXPECT_EQ(h->player->listChangeFlag(), ListKindArtistSongs);
+    EXPECT_EQ(rowTexts(), QStringList({"1 Zulu"}));
+
+    press(list->PlayListButton);
+    tap("Road Trip");
+    EXPECT_EQ(h->player->listChangeFlag(), ListKindPlaylistSongs);
+    EXPECT_EQ(rowTexts(), QStringList({"Solo Two", "Many A"}));
+    EXPECT_EQ(rowTexts(ListViewModel::DetailTextRole), QStringList({"Solo Artist - Only Album", "Many Albums - First Album"}));
+    tap("Many A");
+    EXPECT_EQ(h->player->currentSong(), songTitled("Many A", "Many Albums"));
+    EXPECT_EQ(h->player->currentPlayList().size(), 2);
+}
+
+TEST_F(ListScreen, KeyboardAndSideIndexFindTheirSection)
+{
+    press(list->TitleButton);
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_M);
+    EXPECT_EQ(table->currentIndex().data().toString(), "Many A");
+    EXPECT_EQ(topRow(), list->model()->rowOfSection(3));  // the "M" header at the top
+    QTest::keyClick(table, Qt::Key_Down);
+    QTest::keyClick(table, Qt::Key_Return);
+    EXPECT_EQ(h->player->currentSong(), songTitled("Many B", "Many Albums"));
+    backToList();
+    QTest::keyClick(table, Qt::Key_9);
+    EXPECT_EQ(table->currentIndex().data().toString(), "99 Luftballons");
+
+    // A press on the side index, then a drag along it.
+    ListViewIndexBar* bar = list->indexBar();
+    const QStringList titles = bar->titles();
+    QTest::mousePress(bar, Qt::LeftButton, {}, bar->centreOf(int(titles.indexOf("D"))));
+    EXPECT_EQ(topRow(), list->model()->rowOfSection(1));
+    QTest::mouseMove(bar, bar->centreOf(int(titles.indexOf("S"))));
+    EXPECT_EQ(topRow(), list->model()->rowOfSection(5));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->centreOf(int(titles.indexOf("S"))));
+}
+
+TEST_F(ListScreen, TouchesChooseRowsAndDragAlongTheSideIndex)
+{
+    static QPointingDevice* screen = QTest::createTouchDevice();
+    press(list->TitleButton);
+    QTest::qWait(20);
+    ListViewIndexBar* bar = list->indexBar();
+    const QStringList titles = bar->titles();
+    QTest::touchEvent(bar, screen).press(0, bar->centreOf(int(titles.indexOf("D"))));
+    QTest::touchEvent(bar, screen).move(0, bar->centreOf(int(titles.indexOf("M"))));
+    EXPECT_EQ(topRow(), list->model()->rowOfSection(3));
+    QTest::touchEvent(bar, screen).release(0, bar->centreOf(int(titles.indexOf("M"))));
+
+    const QModelIndex row = list->model()->index(rowsNamed("Many B").first());
+    const QPoint at = table->visualRect(row).center();
+    QTest::touchEvent(table->viewport(), screen).press(0, at);
+    QTest::touchEvent(table->viewport(), screen).release(0, at);
+    EXPECT_EQ(h->player->currentSong(), songTitled("Many B", "Many Albums"));
+}
+
+TEST_F(ListScreen, PickedSongsAndClearingRebuildTheStore)
+{
+    int announcements = 0;
+    NotificationCenter::defaultCenter().addObserver(this, DTMusicListWillBeginUpdatingNotification, nullptr,
+                                                    [&](const Notification& n) {
+                                                        EXPECT_EQ(n.object, h->player.get());
+                                                        ++announcements;
+                                                    });
+    press(list->addSongButton);
+    MPMediaPickerController* picker = h->player->presentedMediaPicker();
+    ASSERT_NE(picker, nullptr);
+    EXPECT_EQ(picker->prompt(), "add Song");
+    EXPECT_TRUE(picker->allowsPickingMultipleItems());
+    press(picker->cancelButton());
+    EXPECT_EQ(h->player->presentedMediaPicker(), nullptr);
+    EXPECT_EQ(announcements, 0);
+
+    press(list->addSongButton);
+    picker = h->player->presentedMediaPicker();
+    ASSERT_NE(picker, nullptr);
+    ASSERT_EQ(picker->items().size(), mSongs.size());
+    QListView* choices = picker->listView();
+    for (int row : {2, 5, 7}) {
+        const QModelIndex index = choices->model()->index(row, 0);
+        choices->scrollTo(index);
+        QTest::mouseClick(choices->viewport(), Qt::LeftButton, {}, choices->visualRect(index).center());
+    }
+    picker->setItemPicked(7, false);
+    press(picker->doneButton());
+
+    EXPECT_EQ(announcements, 1);
+    EXPECT_EQ(h->player->userMediaItemCollection().count(), 2);
+    EXPECT_EQ(h->player->listChangeFlag(), ListKindTitles);
+    ASSERT_NE(h->player->waitingAlert(), nullptr);
+    EXPECT_EQ(h->player->waitingAlert()->windowTitle(), "Loading....");
+    // The rebuild follows a rescan of the music folder; its end closes the alert.
+    QTRY_VERIFY(h->player->waitingAlert()->isHidden());
+    auto songs = h->library->allSongs();
+    ASSERT_TRUE(songs.has_value());
+    EXPECT_EQ(int(songs->size()), mSongs.size());
+    // The refreshed list is the store's, and its rows still play what they show.
+    EXPECT_EQ(rowTexts().size(), mSongs.size());
+    tap("Zulu");
+    EXPECT_EQ(h->player->currentSong(), songTitled("Zulu", "Zed"));
+    backToList();
+
+    press(list->editButton);
+    EXPECT_TRUE(list->isEditing());
+    EXPECT_EQ(list->tableHeaderView(), list->EditDoneView);
+    press(list->doneButton);
+    EXPECT_FALSE(list->isEditing());
+
+    press(list->clearButton);
+    QMessageBox* sheet = h->player->clearPlayListSheet();
+    ASSERT_NE(sheet, nullptr);
+    QAbstractButton* clear = nullptr;
+    for (QAbstractButton* b : sheet->buttons())
+        if (b->text() == "Clear PlayList")
+            clear = b;
+    ASSERT_NE(clear, nullptr);
+    h->engine->playing = true;
+    clear->click();
+    EXPECT_EQ(announcements, 2);
+    EXPECT_EQ(h->player->userMediaItemCollection().count(), 0);
+    EXPECT_TRUE(h->player->currentSong().isNull());
+    EXPECT_TRUE(h->player->infoButtonItem->isHidden());
+    EXPECT_FALSE(h->engine->playing);
+    EXPECT_EQ(list->tableHeaderView(), list->TableHeaderView);
+    QTRY_VERIFY(h->player->waitingAlert()->isHidden());
+    // Nothing picked: no sheet.
+    press(list->clearButton);
+    EXPECT_EQ(h->player->clearPlayListSheet(), nullptr);
+    NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+TEST_F(ListScreen, SyncRebuildsTheIndexesFromTheLibrary)
+{
+    press(list->TitleButton);
+    QList<MPMediaItem> more = mSongs;
+    more.append(librarySong("Quiet", "Nena", "Nena", "Pop", 2));
+    MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(more, QList<MPMediaPlaylist>{}));
+    EXPECT_FALSE(list->indexBar()->titles().contains("Q"));
+    press(list->syncButtonItem);
+    QTRY_VERIFY(list->indexBar()->titles().contains("Q"));  // after the rescan reports
+    tap("Quiet");
+    EXPECT_EQ(h->player->currentSong().title(), "Quiet");
+}

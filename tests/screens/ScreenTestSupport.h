@@ -1,0 +1,77 @@
+#pragma once
+// What the screen tests share: a player started as the application starts it, on a
+// 320 x 480 navigation stack with the settings menu registered; a log of what the
+// screens tell their delegate and post; and the user's gestures (tap, drag, keys).
+
+#include "PlayerTestSupport.h"
+
+#include "player/NavigationController.h"
+#include "screens/SettingChangeDelegate.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QStringList>
+
+class SettingTable;
+class TableRow;
+class ValueSlider;
+
+// Logs "tell key=value" for every delegate call and writes the value into the live
+// settings table, as the settings menu does.
+class RecordingDelegate : public SettingChangeDelegate {
+public:
+    RecordingDelegate(QStringList& log, LiveTableRef table) : mLog(log), mTable(std::move(table)) {}
+    void setSettingChangeValue(const QString& key, int value) override;
+
+private:
+    QStringList& mLog;
+    LiveTableRef mTable;
+};
+
+class ScreenTest : public ::testing::Test {
+protected:
+    ScreenTest();
+    ~ScreenTest() override;
+
+    // Pushes `screen` (holding the player's live table, with the recording delegate
+    // unless `withDelegate` is false) without animation and lets it appear.
+    template <typename Screen, typename Give>
+    Screen* open(Give give, bool withDelegate = true)
+    {
+        auto* screen = new Screen;
+        (screen->*give)(player->settingValueArray());
+        if (withDelegate)
+            screen->setDelegate(&delegate);
+        stack->pushViewController(screen, false);
+        QCoreApplication::processEvents();
+        log.clear();
+        engine->clearCalls();
+        return screen;
+    }
+
+    int setting(const QString& key) const { return player->settingValueArray()->integerValue(key); }
+    void setSetting(const QString& key, int value) { player->settingValueArray()->setIntegerValue(key, value); }
+    // Saves a screenshot of the whole window (or of `widget`) as `name`.png in the test
+    // output directory.
+    void screenshot(const QString& name, QWidget* widget = nullptr);
+
+    PlayerHarness h;
+    RecordingEngine* engine = nullptr;
+    TavoroViewController* player = nullptr;  // owned by the stack
+    NavigationController* stack = nullptr;
+    QStringList log;  // "tell ..." and "post Name k=v k=v" in the order they happened
+    RecordingDelegate delegate;
+};
+
+// Lets push, pop and present animations finish.
+void settle();
+// Taps (clicks) a widget in its middle, as a finger does.
+void tap(QWidget* widget);
+// Taps a widget with a finger on a touch screen.
+void touchTap(QWidget* widget);
+// Drags a slider's handle to the position of `level` and lets go.
+void dragSlider(ValueSlider* slider, double level);
+// The screen's directory for screenshots: "screenshots" beside the test binary.
+QString screenshotDirectory();

@@ -1,0 +1,171 @@
+// The equalizer screen driven by hand: switch, band sliders, the preset sheet, "Reset",
+// and what reaches the delegate, the player's live table and the engine.
+
+#include "ScreenTestSupport.h"
+
+#include "screens/EqualizerViewController.h"
+#include "screens/OnOffSwitch.h"
+#include "screens/SettingTable.h"
+#include "screens/ValueSlider.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+class Equalizer : public ScreenTest {
+protected:
+    EqualizerViewController* openEq() { return open<EqualizerViewController>(&EqualizerViewController::getEqSettingValue); }
+
+    std::vector<int> shownBands(EqualizerViewController* eq)
+    {
+        std::vector<int> bands;
+        for (ValueSlider* s : eq->sliders)
+            bands.push_back(int(s->levelValue()));
+        return bands;
+    }
+
+    // Opens the preset sheet with a tap on the "Equalizer" row, picks `row` with the
+    // arrow keys from the row shown, and taps "Done".
+    void pickPreset(EqualizerViewController* eq, int row)
+    {
+        tap(eq->presetRow);
+        ASSERT_TRUE(eq->presetSheet() && eq->presetSheet()->isVisible());
+        PickerView* picker = eq->presetPicker();
+        ASSERT_TRUE(picker->hasFocus());
+        while (picker->selectedRow() < row)
+            QTest::keyClick(picker, Qt::Key_Down);
+        while (picker->selectedRow() > row)
+            QTest::keyClick(picker, Qt::Key_Up);
+        tap(eq->presetSheet()->doneButton());
+    }
+};
+
+}  // namespace
+
+TEST_F(Equalizer, SwitchOnTellsTheOtherEffectsOffThenPostsAndStores)
+{
+    EqualizerViewController* eq = openEq();
+    EXPECT_EQ(eq->TitleLabel->text(), "G.EQ Control");
+    EXPECT_FALSE(eq->switchCtl->isOn());
+    tap(eq->switchCtl);
+    EXPECT_EQ(log, QStringList({"tell StageModeChangeKey=0", "tell StereoModeChangeKey=0",
+                                "post EqualizerSettingNotification EqualizerOnOff=2", "tell EqualizerOnOff=2"}));
+    EXPECT_EQ(engine->calls(), QStringList{"setModeChange(0,1)"});
+    EXPECT_EQ(setting(EqualizerOnOff), 2);
+    EXPECT_EQ(setting(StereoModeChangeKey), 1) << "the bridge stores the other effects off";
+    EXPECT_EQ(setting(StageModeChangeKey), 1);
+
+    log.clear();
+    QTest::keyClick(eq->switchCtl, Qt::Key_Space);  // off, from the keyboard
+    EXPECT_EQ(log, QStringList({"post EqualizerSettingNotification EqualizerOnOff=1", "tell EqualizerOnOff=1"}));
+    EXPECT_EQ(setting(EqualizerOnOff), 1);
+}
+
+TEST_F(Equalizer, ADraggedSliderReportsItsTruncatedLevelAtEveryStep)
+{
+    EqualizerViewController* eq = openEq();
+    ValueSlider* band400 = eq->sliders[1];
+    dragSlider(band400, 20.4);
+    EXPECT_EQ(log.last(), "post EqualizerSettingNotification EqUserSetting400Key=20");
+    EXPECT_GT(log.size(), 3) << "a drag reports while it moves, not only where it ends";
+    EXPECT_TRUE(log.contains("tell EqModeChangeKey=1"));
+    EXPECT_TRUE(log.contains("tell EqUserSetting400Key=20"));
+    EXPECT_EQ(engine->callsStartingWith("setUserEQBand").last(), "setUserEQBand(1,19)");
+    EXPECT_EQ(setting(EqUserSetting400Key), 20);
+
+    log.clear();
+    dragSlider(eq->sliders[0], 12.7);
+    const double level = eq->sliders[0]->levelValue();
+    ASSERT_GT(level, 12.5);
+    ASSERT_LT(level, 12.9);
+    EXPECT_EQ(log.last(), "post EqualizerSettingNotification EqUserSetting200Key=12");
+    // The detail text shows "My Setting" once after a slider moved.
+    EXPECT_EQ(eq->presetRow->detailText(), "My Setting");
+
+    // Arrow keys move a focused slider one level.
+    log.clear();
+    eq->sliders[6]->setFocus();
+    QTest::keyClick(eq->sliders[6], Qt::Key_Right);
+    EXPECT_EQ(log.last(), "post EqualizerSettingNotification EqUserSetting12800Key=14");
+}
+
+TEST_F(Equalizer, PresetSheetDoneAndReset)
+{
+    setSetting(EqUserSetting1600Key, 21);
+    EqualizerViewController* eq = openEq();
+    EXPECT_EQ(eq->presetRow->detailText(), "My Setting");
+
+    pickPreset(eq, 1);  // "Rock"
+    EXPECT_EQ(log, QStringList{"post EqualizerSettingNotification EqModeChangeKey=2"});
+    EXPECT_EQ(shownBands(eq), (std::vector<int>{16, 14, 12, 10, 9, 12, 16}));
+    EXPECT_EQ(eq->presetRow->detailText(), "Rock");
+    EXPECT_EQ(engine->calls(), QStringList{"setEQMode(1)"});
+    settle();
+    EXPECT_EQ(eq->presetSheet(), nullptr) << "Done closes the sheet";
+    screenshot("equalizer");
+
+    // "My Setting" posts preset 1 with the seven stored values, read again.
+    log.clear();
+    pickPreset(eq, 0);
+    EXPECT_EQ(log.last(), "post EqualizerSettingNotification EqModeChangeKey=1 EqUserSetting12800Key=13 "
+                          "EqUserSetting1600Key=21 EqUserSetting200Key=13 EqUserSetting3200Key=13 "
+                          "EqUserSetting400Key=13 EqUserSetting6400Key=13 EqUserSetting800Key=13");
+    EXPECT_EQ(log.filter(QRegularExpression("^tell EqUserSetting")).size(), 7);
+    EXPECT_EQ(shownBands(eq), (std::vector<int>{13, 13, 13, 21, 13, 13, 13}));
+
+    // Escape closes the sheet without choosing.
+    log.clear();
+    tap(eq->presetRow);
+    QTest::keyClick(eq->presetPicker(), Qt::Key_Down);
+    screenshot("equalizer_preset_sheet");
+    QTest::keyClick(eq->presetPicker(), Qt::Key_Escape);
+    settle();
+    EXPECT_TRUE(log.isEmpty());
+    EXPECT_EQ(stack->topViewController(), eq) << "Escape in the sheet does not leave the screen";
+
+    log.clear();
+    QTest::keyClick(eq->resetRow, Qt::Key_Return);
+    EXPECT_EQ(shownBands(eq), std::vector<int>(7, 13));
+    EXPECT_EQ(log.last(), "post EqualizerSettingNotification EqModeChangeKey=1 EqUserSetting12800Key=13 "
+                          "EqUserSetting1600Key=13 EqUserSetting200Key=13 EqUserSetting3200Key=13 "
+                          "EqUserSetting400Key=13 EqUserSetting6400Key=13 EqUserSetting800Key=13");
+    EXPECT_EQ(setting(EqUserSetting1600Key), 13);
+    EXPECT_EQ(eq->presetRow->detailText(), "My Setting");
+}
+
+TEST_F(Equalizer, ADamagedStoreOpensOnTheNearestValidValues)
+{
+    setSetting(EqModeChangeKey, 42);
+    EqualizerViewController* eq = openEq();
+    EXPECT_EQ(eq->presetRow->detailText(), "Full Treble");
+    EXPECT_EQ(shownBands(eq), (std::vector<int>{12, 12, 12, 13, 14, 15, 16}));
+
+    setSetting(EqModeChangeKey, -3);
+    setSetting(EqUserSetting200Key, 99);
+    setSetting(EqUserSetting400Key, -5);
+    EqualizerViewController* mine = openEq();
+    EXPECT_EQ(mine->presetRow->detailText(), "My Setting");
+    EXPECT_EQ(shownBands(mine), (std::vector<int>{25, 1, 13, 13, 13, 13, 13}));
+}
+
+TEST_F(Equalizer, TabGoesThroughTheControlsInOrderAndEscapeGoesBack)
+{
+    EqualizerViewController* eq = openEq();
+    QPointer<EqualizerViewController> alive = eq;
+    eq->backButton->setFocus();
+    QList<QWidget*> expected{eq->switchCtl, eq->presetRow};
+    for (ValueSlider* s : eq->sliders)
+        expected << s;
+    expected << eq->resetRow;
+    for (QWidget* next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    settle();
+    EXPECT_TRUE(alive.isNull());
+    EXPECT_EQ(stack->topViewController(), player);
+}
