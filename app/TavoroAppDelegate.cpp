@@ -15,7 +15,6 @@ TavoroAppDelegate::TavoroAppDelegate() = default;
 
 TavoroAppDelegate::~TavoroAppDelegate()
 {
-    mActivation.cancel();
     if (mGraphInitThread.joinable())
         mGraphInitThread.join();
     // The window owns the navigation stack, which owns the player.
@@ -71,8 +70,8 @@ void TavoroAppDelegate::backgroundAUGraphInit()
 
 void TavoroAppDelegate::applicationDidBecomeActive()
 {
-    mActivation.schedule(kActivationWaitSeconds, [this] {
-        if (mTavoroViewController)
-            mTavoroViewController->playstart();
-    });
+    // After InterruptionResume::kDelaySeconds the player's playstart resumes what an
+    // interruption stopped, and nothing else.
+    if (mTavoroViewController)
+        mActivation.applicationDidBecomeActive(mTavoroViewController);
 }

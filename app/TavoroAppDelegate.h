@@ -8,6 +8,7 @@
 // applicationDidFinishLaunching).
 
 #include "platform/foundation/RunLoop.h"
+#include "player/AudioSessionSetup.h"
 #include "player/NavigationController.h"
 #include "player/TavoroViewController.h"
 
@@ -21,12 +22,11 @@
 class AUGraphController;
 class DTMusicModelController;
 
-class TavoroAppDelegate : public QObject {
+class TavoroAppDelegate : public QObject, public AudioSessionContext {
     Q_OBJECT
 
 public:
     static constexpr double kLaunchWaitSeconds = 1.0;
-    static constexpr double kActivationWaitSeconds = 1.0;
 
     TavoroAppDelegate();
     ~TavoroAppDelegate() override;
@@ -37,7 +37,7 @@ public:
 
     QWidget* window() const { return mWindow.get(); }
     NavigationController* navigationController() const { return mNavigationController; }
-    TavoroViewController* tavoroViewController() const { return mTavoroViewController; }
+    TavoroViewController* tavoroViewController() const override { return mTavoroViewController; }
 
     // Launch: wait, show the window, set up the audio session, build the graph and apply
     // the player's audio defaults once.
@@ -49,7 +49,8 @@ public:
     void applicationWillResignActive() {}
     void applicationDidEnterBackground() {}
 
-    // The launch's audio session step; the application installs the session set-up here.
+    // The launch's audio session step; the application installs the session set-up here
+    // (the delegate is the context of the session's callbacks).
     std::function<void(TavoroAppDelegate*)> audioSessionSetUp;
 
 private:
@@ -59,5 +60,5 @@ private:
     std::shared_ptr<DTMusicModelController> mMusicModelController;
     AUGraphController* mGraphController = nullptr;  // owned by the player's engine
     std::thread mGraphInitThread;
-    DelayedCall mActivation;
+    InterruptionResume mActivation;
 };

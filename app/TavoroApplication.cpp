@@ -2,6 +2,7 @@
 
 #include "app/TavoroAppDelegate.h"
 #include "assets/ImageCatalog.h"
+#include "player/AudioSessionSetup.h"
 #include "screens/SettingViewController.h"
 
 #include <QApplication>
@@ -18,5 +19,5 @@ void configureTavoroApplication()
 
 void installAudioSessionSetUp(TavoroAppDelegate& delegate)
 {
-    delegate.audioSessionSetUp = [](TavoroAppDelegate*) {};
+    delegate.audioSessionSetUp = [](TavoroAppDelegate* context) { SetUpAudioSession(context); };
 }

@@ -27,19 +27,36 @@ constexpr int kFlipMilliseconds = 750;
 
 // Plays a flip over the controller's view: the outgoing picture turns about the vertical
 // axis until it is edge-on, then the incoming one turns on from the other side. The
-// pictures are taken once at the start (the cached views) and the overlay goes when done.
+// pictures are taken once at the start (the cached views) and dropped when done.
 class FlipOverlay final : public QWidget {
 public:
-    FlipOverlay(QWidget* parent, QPixmap from, QPixmap to, bool fromLeft)
-        : QWidget(parent), mFrom(std::move(from)), mTo(std::move(to)), mFromLeft(fromLeft)
+    explicit FlipOverlay(QWidget* parent) : QWidget(parent)
     {
-        setGeometry(parent->rect());
+        setObjectName(QStringLiteral("flipOverlay"));
         setAttribute(Qt::WA_TransparentForMouseEvents);
+        hide();
+    }
+    void begin(QPixmap from, QPixmap to, bool fromLeft)
+    {
+        mFrom = std::move(from);
+        mTo = std::move(to);
+        mFromLeft = fromLeft;
+        mProgress = 0.0;
+        setGeometry(parentWidget()->rect());
+        show();
+        raise();
     }
     void setProgress(qreal progress)
     {
         mProgress = progress;
         update();
+    }
+    // Gone from the screen, and the pictures let go.
+    void finish()
+    {
+        hide();
+        mFrom = QPixmap();
+        mTo = QPixmap();
     }
 
 protected:
@@ -64,7 +81,7 @@ protected:
 
 private:
     QPixmap mFrom, mTo;
-    bool mFromLeft;
+    bool mFromLeft = true;
     qreal mProgress = 0.0;
 };
 
@@ -142,22 +159,23 @@ void TavoroViewController::flipInfoAction()
     emit viewFlipped(isPlayerViewOnScreen());
     const QPixmap to = mScreens->grab();
 
-    if (mFlipAnimation)
-        mFlipAnimation->stop();
-    auto* overlay = new FlipOverlay(this, from, to, mLastFlip == UIViewAnimationTransitionFlipFromLeft);
-    overlay->show();
-    overlay->raise();
-    auto* animation = new QVariantAnimation(this);
-    animation->setDuration(kFlipMilliseconds);
-    animation->setStartValue(0.0);
-    animation->setEndValue(1.0);
-    animation->setEasingCurve(QEasingCurve::InOutQuad);
-    connect(animation, &QVariantAnimation::valueChanged, overlay,
-            [overlay](const QVariant& value) { overlay->setProgress(value.toReal()); });
-    connect(animation, &QVariantAnimation::finished, overlay, &QObject::deleteLater);
-    connect(animation, &QVariantAnimation::finished, animation, &QObject::deleteLater);
-    mFlipAnimation = animation;
-    animation->start();
+    // One overlay and one animation serve every flip; a flip still playing is cut short.
+    if (!mFlipAnimation) {
+        auto* overlay = new FlipOverlay(this);
+        auto* animation = new QVariantAnimation(this);
+        animation->setDuration(kFlipMilliseconds);
+        animation->setStartValue(0.0);
+        animation->setEndValue(1.0);
+        animation->setEasingCurve(QEasingCurve::InOutQuad);
+        connect(animation, &QVariantAnimation::valueChanged, overlay,
+                [overlay](const QVariant& value) { overlay->setProgress(value.toReal()); });
+        connect(animation, &QVariantAnimation::finished, overlay, &FlipOverlay::finish);
+        mFlipAnimation = animation;
+    }
+    mFlipAnimation->stop();
+    auto* overlay = static_cast<FlipOverlay*>(findChild<QWidget*>(QStringLiteral("flipOverlay"), Qt::FindDirectChildrenOnly));
+    overlay->begin(from, to, mLastFlip == UIViewAnimationTransitionFlipFromLeft);
+    mFlipAnimation->start();
 }
 
 bool TavoroViewController::isFlipAnimating() const
