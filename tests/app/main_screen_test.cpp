@@ -110,6 +110,8 @@ TEST(MainScreen, TapsBetween45And370ShowAndHideThePanel)
     app.chooseSong(1);
     tap(200);
     EXPECT_TRUE(panel->isVisible());
+    waitFor([&] { return !player.isFlipAnimating(); }, 2);
+    saveScreenshot(app.delegate->window(), "player-view");
 }
 
 TEST(MainScreen, ReflectionIsTheCoverMirroredFadingToTransparent)
