@@ -184,6 +184,7 @@ void TavoroViewController::buildListView()
         rescanDeviceLibrary([this] {
             SaveDB(false);
             UpdateMusicList();
+            reloadListView();
         });
     });
 
