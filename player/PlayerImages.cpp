@@ -1,25 +1,19 @@
 #include "player/PlayerImages.h"
 
+#include "assets/ImageCatalog.h"
+
 #include <QAbstractButton>
-#include <QColor>
-#include <QFont>
 #include <QLabel>
-#include <QPainter>
+#include <QtDebug>
 
 QPixmap playerImageNamed(const QString& name, int width, int height)
 {
-    QPixmap pixmap(width, height);
-    // A stable tint per name, so that two images are told apart at a glance.
-    const QColor tint = QColor::fromHsv(int(qHash(name) % 360), 90, 200);
-    pixmap.fill(tint);
-    QPainter painter(&pixmap);
-    painter.setPen(Qt::black);
-    QFont font = painter.font();
-    font.setPixelSize(qMax(6, height / 4));
-    painter.setFont(font);
-    QString label = name;
-    label.chop(label.endsWith(QStringLiteral(".png")) ? 4 : 0);
-    painter.drawText(pixmap.rect(), Qt::AlignCenter | Qt::TextWrapAnywhere, label);
+    QPixmap pixmap = pixmapNamed(name, QSize(width, height));
+    if (pixmap.isNull()) {
+        qWarning("image \"%s\" has no artwork", qPrintable(name));
+        pixmap = QPixmap(width, height);
+        pixmap.fill(Qt::transparent);
+    }
     return pixmap;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// Images of the player screen, referred to by their names ("play.png"). Until the
-// artwork arrives each one is a placeholder drawn in code: a tinted tile with its name.
-// The name shown is kept on the widget (property "imageName") so that it can be read back.
+// Images of the player screen, referred to by their names ("play.png") and drawn from the
+// application's artwork (assets/ImageCatalog.h) at the size they are shown at. The name
+// shown is kept on the widget (property "imageName") so that it can be read back.
 
 #include <QPixmap>
 #include <QString>
@@ -11,6 +11,8 @@ class QLabel;
 
 inline constexpr char kImageNameProperty[] = "imageName";
 
+// The named image at width x height; an unknown name gives a transparent picture and one
+// warning line naming it.
 QPixmap playerImageNamed(const QString& name, int width = 40, int height = 31);
 
 // Shows the named image on a button (normal state) or an image view.

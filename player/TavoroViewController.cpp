@@ -23,7 +23,6 @@ namespace {
 
 constexpr int kScreenWidth = 320;
 constexpr int kScreenHeight = 460;
-constexpr int kControlStripTag = 10000000;
 
 QLabel* makeLabel(QWidget* parent, const QRect& frame, int pixelSize = 14)
 {
@@ -87,65 +86,64 @@ void TavoroViewController::buildViews()
     infoButtonItem = makeButton(listView, QRect(270, 7, 44, 30), 0);
     infoButtonItem->setHidden(true);
 
-    // The player screen.
+    // The player screen: its bar with the way back to the list and to the settings, the
+    // cover with its reflection (or the lyrics), and the control panel over the cover's
+    // top that a tap shows and hides. The control strip and the 3D quick button are built
+    // at start-up (createContentViewControlView).
     contentView = new QWidget;
-    currentTitle = makeLabel(contentView, QRect(10, 4, 300, 20), 16);
-    currentArtist = makeLabel(contentView, QRect(10, 24, 300, 16));
-    currentAlbum = makeLabel(contentView, QRect(10, 40, 300, 16));
+    contentView->setAttribute(Qt::WA_AcceptTouchEvents);
+    contentView->installEventFilter(this);
     coverArtView = new QLabel(contentView);
-    coverArtView->setGeometry(70, 60, 180, 170);
+    coverArtView->setGeometry(40, 50, 240, 240);
     coverArtView->setScaledContents(true);
     reflectionView = new QLabel(contentView);
-    reflectionView->setGeometry(70, 230, 180, 36);
+    reflectionView->setGeometry(40, 290, 240, 240);
     reflectionView->setScaledContents(true);
     LyricsView = new QPlainTextEdit(contentView);
-    LyricsView->setGeometry(20, 60, 280, 170);
+    LyricsView->setGeometry(40, 50, 240, 240);
     LyricsView->setReadOnly(true);
     LyricsView->setHidden(true);
 
-    currentduration = makeLabel(contentView, QRect(4, 270, 50, 16), 12);
-    playbackTimeLabel = makeLabel(contentView, QRect(266, 270, 50, 16), 12);
-    playbackSlider = new QSlider(Qt::Horizontal, contentView);
-    playbackSlider->setGeometry(56, 268, 208, 20);
+    auto* playTop = new QLabel(contentView);
+    playTop->setGeometry(0, 0, kScreenWidth, 44);
+    setViewImage(playTop, QStringLiteral("upper.png"));
+    currentTitle = makeLabel(contentView, QRect(60, 2, 200, 16), 14);
+    currentArtist = makeLabel(contentView, QRect(60, 18, 200, 13), 11);
+    currentAlbum = makeLabel(contentView, QRect(60, 31, 200, 13), 11);
+    for (QLabel* l : {currentTitle, currentArtist, currentAlbum})
+        l->setStyleSheet(QStringLiteral("color: #f4f6f8"));
+    listButtonItem = makeButton(contentView, QRect(5, 7, 50, 30), 0);
+    settingButtonItem = makeButton(contentView, QRect(265, 7, 50, 30), 0);
+
+    PlayControlView = new QWidget(contentView);
+    PlayControlView->setGeometry(0, 44, kScreenWidth, 62);
+    auto* panelBar = new QLabel(PlayControlView);
+    panelBar->setGeometry(0, 0, kScreenWidth, 62);
+    setViewImage(panelBar, QStringLiteral("popup_bar.png"));
+    currentduration = makeLabel(PlayControlView, QRect(4, 6, 50, 16), 12);
+    playbackTimeLabel = makeLabel(PlayControlView, QRect(266, 6, 50, 16), 12);
+    for (QLabel* l : {currentduration, playbackTimeLabel})
+        l->setStyleSheet(QStringLiteral("color: #f4f6f8"));
+    playbackSlider = new QSlider(Qt::Horizontal, PlayControlView);
+    playbackSlider->setGeometry(56, 4, 208, 20);
     playbackSlider->setMinimum(0);
     playbackSlider->setMaximum(0);
     playbackSlider->setPageStep(0);
-    currentPlayCountLabel = makeLabel(contentView, QRect(110, 288, 100, 16), 12);
-    allOncerepeatButton = makeButton(contentView, QRect(8, 318, 40, 31), 0);
-    shuffleModeButton = makeButton(contentView, QRect(272, 318, 40, 31), 3);
-
-    QuickStereoButton = makeButton(contentView, QRect(57, 309, 205, 50), 0);
-    QuickStereoButton->lower();
-
-    auto* strip = new QWidget(contentView);
-    strip->setObjectName(QStringLiteral("controlStrip"));
-    strip->setProperty("tag", kControlStripTag);
-    strip->setGeometry(0, 376, kScreenWidth, 84);
-    auto* stripImage = new QLabel(strip);
-    stripImage->setGeometry(0, 0, kScreenWidth, 84);
-    setViewImage(stripImage, QStringLiteral("down_popup.png"));
-    preButton = makeButton(strip, QRect(50, 7, 40, 31), 2);
-    playOrPauseToggleButton = makeButton(strip, QRect(140, 7, 40, 31), 1);
-    nextButton = makeButton(strip, QRect(230, 7, 40, 31), 3);
-    volumeView = new QWidget(strip);
-    volumeView->setGeometry(0, 42, kScreenWidth, 42);
-    auto* volume = new QSlider(Qt::Horizontal, volumeView);
-    volume->setGeometry(20, 15, 280, 20);
-    volume->setRange(0, 100);
-    volume->setValue(100);
+    currentPlayCountLabel = makeLabel(PlayControlView, QRect(110, 36, 100, 16), 12);
+    currentPlayCountLabel->setStyleSheet(QStringLiteral("color: #f4f6f8"));
+    allOncerepeatButton = makeButton(PlayControlView, QRect(8, 28, 40, 31), 0);
+    shuffleModeButton = makeButton(PlayControlView, QRect(272, 28, 40, 31), 3);
 
     mScreens->addWidget(listView);
     mScreens->addWidget(contentView);
     mScreens->setCurrentWidget(listView);
 
-    for (QPushButton* b : {preButton, playOrPauseToggleButton, nextButton}) {
-        connect(b, &QPushButton::clicked, this, [this, b] { buttonPressedAction(b->property("tag").toInt()); });
-    }
     for (QPushButton* b : {allOncerepeatButton, shuffleModeButton}) {
         connect(b, &QPushButton::clicked, this, [this, b] { PlayModeButtonchange(b->property("tag").toInt()); });
     }
-    connect(QuickStereoButton, &QPushButton::clicked, this, [this] { QuickStereoMenu(); });
     connect(infoButtonItem, &QPushButton::clicked, this, [this] { flipInfoAction(); });
+    connect(listButtonItem, &QPushButton::clicked, this, [this] { flipInfoAction(); });
+    connect(settingButtonItem, &QPushButton::clicked, this, [this] { flipEQAction(); });
     // A drag seeks at every step; letting go releases the seek lock.
     connect(playbackSlider, &QSlider::valueChanged, this, [this] {
         if (playbackSlider->isSliderDown())
@@ -158,12 +156,11 @@ void TavoroViewController::InitListMenuButton()
 {
     setButtonImage(infoButtonItem, QStringLiteral("player_button.png"));
     infoButtonItem->setHidden(true);
-    setButtonImage(nextButton, QStringLiteral("ff.png"));
-    setButtonImage(preButton, QStringLiteral("rw.png"));
+    setButtonImage(listButtonItem, QStringLiteral("back.png"));
+    setButtonImage(settingButtonItem, QStringLiteral("setting.png"));
+    // The transport buttons get their images with the control strip.
     setButtonImage(shuffleModeButton, QStringLiteral("random.png"));
     setButtonImage(allOncerepeatButton, QStringLiteral("repeat_selection.png"));
-    setButtonImage(QuickStereoButton, QStringLiteral("3dstereo_select.png"));
-    setPlayOrPauseButtonImage(false);
 }
 
 void TavoroViewController::initNotification()
@@ -178,6 +175,7 @@ void TavoroViewController::initNotification()
     observe(StageChangeSettingNotification, &TavoroViewController::stageChangeSetting);
     observe(SpeedPitchSettingNotification, &TavoroViewController::speedPitchSetting);
     observe(DockingChangeSettingNotification, &TavoroViewController::DockingModeSetting);
+    observe(FlipControlViewNotification, &TavoroViewController::FlipControlView);
     center.addObserver(this, UIApplicationDidEnterBackgroundNotification, nullptr,
                        [this](const Notification&) { SettingValueSave(); });
 }
@@ -199,6 +197,7 @@ void TavoroViewController::viewDidLoad()
     PlayModeFlag = 0;
     setSliderValue(0);
     SeclectMusicRow = 0;
+    createContentViewControlView(376, 309);
 
     loadSettingValueAndSetting();
     loadListsAtStartUp();
@@ -208,12 +207,6 @@ void TavoroViewController::viewDidLoad()
     PlayControlViewHiddenFlag = false;
     playbackSlider->setMinimum(0);
     mDockCheck->schedule(0.5, [this] { loaddokingCheck(); });
-}
-
-void TavoroViewController::flipInfoAction()
-{
-    mScreens->setCurrentWidget(isPlayerViewOnScreen() ? listView : contentView);
-    emit viewFlipped(isPlayerViewOnScreen());
 }
 
 void TavoroViewController::flipEQAction()

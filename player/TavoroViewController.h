@@ -7,6 +7,7 @@
 //   TavoroViewController_Queue.cpp     song choice, next/previous, shuffle and repeat
 //   TavoroViewController_Import.cpp    export of the chosen song and opening it
 //   TavoroViewController_Settings.cpp  effect change handlers, restore and save, docking
+//   TavoroViewController_MainScreen.cpp control strip, flips, panel taps, cover reflection
 //   TavoroViewController_List.cpp      library lists, letter index, drill-down, rebuild
 //
 // Threads: everything runs on the main thread except the export's completion (its engine
@@ -28,6 +29,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 
+#include <QImage>
 #include <QMessageBox>
 #include <QPointer>
 #include <QString>
@@ -36,6 +38,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class DTMusicModelController;
@@ -56,6 +59,26 @@ inline const QString StageChangeSettingNotification = QStringLiteral("StageChang
 inline const QString DockingChangeSettingNotification = QStringLiteral("DockingChangeSettingNotification");
 inline const QString UIApplicationDidEnterBackgroundNotification =
     QStringLiteral("UIApplicationDidEnterBackgroundNotification");
+inline const QString FlipControlViewNotification = QStringLiteral("FlipControlViewNotification");
+
+class MPVolumeView;
+class QVariantAnimation;
+
+// The two view transitions of a flip between the list and the player.
+enum UIViewAnimationTransition { UIViewAnimationTransitionNone, UIViewAnimationTransitionFlipFromLeft,
+                                 UIViewAnimationTransitionFlipFromRight };
+
+// A bitmap context as the cover reflection draws into it: a 32-bit premultiplied image
+// (alpha first, little-endian) and a painter on it.
+struct BitmapContext {
+    QImage image;
+    std::unique_ptr<class QPainter> painter;
+    ~BitmapContext();
+};
+std::unique_ptr<BitmapContext> MyCreateBitmapContext(int pixelsWide, int pixelsHigh);
+// A one-pixel-wide gray mask of `pixelsHigh` rows, black at the bottom row and white at the
+// top row (bitmap coordinates with the origin at the bottom).
+QImage CreateGradientImage(int pixelsWide, int pixelsHigh);
 
 class TavoroViewController : public QWidget, public ListTableDataSource {
     Q_OBJECT
@@ -142,13 +165,21 @@ public:
     const LiveTableRef& settingValueArray() const { return mSettingValueArray; }
     const LiveTableRef& playControlArray() const { return mPlayControlArray; }
 
-    // ---- Hooks into the list view and the main screen -------------------------------
-    // Flips between the list and the player view (without animation for now).
+    // ---- Main screen ----------------------------------------------------------------
+    void createContentViewControlView(int stripY, int buttonY);
+    void FlipControlView(const Notification& notification);
+    // Flips between the list and the player view with a 0.75 s flip; the screens change at
+    // once, the animation plays over them.
     void flipInfoAction();
+    UIViewAnimationTransition lastFlipTransition() const { return mLastFlip; }
+    bool isFlipAnimating() const;
     // Opens the settings menu, titled "Settings" and holding the live settings table, on
     // the navigation stack the player is on (nothing while the player is on none or no
     // menu is registered).
     void flipEQAction();
+    // Taps and touches that ended, at their positions in `view`'s coordinates.
+    void touchesEnded(const QList<QPointF>& touches, const QWidget* view);
+    QImage reflectedImage(const QLabel* view, int height) const;
     bool isPlayerViewOnScreen() const;
     // Reloads the list view so its now-playing mark follows the song.
     void reloadListView();
@@ -214,10 +245,14 @@ public:
     QPlainTextEdit* LyricsView = nullptr;
     QLabel* currentPlayCountLabel = nullptr;
     QPushButton* infoButtonItem = nullptr;
+    QPushButton* listButtonItem = nullptr;
+    QPushButton* settingButtonItem = nullptr;
     QPushButton* allOncerepeatButton = nullptr;
     QPushButton* shuffleModeButton = nullptr;
     QPushButton* QuickStereoButton = nullptr;
     QWidget* volumeView = nullptr;
+    MPVolumeView* mpVolumeView = nullptr;
+    QWidget* PlayControlView = nullptr;
     QWidget* listView = nullptr;
     QWidget* contentView = nullptr;
 
@@ -236,6 +271,9 @@ signals:
     void settingValueChanged(const QString& key, int value);
     void playControlChanged(const QString& key, int value);
     void positionJumped(qint64 frames);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildViews();
@@ -318,5 +356,7 @@ private:
     QPointer<MPMediaPickerController> mMediaPicker;
 
     QStackedWidget* mScreens = nullptr;
+    UIViewAnimationTransition mLastFlip = UIViewAnimationTransitionNone;
+    QPointer<QVariantAnimation> mFlipAnimation;
     std::shared_ptr<int> mAlive = std::make_shared<int>(0);
 };

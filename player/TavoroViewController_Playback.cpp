@@ -18,6 +18,8 @@
 
 void TavoroViewController::setPlayOrPauseButtonImage(bool playing)
 {
+    if (!playOrPauseToggleButton)  // the control strip is not built yet
+        return;
     setButtonImage(playOrPauseToggleButton, playing ? QStringLiteral("stop.png") : QStringLiteral("play.png"));
     emit playButtonStateChanged(playing);
 }
@@ -164,9 +166,7 @@ void TavoroViewController::reloadMediaItemView()
         coverArtView->setPixmap(QPixmap::fromImage(cover));
         coverArtView->setProperty(kImageNameProperty, QString());
     }
-    // The main screen's gradient reflection replaces this plain mirror image.
-    reflectionView->setPixmap(QPixmap::fromImage(coverArtView->pixmap().toImage().mirrored(false, true)));
-    reflectionView->setWindowOpacity(1.0);
+    reflectionView->setPixmap(QPixmap::fromImage(reflectedImage(coverArtView, coverArtView->height())));
 
     playbackTimeLabel->setText(songLengthText(song.isNull() ? 0.0 : song.playbackDuration()));
     currentduration->setText(elapsedTimeText(0));

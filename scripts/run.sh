@@ -1,36 +1,40 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Tavoro and runs its main job. Until the player's window
-# exists, that job renders a generated demo track through every sound effect with
-# qbs-render and says where the results are.
+# Installs what is missing, builds Tavoro and starts it on the user's music directory (the
+# XDG music directory, ~/Music unless configured otherwise). When that holds no music, a
+# small demo library is generated once in the application's data directory
+# (~/.local/share/Tavoro/demo-library) and the player starts on that instead; nothing is
+# ever written into the user's own folders. Without a display, set QT_QPA_PLATFORM=offscreen.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/install-deps.sh
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"${TAVORO_JOBS:-2}" --target qbs-render
+cmake --build build -j"${TAVORO_JOBS:-2}" --target tavoro tavoro-demo-library
 
-out="$root/out/demo"
-mkdir -p "$out"
-demo="$out/demo.wav"
-# Eight seconds of plucked chords over a bass line, with a hard left/right split in the
-# middle so the stereo effects have something to widen.
-sox -q -n -r 44100 -b 16 -c 2 "$demo" \
-  synth 8 pluck C3 pluck E4 pluck G4 pluck C5 remix 1,3 2,4 \
-  tremolo 3 40 reverse pad 0 0 gain -n -3
+music=${XDG_MUSIC_DIR:-}
+if [ -z "$music" ] && command -v xdg-user-dir >/dev/null 2>&1; then
+  music=$(xdg-user-dir MUSIC)
+fi
+if [ -z "$music" ] && [ -f "${XDG_CONFIG_HOME:-$HOME/.config}/user-dirs.dirs" ]; then
+  music=$(. "${XDG_CONFIG_HOME:-$HOME/.config}/user-dirs.dirs" && echo "${XDG_MUSIC_DIR:-}")
+fi
+if [ -z "$music" ] || [ "$music" = "$HOME" ]; then
+  music=$HOME/Music
+fi
 
-render() {
-  local name=$1; shift
-  ./build/tools/qbs-render/qbs-render "$@" "$demo" "$out/$name.wav" >/dev/null
-  echo "  $out/$name.wav"
-}
-echo "qbs-render: effects applied to $demo:"
-render bypass --effect bypass
-render eq-rock --effect eq --preset 1
-render eq-full-bass --effect eq --preset 7
-render 3d-stereo --effect m3d --surround 10 --bass 5
-render stage-concert-hall --effect stage --stage-preset 1
-render stage-stadium --effect stage --stage-preset 2
-render speed-100-pitch-plus3 --effect ptc --speed 100 --pitch 3
-render speed-150-pitch-0 --effect ptc --speed 150 --pitch 0
-echo "Play them with any audio player, e.g.: play $out/eq-rock.wav"
+if [ -d "$music" ] && ./build/app/tavoro-demo-library --check "$music"; then
+  echo "run: playing the music in $music"
+else
+  demo="${XDG_DATA_HOME:-$HOME/.local/share}/Tavoro/demo-library"
+  echo "run: no music in $music; using the demo library in $demo"
+  ./build/app/tavoro-demo-library "$demo"
+  music=$demo
+fi
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "run: no display found; set QT_QPA_PLATFORM=offscreen to run without one" >&2
+fi
+if [ -n "${XDG_RUNTIME_DIR:-}" ] && [ ! -d "$XDG_RUNTIME_DIR" ]; then
+  mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+fi
+XDG_MUSIC_DIR=$music exec ./build/app/tavoro "$@"

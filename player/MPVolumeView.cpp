@@ -1,0 +1,125 @@
+#include "player/MPVolumeView.h"
+
+#include "platform/audio/PulseConnection.h"
+
+#include <QCoreApplication>
+#include <QSlider>
+
+#include <pulse/pulseaudio.h>
+
+namespace {
+
+// One volume query in flight: filled in on the server's loop thread, handed to the main
+// thread when the sink has answered.
+struct VolumeQuery {
+    QPointer<MPVolumeView> view;
+    std::function<void(const QString&, int, int)> deliver;
+};
+
+void sinkInfoReceived(pa_context*, const pa_sink_info* info, int eol, void* userdata)
+{
+    auto* query = static_cast<VolumeQuery*>(userdata);
+    if (eol != 0) {
+        delete query;
+        return;
+    }
+    if (!info)
+        return;
+    const QString sink = QString::fromUtf8(info->name);
+    const int channels = info->volume.channels;
+    const int percent = int((uint64_t(pa_cvolume_avg(&info->volume)) * 100 + PA_VOLUME_NORM / 2) / PA_VOLUME_NORM);
+    QMetaObject::invokeMethod(
+        qApp, [query = *query, sink, channels, percent] {
+            if (query.view)
+                query.deliver(sink, channels, percent);
+        },
+        Qt::QueuedConnection);
+}
+
+void serverInfoReceived(pa_context* context, const pa_server_info* info, void* userdata)
+{
+    auto* query = static_cast<VolumeQuery*>(userdata);
+    if (!info || !info->default_sink_name) {
+        delete query;
+        return;
+    }
+    pa_operation* op = pa_context_get_sink_info_by_name(context, info->default_sink_name, &sinkInfoReceived, query);
+    if (op)
+        pa_operation_unref(op);
+    else
+        delete query;
+}
+
+} // namespace
+
+MPVolumeView::MPVolumeView(QWidget* parent) : QWidget(parent)
+{
+    mSlider = new QSlider(Qt::Horizontal, this);
+    mSlider->setRange(0, 100);
+    mSlider->setEnabled(false);
+    connect(mSlider, &QSlider::valueChanged, this, [this](int value) {
+        if (mSlider->isSliderDown() || mSlider->hasFocus())
+            setSystemVolume(value);
+    });
+    connect(mSlider, &QSlider::sliderReleased, this, [this] { setSystemVolume(mSlider->value()); });
+    mPoll.setInterval(1000);
+    connect(&mPoll, &QTimer::timeout, this, &MPVolumeView::refresh);
+    mPoll.start();
+    refresh();
+}
+
+void MPVolumeView::resizeEvent(QResizeEvent*)
+{
+    mSlider->setGeometry(rect());
+}
+
+void MPVolumeView::refresh()
+{
+    PulseConnection& server = PulseConnection::instance();
+    if (!server.ensureConnected(500)) {
+        mSlider->setEnabled(false);
+        return;
+    }
+    auto* query = new VolumeQuery{this, [this](const QString& sink, int channels, int percent) {
+                                      volumeRead(sink, channels, percent);
+                                  }};
+    server.lock();
+    pa_operation* op = pa_context_get_server_info(server.context(), &serverInfoReceived, query);
+    server.unlock();
+    if (op)
+        pa_operation_unref(op);
+    else
+        delete query;
+}
+
+void MPVolumeView::volumeRead(const QString& sink, int channels, int percent)
+{
+    mSink = sink;
+    mChannels = channels;
+    mSlider->setEnabled(true);
+    if (!mSlider->isSliderDown()) {
+        const QSignalBlocker quiet(mSlider);
+        mSlider->setValue(percent);
+    }
+    if (percent != mVolume) {
+        mVolume = percent;
+        emit systemVolumeChanged(percent);
+    }
+}
+
+void MPVolumeView::setSystemVolume(int percent)
+{
+    if (mSink.isEmpty() || mChannels <= 0)
+        return;
+    PulseConnection& server = PulseConnection::instance();
+    if (!server.ensureConnected(500))
+        return;
+    pa_cvolume volume;
+    pa_cvolume_set(&volume, unsigned(mChannels), pa_volume_t(uint64_t(percent) * PA_VOLUME_NORM / 100));
+    const QByteArray sink = mSink.toUtf8();
+    server.lock();
+    pa_operation* op = pa_context_set_sink_volume_by_name(server.context(), sink.constData(), &volume, nullptr, nullptr);
+    server.unlock();
+    if (op)
+        pa_operation_unref(op);
+}

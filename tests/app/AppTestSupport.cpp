@@ -1,0 +1,118 @@
+#include "AppTestSupport.h"
+
+#include "app/DemoLibrary.h"
+#include "app/TavoroApplication.h"
+#include "platform/media/MPMediaLibrary.h"
+#include "platform/media/MPMediaQuery.h"
+#include "platform/session/AudioSession.h"
+#include "player/MusicListEntry.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QWidget>
+
+namespace {
+QTemporaryDir* g_root = nullptr;
+}
+
+QString generatedLibraryDirectory()
+{
+    return g_root->filePath("music");
+}
+
+const QList<MPMediaItem>& generatedSongs()
+{
+    static const QList<MPMediaItem> songs = [] {
+        DemoLibraryOptions options;
+        options.songs = 5;
+        options.seconds = 2.0;
+        QString error;
+        const QStringList files = generateDemoLibrary(generatedLibraryDirectory(), options, &error);
+        if (files.isEmpty())
+            qFatal("test library: %s", qPrintable(error));
+        auto library = std::make_shared<MPMediaLibrary>(generatedLibraryDirectory(), QString());
+        MPMediaLibrary::setDefaultMediaLibrary(library);
+        library->scan();
+        QList<MPMediaItem> items = library->allItems();
+        if (items.size() != options.songs)
+            qFatal("test library: %lld songs found of %d", qlonglong(items.size()), options.songs);
+        std::sort(items.begin(), items.end(),
+                  [](const MPMediaItem& a, const MPMediaItem& b) { return a.assetURL().path() < b.assetURL().path(); });
+        return items;
+    }();
+    return songs;
+}
+
+QString testOutputDirectory()
+{
+    const QString dir = QStringLiteral(TAVORO_TEST_OUTPUT);
+    QDir().mkpath(dir);
+    return dir;
+}
+
+void saveScreenshot(QWidget* widget, const QString& name)
+{
+    widget->grab().save(QDir(testOutputDirectory()).filePath(name + ".png"));
+}
+
+bool waitFor(const std::function<bool()>& done, double seconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < seconds * 1000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+LaunchedApp::LaunchedApp(bool launch, AudioCaptureOutput::Pacing pacing)
+{
+    AudioSessionResetForTesting();
+    generatedSongs();
+    capture = std::make_shared<AudioCaptureOutput>(pacing, 1024, 44100);
+    AudioOutputSetCapture(capture);
+    delegate = std::make_unique<TavoroAppDelegate>();
+    installAudioSessionSetUp(*delegate);
+    delegate->loadMainInterface();
+    lifecycle = std::make_unique<ApplicationLifecycle>(delegate.get(), delegate->window());
+    if (launch) {
+        delegate->applicationDidFinishLaunching();
+        delegate->applicationDidBecomeActive();
+    }
+}
+
+LaunchedApp::~LaunchedApp()
+{
+    delegate.reset();
+    AudioOutputSetCapture(nullptr);
+}
+
+void LaunchedApp::chooseSong(int index)
+{
+    MusicList list;
+    for (const MPMediaItem& song : generatedSongs())
+        list.append(MusicListEntry(song));
+    player().setItemsArray(list);
+    player().chooseSongAtListIndex(index);
+}
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir root;
+    g_root = &root;
+    qputenv("XDG_DATA_HOME", root.filePath("data").toUtf8());
+    qputenv("XDG_CONFIG_HOME", root.filePath("config").toUtf8());
+    qputenv("XDG_CACHE_HOME", root.filePath("cache").toUtf8());
+    qputenv("XDG_RUNTIME_DIR", root.filePath("runtime").toUtf8());
+    QDir().mkpath(root.filePath("runtime"));
+    QFile::setPermissions(root.filePath("runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_MUSIC_DIR", root.filePath("music").toUtf8());
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    configureTavoroApplication();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,41 @@
+#pragma once
+// What the application tests share: a generated library, a launched application on the real
+// engine playing into a capturing output, and where screenshots go.
+
+#include "app/ApplicationLifecycle.h"
+#include "app/TavoroAppDelegate.h"
+#include "platform/audio/AudioCapture.h"
+#include "platform/media/MPMediaItem.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+// The songs of the test library, made once per test run: five songs of two seconds, in the
+// order FLAC, MP3, AAC, WAV, ALAC, and a playlist.
+const QList<MPMediaItem>& generatedSongs();
+QString generatedLibraryDirectory();
+
+// Where screenshots and other output of the tests go (made on first use).
+QString testOutputDirectory();
+void saveScreenshot(QWidget* widget, const QString& name);
+
+// An application loaded and launched as the program does it, over the test's store, its
+// engine playing into `capture`.
+struct LaunchedApp {
+    // Manual pacing keeps a started graph playing until the test pulls its samples.
+    explicit LaunchedApp(bool launch = true,
+                         AudioCaptureOutput::Pacing pacing = AudioCaptureOutput::Pacing::FreeRunning);
+    ~LaunchedApp();
+    std::shared_ptr<AudioCaptureOutput> capture;
+    std::unique_ptr<TavoroAppDelegate> delegate;
+    std::unique_ptr<ApplicationLifecycle> lifecycle;
+    TavoroViewController& player() const { return *delegate->tavoroViewController(); }
+    // Puts the generated songs on the list screen and chooses the song at `index` (1: the MP3).
+    void chooseSong(int index);
+};
+
+// Runs the event loop until `done` holds or `seconds` pass; answers `done()`.
+bool waitFor(const std::function<bool()>& done, double seconds = 10.0);
