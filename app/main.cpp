@@ -7,6 +7,7 @@
 #include "app/SingleInstance.h"
 #include "app/TavoroAppDelegate.h"
 #include "app/TavoroApplication.h"
+#include "app/mpris/MprisService.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char** argv)
 {
@@ -41,16 +43,22 @@ int main(int argc, char** argv)
     delegate.loadMainInterface();
     ApplicationLifecycle lifecycle(&delegate, delegate.window());
     lifecycle.handleTerminationSignals();
-    instance.setActivationHandler([&delegate] {
+    const auto bringToFront = [&delegate] {
         QWidget* window = delegate.window();
         window->showNormal();
         window->raise();
         window->activateWindow();
-    });
+    };
+    instance.setActivationHandler(bringToFront);
 
-    QTimer::singleShot(0, &app, [&delegate] {
+    // The desktop's media controls join once the window is up; quitting through them takes
+    // the same way out as closing the window (aboutToQuit runs the background save).
+    std::unique_ptr<MprisService> mediaControls;
+    QTimer::singleShot(0, &app, [&delegate, &mediaControls, bringToFront] {
         delegate.applicationDidFinishLaunching();
         delegate.applicationDidBecomeActive();
+        mediaControls = std::make_unique<MprisService>(*delegate.tavoroViewController(), bringToFront,
+                                                       [] { QCoreApplication::quit(); });
     });
     return app.exec();
 }

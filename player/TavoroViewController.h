@@ -344,6 +344,7 @@ private:
     void buildListView();
     void loadListsAtStartUp();
     void rescanDeviceLibrary(std::function<void()> then);
+    void deviceLibraryDidChange();
     void dismissMediaPicker();
     uint32_t ListChangeFlag = ListKindPlaylists;
     LetterIndex mLetterIndex;

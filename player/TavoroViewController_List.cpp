@@ -193,6 +193,10 @@ void TavoroViewController::buildListView()
                        [this](const Notification& n) { musicListWillBeginUpdating(n); });
     center.addObserver(this, DTMusicListDidEndUpdatingNotification, nullptr,
                        [this](const Notification& n) { musicListFinishedUpdating(n); });
+    // Posted on the main thread when a background scan of the music folder lands with new
+    // contents (the first scan after start-up above all).
+    center.addObserver(this, MPMediaLibraryDidChangeNotification, nullptr,
+                       [this](const Notification&) { deviceLibraryDidChange(); });
 }
 
 void TavoroViewController::dismissMediaPicker()
@@ -233,6 +237,17 @@ void TavoroViewController::createListIndex(bool reload)
     selectList(ListChangeFlag);
     if (reload)
         reloadListView();
+}
+
+void TavoroViewController::deviceLibraryDidChange()
+{
+    // The top-level lists and their indexes follow the new contents at once; a drill-down
+    // on screen keeps the entries it shows until the user leaves it.
+    const MusicList shown = g_itemsArray;
+    createListIndex(false);
+    if (ListChangeFlag > ListKindPlaylists)
+        g_itemsArray = shown;
+    reloadListView();
 }
 
 void TavoroViewController::makeIndex(uint32_t kind)

@@ -391,6 +391,18 @@ TEST_F(ListScreen, PickedSongsAndClearingRebuildTheStore)
     NotificationCenter::defaultCenter().removeObserver(this);
 }
 
+TEST_F(ListScreen, AScanThatLandsWithNewSongsRefreshesTheListOnScreen)
+{
+    press(list->TitleButton);
+    QList<MPMediaItem> more = mSongs;
+    more.append(librarySong("Quiet", "Nena", "Nena", "Pop", 2));
+    MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(more, QList<MPMediaPlaylist>{}));
+    NotificationCenter::defaultCenter().postNotification(MPMediaLibraryDidChangeNotification, nullptr);
+    EXPECT_TRUE(list->indexBar()->titles().contains("Q"));
+    tap("Quiet");
+    EXPECT_EQ(h->player->currentSong().title(), "Quiet");
+}
+
 TEST_F(ListScreen, SyncRebuildsTheIndexesFromTheLibrary)
 {
     press(list->TitleButton);
