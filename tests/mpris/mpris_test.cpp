@@ -405,6 +405,11 @@ TEST_F(Mpris, RateFollowsSpeedPitchAndVolumeTheVolumeControl)
 
     QAbstractSlider* volume = h->player->volumeView->findChild<QAbstractSlider*>();
     ASSERT_NE(volume, nullptr);
+    // With no audio server the system volume control stays disabled and a volume from the
+    // bus is refused; once the server has reported its volume the control takes it.
+    playerctl({"volume", "0.4"});
+    EXPECT_EQ(volume->value(), volume->minimum());
+    volume->setEnabled(true);
     playerctl({"volume", "0.4"});
     EXPECT_EQ(volume->value(), volume->minimum() + (volume->maximum() - volume->minimum()) * 2 / 5);
     monitor->settle("'Volume': <0.4");
