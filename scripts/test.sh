@@ -30,7 +30,10 @@ cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" --timeout 900 -E "$real_time_only"
 
+# Qt and libpulse are not built with ThreadSanitizer: their own internal hand-overs (Qt's
+# image worker pool, its event queue) are invisible to it, so races are reported only for
+# accesses made from our own, instrumented code (ignore_noninstrumented_modules).
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVORO_TSAN=ON
 cmake --build build-tsan -j"$jobs" --target qbs_tests audio_tests audiofile_tests engine_tests player_tests
-TSAN_OPTIONS="suppressions=$root/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1" \
+TSAN_OPTIONS="suppressions=$root/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1 ignore_noninstrumented_modules=1" \
   ctest --test-dir build-tsan --output-on-failure -j"$jobs" --timeout 900 -E "$real_time_only"

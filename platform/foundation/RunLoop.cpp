@@ -24,16 +24,26 @@ namespace {
 // Work handed to the main thread waits in this queue, under a standard mutex, so that the
 // hand-over of its captures is plain to every tool (a thread sanitizer does not see into
 // Qt's own event-queue locking when Qt is not built with it). Qt only wakes the main
-// thread, with a call that carries nothing.
-std::mutex gQueueMutex;
-std::deque<std::function<void()>> gQueue;
+// thread, with a call that carries nothing. The queue lives as long as the process and is
+// never destroyed: a worker thread (a library scan, an export) may still hand work on while
+// the program exits, after the static objects have begun to go.
+struct MainQueue {
+    std::mutex mutex;
+    std::deque<std::function<void()>> work;
+};
+
+MainQueue& mainQueue()
+{
+    static MainQueue* const queue = new MainQueue;
+    return *queue;
+}
 
 void RunQueued()
 {
     std::deque<std::function<void()>> ready;
     {
-        std::lock_guard lock(gQueueMutex);
-        ready.swap(gQueue);
+        std::lock_guard lock(mainQueue().mutex);
+        ready.swap(mainQueue().work);
     }
     for (std::function<void()>& work : ready)
         work();
@@ -42,8 +52,8 @@ void RunQueued()
 void Enqueue(QCoreApplication* app, std::function<void()> work)
 {
     {
-        std::lock_guard lock(gQueueMutex);
-        gQueue.push_back(std::move(work));
+        std::lock_guard lock(mainQueue().mutex);
+        mainQueue().work.push_back(std::move(work));
     }
     QMetaObject::invokeMethod(app, &RunQueued, Qt::QueuedConnection);
 }

@@ -75,7 +75,9 @@ TEST(ImportOrder, ANewerImportEndsWithItsOwnSongLoaded)
     releaser.join();
     QTest::qWait(300);  // time for a late open of the first song to land
 
-    const QStringList calls = h.engine->calls();
+    QStringList calls = h.engine->calls();
+    // The start-up dock check (0.5 s after start) lands whenever it falls due.
+    calls.removeIf([](const QString& call) { return call.startsWith("setModeChange(4,"); });
     const QStringList opens = h.engine->callsStartingWith("loadFiles");
     EXPECT_EQ(opens.last(), "loadFiles(music.wav)") << calls.join(" ").toStdString();
     EXPECT_EQ(calls.last(), "startAUGraph(1)") << calls.join(" ").toStdString();
