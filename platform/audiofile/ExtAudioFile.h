@@ -29,7 +29,9 @@
 // bit-identical frames to a straight read; lossy ones decode from packets well before the
 // target, which is bit-identical for MP3, Vorbis and AAC without noise substitution, and
 // within a few steps for Opus and AAC noise bands (their decoders' state is not exactly
-// restorable).
+// restorable). Every seek starts a new decoder, so what it delivers never depends on what
+// was decoded before it: a seek to 0 replays a fresh open bit for bit, and a seek to F
+// always delivers the same frames, however far the decoding thread had run ahead.
 //
 // Decoding runs ahead on a thread of each reader's own, into a ring holding about 2 s of
 // client-format PCM. A read only copies from that ring: it never waits, allocates, takes a

@@ -114,6 +114,7 @@ OSStatus FFmpegFileSource::openFile(const std::string& path)
     result = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (result < 0)
         return statusFromAVError(result);
+    codec_ = codec;
     stream_ = result;
     discardOtherStreams();
     AVStream* stream = format_->streams[stream_];
@@ -126,16 +127,12 @@ OSStatus FFmpegFileSource::openFile(const std::string& path)
     firstPacketPts_ = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
     seekByTimestamp_ = hasExactSeekTimestamps(format_->iformat->name);
 
-    decoder_ = avcodec_alloc_context3(codec);
     packet_ = av_packet_alloc();
     frame_ = av_frame_alloc();
-    if (!decoder_ || !packet_ || !frame_)
+    if (!packet_ || !frame_)
         return kAudioFileUnspecifiedError;
-    if (avcodec_parameters_to_context(decoder_, &params) < 0)
-        return kAudioFileUnsupportedDataFormatError;
-    decoder_->pkt_timebase = stream->time_base;
-    if (avcodec_open2(decoder_, codec, nullptr) < 0)
-        return kAudioFileUnsupportedDataFormatError;
+    if (const OSStatus status = openDecoder(); status != noErr)
+        return status;
 
     // The track's length in file frames. MP4, FLAC, WAV, AIFF and Ogg state it exactly
     // (MP4's edit list already leaves out the AAC priming and end padding). MP3 headers
@@ -169,6 +166,21 @@ OSStatus FFmpegFileSource::openFile(const std::string& path)
     if (!haveOrigin_ && fileLength_ > 0)
         return kAudioFileInvalidFileError; // the container promises audio that is not there
     return setClientFormat(44100, std::min<UInt32>(2, UInt32(params.ch_layout.nb_channels)));
+}
+
+OSStatus FFmpegFileSource::openDecoder()
+{
+    avcodec_free_context(&decoder_);
+    const AVStream* stream = format_->streams[stream_];
+    decoder_ = avcodec_alloc_context3(codec_);
+    if (!decoder_)
+        return kAudioFileUnspecifiedError;
+    if (avcodec_parameters_to_context(decoder_, stream->codecpar) < 0)
+        return kAudioFileUnsupportedDataFormatError;
+    decoder_->pkt_timebase = stream->time_base;
+    if (avcodec_open2(decoder_, codec_, nullptr) < 0)
+        return kAudioFileUnsupportedDataFormatError;
+    return noErr;
 }
 
 int FFmpegFileSource::openDemuxer()
@@ -378,7 +390,8 @@ OSStatus FFmpegFileSource::restartAtBeginning()
             return kAudioFileInvalidFileError;
         discardOtherStreams();
     }
-    avcodec_flush_buffers(decoder_);
+    if (const OSStatus status = openDecoder(); status != noErr)
+        return status;
     haveFrame_ = demuxDone_ = decoderDone_ = false;
     decodeErrors_ = 0;
     syncOnPts_ = true;
@@ -394,7 +407,8 @@ OSStatus FFmpegFileSource::positionDecoderAt(SInt64 fileFrame)
         AVStream* stream = format_->streams[stream_];
         const int64_t ts = av_rescale_q(originPtsIndex_ + start, AVRational{1, fileRate_}, stream->time_base);
         if (avformat_seek_file(format_, stream_, INT64_MIN, ts, ts, 0) >= 0) {
-            avcodec_flush_buffers(decoder_);
+            if (const OSStatus status = openDecoder(); status != noErr)
+                return status;
             haveFrame_ = demuxDone_ = decoderDone_ = false;
             decodeErrors_ = 0;
             syncOnPts_ = true;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+struct AVCodec;
 struct AVCodecContext;
 struct AVFormatContext;
 struct AVFrame;
@@ -37,6 +38,11 @@ private:
     FFmpegFileSource() = default;
     OSStatus openFile(const std::string& path);
     int openDemuxer();
+    // Sets up a new decoder for the stream. Used at every repositioning instead of a flush:
+    // a flush leaves some decoder state as it was (AAC's noise-substitution generator, for
+    // one), so what follows would depend on how much was decoded before; a new decoder
+    // decodes exactly as at the first open, whatever ran before.
+    OSStatus openDecoder();
     // Has the demuxer skip every stream but the audio one being read (cover art, ...).
     void discardOtherStreams();
     OSStatus measureByScanning(SInt64& fileFrames);
@@ -52,6 +58,7 @@ private:
 
     std::string path_;
     AVFormatContext* format_ = nullptr;
+    const AVCodec* codec_ = nullptr;
     AVCodecContext* decoder_ = nullptr;
     AVPacket* packet_ = nullptr;
     AVFrame* frame_ = nullptr;
