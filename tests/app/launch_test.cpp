@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <algorithm>
 #include <csignal>
@@ -175,4 +176,50 @@ TEST(Program, AnswersHelpAndVersionAndASecondLaunchDefersToTheFirst)
     sqlite.start("sqlite3", {home.path() + "/data/Tavoro/DTMusicModel.sqlite", "SELECT COUNT(*) FROM Setting;"});
     sqlite.waitForFinished();
     EXPECT_EQ(sqlite.readAllStandardOutput().trimmed(), "1");
+}
+
+TEST(Program, QuitFromTheDesktopMediaControlsSavesTheSettingsAndLeavesTheBus)
+{
+    QTemporaryDir home;
+    generatedSongs();
+    // A session bus of the test's own.
+    QProcess bus;
+    bus.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
+    ASSERT_TRUE(bus.waitForReadyRead(10000)) << "dbus-daemon did not start";
+    const QString address = QString::fromLocal8Bit(bus.readLine()).trimmed();
+    QProcessEnvironment env = testEnvironment(home.path());
+    env.insert("DBUS_SESSION_BUS_ADDRESS", address);
+    const auto callPlayer = [&](const QStringList& call) {
+        QProcess gdbus;
+        gdbus.setProcessEnvironment(env);
+        gdbus.start("gdbus", QStringList{"call", "--session", "--dest", "org.mpris.MediaPlayer2.tavoro",
+                                         "--object-path", "/org/mpris/MediaPlayer2", "--method"}
+                                 + call);
+        gdbus.waitForFinished(10000);
+        return gdbus.exitStatus() == QProcess::NormalExit && gdbus.exitCode() == 0;
+    };
+    const QStringList identity{"org.freedesktop.DBus.Properties.Get", "org.mpris.MediaPlayer2", "Identity"};
+
+    QProcess app;
+    app.setProcessEnvironment(env);
+    app.start(TAVORO_BINARY);
+    ASSERT_TRUE(app.waitForStarted());
+    QElapsedTimer timer;
+    timer.start();
+    bool onTheBus = false;
+    while (!(onTheBus = callPlayer(identity)) && timer.elapsed() < 15000)
+        QTest::qWait(200);
+    ASSERT_TRUE(onTheBus) << "the running player never joined the session bus";
+
+    EXPECT_TRUE(callPlayer({"org.mpris.MediaPlayer2.Quit"}));
+    ASSERT_TRUE(app.waitForFinished(10000));
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0);
+    EXPECT_FALSE(callPlayer(identity)) << "the service outlived the player";
+    QProcess sqlite;
+    sqlite.start("sqlite3", {home.path() + "/data/Tavoro/DTMusicModel.sqlite", "SELECT COUNT(*) FROM Setting;"});
+    sqlite.waitForFinished();
+    EXPECT_EQ(sqlite.readAllStandardOutput().trimmed(), "1") << "quitting through the bus must save the settings";
+    bus.kill();
+    bus.waitForFinished();
 }
