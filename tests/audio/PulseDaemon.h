@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +24,7 @@ inline pid_t Spawn(const std::vector<std::string>& args, const char* stdoutPath)
 {
     pid_t pid = fork();
     if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);  // ends with the test, whatever becomes of it
         int out = open(stdoutPath ? stdoutPath : "/dev/null", O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int null = open("/dev/null", O_WRONLY);
         dup2(out, 1);
@@ -40,8 +42,8 @@ inline pid_t Spawn(const std::vector<std::string>& args, const char* stdoutPath)
 // Ends a child: a polite signal, then a hard one if it does not go within two seconds.
 inline void End(pid_t pid, int signal)
 {
-    if (pid <= 0)
-        return;
+    if (pid <= 0 || waitpid(pid, nullptr, WNOHANG) != 0)
+        return;  // none, or already gone
     kill(pid, signal);
     for (int i = 0; i < 200; ++i) {
         if (waitpid(pid, nullptr, WNOHANG) == pid)

@@ -1,14 +1,13 @@
 #include "PulseDaemon.h"
 
+#include "../audio/PulseDaemon.h"
+
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <thread>
 
-#include <fcntl.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,23 +16,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The process start and end are those of the audio tests' daemon.
 pid_t spawn(const std::vector<std::string>& args, const fs::path& stdoutPath)
 {
-    pid_t pid = fork();
-    if (pid == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        int out = open(stdoutPath.empty() ? "/dev/null" : stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int null = open("/dev/null", O_WRONLY);
-        dup2(out, 1);
-        dup2(null, 2);
-        std::vector<char*> argv;
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
+    return pulse_test::Spawn(args, stdoutPath.empty() ? nullptr : stdoutPath.c_str());
 }
 
 } // namespace
@@ -104,14 +90,5 @@ pid_t PulseDaemon::start(const std::vector<std::string>& args, const fs::path& s
 
 void PulseDaemon::end(pid_t pid, int signal)
 {
-    if (pid <= 0 || waitpid(pid, nullptr, WNOHANG) != 0)
-        return;
-    kill(pid, signal);
-    for (int i = 0; i < 200; ++i) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid)
-            return;
-        std::this_thread::sleep_for(10ms);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
+    pulse_test::End(pid, signal);
 }
