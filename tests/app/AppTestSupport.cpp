@@ -59,15 +59,6 @@ void saveScreenshot(QWidget* widget, const QString& name)
     widget->grab().save(QDir(testOutputDirectory()).filePath(name + ".png"));
 }
 
-bool waitFor(const std::function<bool()>& done, double seconds)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < seconds * 1000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-
 LaunchedApp::LaunchedApp(bool launch, AudioCaptureOutput::Pacing pacing)
 {
     AudioSessionResetForTesting();

@@ -2,6 +2,7 @@
 // What the application tests share: a generated library, a launched application on the real
 // engine playing into a capturing output, and where screenshots go.
 
+#include "../EventLoopWait.h"
 #include "app/ApplicationLifecycle.h"
 #include "app/TavoroAppDelegate.h"
 #include "platform/audio/AudioCapture.h"
@@ -37,5 +38,3 @@ struct LaunchedApp {
     void chooseSong(int index);
 };
 
-// Runs the event loop until `done` holds or `seconds` pass; answers `done()`.
-bool waitFor(const std::function<bool()>& done, double seconds = 10.0);

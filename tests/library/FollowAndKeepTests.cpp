@@ -2,6 +2,7 @@
 // aside only a damaged file: a read-only or otherwise unusable one keeps the user's
 // settings, and a store from an older model keeps the defaults of its new columns.
 
+#include "../EventLoopWait.h"
 #include "LibraryTestSupport.h"
 #include "library/SettingKeys.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -17,16 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Runs the event loop until `done` holds or ten seconds pass.
-bool waitFor(const std::function<bool()>& done)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 QStringList songTitles(DTMusicModelController& controller)
 {

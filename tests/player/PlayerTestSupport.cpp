@@ -126,15 +126,6 @@ RealEnginePlayer::~RealEnginePlayer()
     AudioOutputSetCapture(nullptr);
 }
 
-bool waitFor(const std::function<bool()>& done, double seconds)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < seconds * 1000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-
 int main(int argc, char** argv)
 {
     // Everything the player writes goes below one temporary home.

@@ -2,6 +2,7 @@
 // What the player tests share: an engine that records the calls it gets, generated songs,
 // and a controller started as the application starts it.
 
+#include "../EventLoopWait.h"
 #include "player/PlayerImages.h"
 #include "player/TavoroViewController.h"
 
@@ -82,5 +83,3 @@ struct RealEnginePlayer {
     std::unique_ptr<TavoroViewController> player;
 };
 
-// Runs the event loop until `done` holds or `seconds` pass; answers `done()`.
-bool waitFor(const std::function<bool()>& done, double seconds = 10.0);

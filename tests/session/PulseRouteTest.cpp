@@ -1,6 +1,7 @@
 // The session on a real audio server, without the player: the route of each kind of
 // device, the reports of route changes, and interruptions while nothing plays.
 
+#include "../EventLoopWait.h"
 #include "PulseDaemon.h"
 
 #include "platform/foundation/RunLoop.h"
@@ -43,15 +44,6 @@ std::optional<std::string> currentRoute()
     std::optional<std::string> route;
     AudioSessionCopyAudioRoute(&route);
     return route;
-}
-
-bool waitFor(const std::function<bool()>& done, double seconds)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < seconds * 1000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
 }
 
 } // namespace
