@@ -8,6 +8,7 @@
 #include "app/TavoroAppDelegate.h"
 #include "app/TavoroApplication.h"
 #include "app/mpris/MprisService.h"
+#include "platform/foundation/ProcessMemory.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,6 +27,7 @@ int main(int argc, char** argv)
     }
     // Diagnostic lines go out as they are written, also into a pipe.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    tuneAllocator();
 
     QApplication app(argc, argv);
     configureTavoroApplication();

@@ -13,6 +13,7 @@
 #include "player/PlayerImages.h"
 
 #include "library/DTMusicModelController.h"
+#include "platform/foundation/ProcessMemory.h"
 #include "platform/media/MPMediaLibrary.h"
 #include "platform/media/MPMediaQuery.h"
 #include "platform/media/MediaCollation.h"
@@ -237,6 +238,7 @@ void TavoroViewController::createListIndex(bool reload)
     selectList(ListChangeFlag);
     if (reload)
         reloadListView();
+    releaseFreedMemory();  // sorting the whole library leaves much freed memory behind
 }
 
 void TavoroViewController::deviceLibraryDidChange()

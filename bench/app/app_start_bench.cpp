@@ -13,6 +13,7 @@
 #include "app/TavoroAppDelegate.h"
 #include "app/TavoroApplication.h"
 #include "platform/audio/AudioCapture.h"
+#include "platform/foundation/ProcessMemory.h"
 #include "platform/media/MPMediaLibrary.h"
 #include "player/ListView.h"
 #include "player/MusicListEntry.h"
@@ -69,6 +70,7 @@ bool waitFor(const std::function<bool()>& done, double seconds)
 // One start in this process: prints "shown SECONDS" and "resident MB".
 int child(int argc, char** argv, bool play)
 {
+    tuneAllocator();  // as the application's main does
     QApplication app(argc, argv);
     configureTavoroApplication();
     AudioOutputForceNull(true);

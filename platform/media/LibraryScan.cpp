@@ -4,6 +4,7 @@
 #include "platform/media/MediaFileReader.h"
 #include "platform/media/PlaylistFile.h"
 #include "platform/media/ScanCache.h"
+#include "platform/media/TextPool.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -172,7 +173,7 @@ LibraryScanResult scanMusicDirectory(const QString& musicDirectory, const QStrin
     MPMediaLibraryScanStats& stats = result.stats;
 
     const QByteArray root = QFile::encodeName(QDir::cleanPath(QDir(musicDirectory).absolutePath()));
-    const ScanCache oldCache = loadScanCache(cacheFile);
+    ScanCache oldCache = loadScanCache(cacheFile);
     ScanCache newCache;
     newCache.reserve(oldCache.size());
     bool changed = oldCache.isEmpty();
@@ -204,6 +205,7 @@ LibraryScanResult scanMusicDirectory(const QString& musicDirectory, const QStrin
     changed = changed || !toRead.empty();
 
     size_t nextRead = 0;
+    TextPool texts;  // the cached songs share theirs already
     for (const FoundFile* file : songFiles) {
         ScanCacheEntry entry;
         if (nextRead < toRead.size() && toRead[nextRead] == file) {
@@ -218,6 +220,7 @@ LibraryScanResult scanMusicDirectory(const QString& musicDirectory, const QStrin
             if (reading.kind == MediaFileKind::Song) {
                 entry.isSong = true;
                 entry.song = std::move(reading.song);
+                texts.shareCommonTexts(entry.song);
                 entry.song.filePath.clear();
                 ++stats.itemsRead;
             }
@@ -226,27 +229,35 @@ LibraryScanResult scanMusicDirectory(const QString& musicDirectory, const QStrin
             if (entry.isSong)
                 ++stats.itemsFromCache;
         }
-        if (entry.isSong) {
-            MediaItemProperties properties = entry.song;
-            properties.filePath = file->absolutePath;
-            properties.persistentID = MPMediaLibrary::persistentIDForRelativePath(file->relativePath);
-            MPMediaItem item(std::move(properties));
-            byPath.insert(displayNameOfPathBytes(file->absolutePath), item);
-            result.items.append(std::move(item));
-        } else {
+        if (!entry.isSong)
             ++stats.notAudio;
-        }
         newCache.insert(file->relativePath, std::move(entry));
     }
     if (newCache.size() != oldCache.size())
         changed = true;  // files were removed
+    oldCache = ScanCache();
+    // Written before the items are made, so that their cover thumbnails are read from the
+    // new file rather than kept in memory.
+    if (changed && !cacheFile.isEmpty())
+        stats.cacheWritten = saveScanCache(cacheFile, newCache);
+
+    result.items.reserve(qsizetype(songFiles.size()));
+    for (const FoundFile* file : songFiles) {
+        const auto entry = newCache.constFind(file->relativePath);
+        if (entry == newCache.constEnd() || !entry->isSong)
+            continue;
+        MediaItemProperties properties = entry->song;
+        properties.filePath = file->absolutePath;
+        properties.persistentID = MPMediaLibrary::persistentIDForRelativePath(file->relativePath);
+        MPMediaItem item(std::move(properties));
+        byPath.insert(displayNameOfPathBytes(file->absolutePath), item);
+        result.items.append(std::move(item));
+    }
+    newCache = ScanCache();
 
     for (const FoundFile* file : playlistFiles)
         result.playlists.append(resolvePlaylist(*file, byPath));
     stats.playlists = int(result.playlists.size());
-
-    if (changed && !cacheFile.isEmpty())
-        stats.cacheWritten = saveScanCache(cacheFile, newCache);
     stats.seconds = double(timer.nsecsElapsed()) / 1e9;
     std::printf("Music library scan: %d files seen, %d songs, %d not audio, %d unreadable, %d skipped names "
                 "(%.3f s)\n",

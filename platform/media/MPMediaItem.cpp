@@ -8,7 +8,7 @@
 #include <atomic>
 #include <functional>
 
-MPMediaItemArtwork::MPMediaItemArtwork(QByteArray filePath, QByteArray thumbnail)
+MPMediaItemArtwork::MPMediaItemArtwork(QByteArray filePath, CoverThumbnail thumbnail)
     : m_filePath(std::move(filePath)), m_thumbnail(std::move(thumbnail))
 {
 }
@@ -28,7 +28,7 @@ QImage MPMediaItemArtwork::imageWithSize(QSize size) const
     if (size.isEmpty())
         return {};
     if (!m_thumbnail.isEmpty() && size.width() <= kCoverThumbnailSide && size.height() <= kCoverThumbnailSide) {
-        const QImage small = QImage::fromData(m_thumbnail);
+        const QImage small = QImage::fromData(m_thumbnail.bytes());
         if (!small.isNull())
             return small.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }

@@ -36,7 +36,7 @@ inline const QString MPMediaItemPropertyAssetURL = QStringLiteral("MPMediaItemPr
 class MPMediaItemArtwork {
 public:
     MPMediaItemArtwork() = default;
-    MPMediaItemArtwork(QByteArray filePath, QByteArray thumbnail);
+    MPMediaItemArtwork(QByteArray filePath, CoverThumbnail thumbnail);
 
     bool isNull() const { return m_filePath.isEmpty(); }
     // The cover scaled to exactly `size`; a null image when the file has no readable
@@ -47,7 +47,7 @@ public:
 
 private:
     QByteArray m_filePath;
-    QByteArray m_thumbnail;
+    CoverThumbnail m_thumbnail;
 };
 Q_DECLARE_METATYPE(MPMediaItemArtwork)
 

@@ -1,6 +1,7 @@
 #include "platform/media/MPMediaLibrary.h"
 
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/ProcessMemory.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/media/LibraryScan.h"
 
@@ -108,9 +109,11 @@ MPMediaLibraryScanStats MPMediaLibrary::scan()
         return {};
     std::lock_guard scanLock(m_scanMutex);
     LibraryScanResult result = scanMusicDirectory(m_musicDirectory, m_cacheFile);
-    result.stats.changed =
-        install(std::make_shared<const Snapshot>(std::move(result.items), std::move(result.playlists)));
-    return result.stats;
+    MPMediaLibraryScanStats stats = result.stats;
+    stats.changed = install(std::make_shared<const Snapshot>(std::move(result.items), std::move(result.playlists)));
+    result = LibraryScanResult();
+    releaseFreedMemory();  // the scan's working copies of the cache are gone
+    return stats;
 }
 
 void MPMediaLibrary::rescan(ScanCompletion done)

@@ -30,7 +30,7 @@ MediaFileReading readMediaFile(const QByteArray& path)
     reading.kind = MediaFileKind::Song;
     properties.playbackDuration = probe ? probe->durationSeconds : 0.0;
     if (!cover.isEmpty())
-        properties.coverThumbnail = makeCoverThumbnail(cover);
+        properties.coverThumbnail = CoverThumbnail(makeCoverThumbnail(cover));
     return reading;
 }
 

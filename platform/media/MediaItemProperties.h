@@ -3,6 +3,8 @@
 // file's tags and container, and what the scan cache stores. A media item is a shared,
 // immutable view of one of these.
 
+#include "platform/media/CoverThumbnail.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -31,7 +33,7 @@ struct MediaItemProperties {
     // known (MPMediaItem::playbackDuration() then reads the file on first request).
     double playbackDuration = -1.0;
     bool hasArtwork = false;           // an embedded cover was found at scan time
-    QByteArray coverThumbnail;         // that cover made small (JPEG), empty without one
+    CoverThumbnail coverThumbnail;     // that cover made small, empty without one
 
     bool operator==(const MediaItemProperties&) const = default;
 };

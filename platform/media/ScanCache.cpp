@@ -1,10 +1,14 @@
 #include "platform/media/ScanCache.h"
 
+#include "platform/media/TextPool.h"
+
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <vector>
 
 namespace {
 
@@ -37,12 +41,45 @@ void readNumber(QDataStream& in, std::optional<int>& number)
     number = value > 0 ? std::optional<int>(value) : std::nullopt;
 }
 
+// A thumbnail is stored the way a QByteArray is (a 32-bit length, all ones for none, then
+// the bytes); reading it only notes where the bytes lie and steps over them.
+CoverThumbnail skipThumbnail(QDataStream& in, QFile& file, const std::shared_ptr<const CoverThumbnail::File>& opened)
+{
+    quint32 length = 0;
+    in >> length;
+    if (in.status() != QDataStream::Ok || length == 0xffffffffu || length == 0)
+        return {};
+    const qint64 offset = file.pos();
+    if (qint64(length) > file.size() - offset || in.skipRawData(int(length)) != int(length)) {
+        in.setStatus(QDataStream::ReadPastEnd);
+        return {};
+    }
+    return CoverThumbnail(opened, offset, length);
+}
+
+// Writes a thumbnail as skipThumbnail reads it; returns the offset of its bytes.
+qint64 writeThumbnail(QDataStream& out, QSaveFile& file, const CoverThumbnail& thumbnail)
+{
+    const QByteArray bytes = thumbnail.bytes();
+    if (bytes.isEmpty()) {
+        out << quint32(0xffffffffu);
+        return 0;
+    }
+    out << quint32(bytes.size());
+    const qint64 offset = file.pos();
+    out.writeRawData(bytes.constData(), int(bytes.size()));
+    return offset;
+}
+
 } // namespace
 
 ScanCache loadScanCache(const QString& path)
 {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    // The thumbnails are not read: each entry keeps where its thumbnail lies in this very
+    // file, which stays open for them (see CoverThumbnail).
+    const std::shared_ptr<const CoverThumbnail::File> opened = path.isEmpty() ? nullptr : CoverThumbnail::openFile(path);
+    QFile file;
+    if (!opened || !file.open(CoverThumbnail::descriptor(*opened), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
         return {};
     QDataStream in(&file);
     in.setVersion(QDataStream::Qt_6_0);
@@ -55,6 +92,7 @@ ScanCache loadScanCache(const QString& path)
 
     ScanCache cache;
     cache.reserve(count);
+    TextPool texts;
     for (qint64 i = 0; i < count; ++i) {
         QByteArray relativePath;
         ScanCacheEntry entry;
@@ -75,7 +113,9 @@ ScanCache loadScanCache(const QString& path)
             readNumber(in, song.albumTrackCount);
             readNumber(in, song.discNumber);
             readNumber(in, song.discCount);
-            in >> song.playbackDuration >> song.hasArtwork >> song.coverThumbnail;
+            in >> song.playbackDuration >> song.hasArtwork;
+            song.coverThumbnail = skipThumbnail(in, file, opened);
+            texts.shareCommonTexts(song);
         }
         if (in.status() != QDataStream::Ok)
             return {};
@@ -84,7 +124,7 @@ ScanCache loadScanCache(const QString& path)
     return cache;
 }
 
-bool saveScanCache(const QString& path, const ScanCache& cache)
+bool saveScanCache(const QString& path, ScanCache& cache)
 {
     if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
@@ -94,11 +134,12 @@ bool saveScanCache(const QString& path, const ScanCache& cache)
     QDataStream out(&file);
     out.setVersion(QDataStream::Qt_6_0);
     out << kMagic << kVersion << qint64(cache.size());
-    for (auto it = cache.constBegin(); it != cache.constEnd(); ++it) {
-        const ScanCacheEntry& entry = it.value();
+    std::vector<std::pair<CoverThumbnail*, qint64>> placed;  // each thumbnail and where it was written
+    for (auto it = cache.begin(); it != cache.end(); ++it) {
+        ScanCacheEntry& entry = it.value();
         out << it.key() << qint64(entry.size) << qint64(entry.modifiedNs) << entry.isSong;
         if (entry.isSong) {
-            const MediaItemProperties& song = entry.song;
+            MediaItemProperties& song = entry.song;
             out << song.title;
             writeText(out, song.artist);
             writeText(out, song.albumArtist);
@@ -110,12 +151,23 @@ bool saveScanCache(const QString& path, const ScanCache& cache)
             writeNumber(out, song.albumTrackCount);
             writeNumber(out, song.discNumber);
             writeNumber(out, song.discCount);
-            out << song.playbackDuration << song.hasArtwork << song.coverThumbnail;
+            out << song.playbackDuration << song.hasArtwork;
+            placed.push_back({&song.coverThumbnail, writeThumbnail(out, file, song.coverThumbnail)});
         }
     }
     if (out.status() != QDataStream::Ok) {
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    const qint64 written = file.pos();
+    if (!file.commit())
+        return false;
+    // From now on the thumbnails are read from the file just written; should it already
+    // be another one (not the size written), they stay in memory.
+    const std::shared_ptr<const CoverThumbnail::File> saved = CoverThumbnail::openFile(path);
+    if (saved && CoverThumbnail::fileSize(*saved) == written)
+        for (const auto& [thumbnail, offset] : placed)
+            if (!thumbnail->isEmpty())
+                *thumbnail = CoverThumbnail(saved, offset, thumbnail->size());
+    return true;
 }

@@ -2,8 +2,9 @@
 // What the last scan learnt about every file of the music directory, keyed by its path
 // relative to the music directory (the file system's bytes) and checked against the
 // file's size and modification time: the tags, the duration and a cover thumbnail of
-// every song. Files that turned out not to be songs are remembered too, so an unchanged
-// directory is not probed again. Stored as one binary file, replaced atomically.
+// every song (the thumbnails stay in the file when it is loaded: see CoverThumbnail).
+// Files that turned out not to be songs are remembered too, so an unchanged directory is
+// not probed again. Stored as one binary file, replaced atomically.
 
 #include "platform/media/MediaItemProperties.h"
 
@@ -32,4 +33,5 @@ ScanCache loadScanCache(const QString& path);
 
 // Writes `cache` to `path` through a temporary file renamed over the old one, so a crash
 // leaves the old cache or the new one. Creates the directory. False when it could not.
-bool saveScanCache(const QString& path, const ScanCache& cache);
+// Once written, the thumbnails of `cache` are read from the new file, not from memory.
+bool saveScanCache(const QString& path, ScanCache& cache);
