@@ -9,6 +9,7 @@
 #include "platform/media/MPMediaItem.h"
 
 #include <QList>
+#include <QProcessEnvironment>
 #include <QString>
 
 #include <functional>
@@ -22,6 +23,13 @@ QString generatedLibraryDirectory();
 // Where screenshots and other output of the tests go (made on first use).
 QString testOutputDirectory();
 void saveScreenshot(QWidget* widget, const QString& name);
+
+// The environment of a `tavoro` process a test starts: its own data, settings and runtime
+// directories under `home`, the generated library as its music, offscreen, and no session
+// bus (a test that wants one starts its own).
+QProcessEnvironment programEnvironment(const QString& home);
+// How many settings rows such a process saved in its store, as sqlite3 prints the count.
+QByteArray savedSettingRows(const QString& home);
 
 // An application loaded and launched as the program does it, over the test's store, its
 // engine playing into `capture`.
