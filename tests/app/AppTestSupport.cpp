@@ -29,7 +29,7 @@ const QList<MPMediaItem>& generatedSongs()
 {
     static const QList<MPMediaItem> songs = [] {
         DemoLibraryOptions options;
-        options.songs = 5;
+        options.songs = 6;
         options.seconds = 2.0;
         QString error;
         const QStringList files = generateDemoLibrary(generatedLibraryDirectory(), options, &error);

@@ -15,8 +15,8 @@
 #include <functional>
 #include <memory>
 
-// The songs of the test library, made once per test run: five songs of two seconds, in the
-// order FLAC, MP3, AAC, WAV, ALAC, and a playlist.
+// The songs of the test library, made once per test run: six songs of two seconds, in the
+// order FLAC, MP3, AAC, WAV, ALAC, Ogg Vorbis, and a playlist.
 const QList<MPMediaItem>& generatedSongs();
 QString generatedLibraryDirectory();
 

@@ -101,6 +101,7 @@ TEST(Playback, ChoosingASongFlipsToThePlayerAndItsSamplesReachTheOutput)
     const std::vector<int16_t> samples = app.capture->samples();
     EXPECT_GT(*std::max_element(samples.begin(), samples.end()), 1000) << "only silence reached the output";
     EXPECT_FALSE(imageNameOf(player.coverArtView).startsWith("noimage")) << "the MP3 song's cover is not shown";
+    EXPECT_FALSE(generatedSongs()[5].artwork().isNull()) << "the Ogg Vorbis song's cover was not found";
     // The song plays to its end and the player goes back to the list.
     EXPECT_TRUE(waitFor([&] { return player.currentSong().isNull(); }, 10));
 }
