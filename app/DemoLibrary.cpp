@@ -17,6 +17,7 @@
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tpropertymap.h>
+#include <taglib/vorbisfile.h>
 
 namespace {
 
@@ -31,6 +32,7 @@ const Format kFormats[] = {
     {"m4a", {"-c:a", "aac", "-b:a", "160k"}},
     {"wav", {"-c:a", "pcm_s16le"}},
     {"m4a", {"-c:a", "alac", "-sample_fmt", "s16p"}},
+    {"ogg", {"-c:a", "libvorbis", "-q:a", "4"}},
 };
 
 const char* const kArtists[] = {"The Lanterns", "Mira Solen", "Quiet Harbour"};
@@ -90,17 +92,27 @@ QByteArray coverPicture(int variant, const char* format)
     return bytes;
 }
 
+// A front cover as FLAC and Ogg files hold it: a PNG in a picture block.
+TagLib::FLAC::Picture* pngCover(int variant)
+{
+    const QByteArray png = coverPicture(variant, "PNG");
+    auto* picture = new TagLib::FLAC::Picture;
+    picture->setType(TagLib::FLAC::Picture::FrontCover);
+    picture->setMimeType("image/png");
+    picture->setData(TagLib::ByteVector(png.constData(), unsigned(png.size())));
+    return picture;
+}
+
 void addCover(const QString& path, int variant)
 {
     const QByteArray name = QFile::encodeName(path);
     if (path.endsWith(".flac")) {
-        const QByteArray png = coverPicture(variant, "PNG");
         TagLib::FLAC::File file(name.constData(), false);
-        auto* picture = new TagLib::FLAC::Picture;
-        picture->setType(TagLib::FLAC::Picture::FrontCover);
-        picture->setMimeType("image/png");
-        picture->setData(TagLib::ByteVector(png.constData(), unsigned(png.size())));
-        file.addPicture(picture);
+        file.addPicture(pngCover(variant));
+        file.save();
+    } else if (path.endsWith(".ogg")) {
+        TagLib::Ogg::Vorbis::File file(name.constData(), false);
+        file.tag()->addPicture(pngCover(variant));
         file.save();
     } else if (path.endsWith(".m4a")) {
         const QByteArray jpeg = coverPicture(variant, "JPEG");
@@ -194,7 +206,7 @@ QStringList generateDemoLibrary(const QString& directory, const DemoLibraryOptio
             *error = QStringLiteral("cannot write %1").arg(songs[i]);
             return {};
         }
-        // Covers on the FLAC, MP3 and AAC songs of the small library, one in four of a large one.
+        // Covers on every song of the small library but the WAV, one in four of a large one.
         if (options.songs <= 8 || i % 4 == 0)
             addCover(songs[i], i);
     }

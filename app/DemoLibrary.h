@@ -4,7 +4,8 @@
 //
 // Each song is a few chords synthesised with sox and encoded with ffmpeg, then tagged with
 // TagLib (title, artist, album, genre, composer, track number, year) in turn as FLAC, MP3,
-// AAC, WAV and ALAC; the FLAC (PNG), MP3 and AAC (JPEG) songs carry a cover picture. An m3u playlist lists every song. Songs of one format
+// AAC, WAV, ALAC and Ogg Vorbis; the FLAC and Ogg Vorbis (PNG), MP3, AAC and ALAC (JPEG) songs
+// carry a cover picture. An m3u playlist lists every song. Songs of one format
 // are copies of one encoded source that differ only in their tags, so large libraries are
 // quick to make.
 

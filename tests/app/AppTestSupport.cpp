@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -28,7 +29,7 @@ const QList<MPMediaItem>& generatedSongs()
 {
     static const QList<MPMediaItem> songs = [] {
         DemoLibraryOptions options;
-        options.songs = 5;
+        options.songs = 6;
         options.seconds = 2.0;
         QString error;
         const QStringList files = generateDemoLibrary(generatedLibraryDirectory(), options, &error);
@@ -57,6 +58,28 @@ QString testOutputDirectory()
 void saveScreenshot(QWidget* widget, const QString& name)
 {
     widget->grab().save(QDir(testOutputDirectory()).filePath(name + ".png"));
+}
+
+QProcessEnvironment programEnvironment(const QString& home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", home + "/data");
+    env.insert("XDG_CONFIG_HOME", home + "/config");
+    env.insert("XDG_RUNTIME_DIR", home + "/runtime");
+    env.insert("XDG_MUSIC_DIR", generatedLibraryDirectory());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home + "/runtime/no-bus");
+    QDir().mkpath(home + "/runtime");
+    QFile::setPermissions(home + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return env;
+}
+
+QByteArray savedSettingRows(const QString& home)
+{
+    QProcess sqlite;
+    sqlite.start("sqlite3", {home + "/data/Tavoro/DTMusicModel.sqlite", "SELECT COUNT(*) FROM Setting;"});
+    sqlite.waitForFinished();
+    return sqlite.readAllStandardOutput().trimmed();
 }
 
 LaunchedApp::LaunchedApp(bool launch, AudioCaptureOutput::Pacing pacing)

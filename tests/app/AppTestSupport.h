@@ -9,19 +9,27 @@
 #include "platform/media/MPMediaItem.h"
 
 #include <QList>
+#include <QProcessEnvironment>
 #include <QString>
 
 #include <functional>
 #include <memory>
 
-// The songs of the test library, made once per test run: five songs of two seconds, in the
-// order FLAC, MP3, AAC, WAV, ALAC, and a playlist.
+// The songs of the test library, made once per test run: six songs of two seconds, in the
+// order FLAC, MP3, AAC, WAV, ALAC, Ogg Vorbis, and a playlist.
 const QList<MPMediaItem>& generatedSongs();
 QString generatedLibraryDirectory();
 
 // Where screenshots and other output of the tests go (made on first use).
 QString testOutputDirectory();
 void saveScreenshot(QWidget* widget, const QString& name);
+
+// The environment of a `tavoro` process a test starts: its own data, settings and runtime
+// directories under `home`, the generated library as its music, offscreen, and no session
+// bus (a test that wants one starts its own).
+QProcessEnvironment programEnvironment(const QString& home);
+// How many settings rows such a process saved in its store, as sqlite3 prints the count.
+QByteArray savedSettingRows(const QString& home);
 
 // An application loaded and launched as the program does it, over the test's store, its
 // engine playing into `capture`.

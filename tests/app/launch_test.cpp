@@ -101,6 +101,7 @@ TEST(Playback, ChoosingASongFlipsToThePlayerAndItsSamplesReachTheOutput)
     const std::vector<int16_t> samples = app.capture->samples();
     EXPECT_GT(*std::max_element(samples.begin(), samples.end()), 1000) << "only silence reached the output";
     EXPECT_FALSE(imageNameOf(player.coverArtView).startsWith("noimage")) << "the MP3 song's cover is not shown";
+    EXPECT_FALSE(generatedSongs()[5].artwork().isNull()) << "the Ogg Vorbis song's cover was not found";
     // The song plays to its end and the player goes back to the list.
     EXPECT_TRUE(waitFor([&] { return player.currentSong().isNull(); }, 10));
 }
@@ -112,23 +113,10 @@ struct ProcessRun {
     QString out;
 };
 
-QProcessEnvironment testEnvironment(const QString& home)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_DATA_HOME", home + "/data");
-    env.insert("XDG_CONFIG_HOME", home + "/config");
-    env.insert("XDG_RUNTIME_DIR", home + "/runtime");
-    env.insert("XDG_MUSIC_DIR", generatedLibraryDirectory());
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    QDir().mkpath(home + "/runtime");
-    QFile::setPermissions(home + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    return env;
-}
-
 ProcessRun runTavoro(const QStringList& arguments, const QString& home)
 {
     QProcess process;
-    process.setProcessEnvironment(testEnvironment(home));
+    process.setProcessEnvironment(programEnvironment(home));
     process.start(TAVORO_BINARY, arguments);
     process.waitForFinished(20000);
     return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput())};
@@ -148,7 +136,7 @@ TEST(Program, AnswersHelpAndVersionAndASecondLaunchDefersToTheFirst)
 
     generatedSongs();
     QProcess first;
-    first.setProcessEnvironment(testEnvironment(home.path()));
+    first.setProcessEnvironment(programEnvironment(home.path()));
     first.start(TAVORO_BINARY);
     ASSERT_TRUE(first.waitForStarted());
     // Launched: the graph line appears once the launch handler has run.
@@ -172,10 +160,7 @@ TEST(Program, AnswersHelpAndVersionAndASecondLaunchDefersToTheFirst)
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     firstOut += QString::fromLocal8Bit(first.readAllStandardOutput());
     EXPECT_EQ(firstOut.count("initializeAUGraph"), 1) << "the graph must be built exactly once";
-    QProcess sqlite;
-    sqlite.start("sqlite3", {home.path() + "/data/Tavoro/DTMusicModel.sqlite", "SELECT COUNT(*) FROM Setting;"});
-    sqlite.waitForFinished();
-    EXPECT_EQ(sqlite.readAllStandardOutput().trimmed(), "1");
+    EXPECT_EQ(savedSettingRows(home.path()), "1");
 }
 
 TEST(Program, QuitFromTheDesktopMediaControlsSavesTheSettingsAndLeavesTheBus)
@@ -187,7 +172,7 @@ TEST(Program, QuitFromTheDesktopMediaControlsSavesTheSettingsAndLeavesTheBus)
     bus.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
     ASSERT_TRUE(bus.waitForReadyRead(10000)) << "dbus-daemon did not start";
     const QString address = QString::fromLocal8Bit(bus.readLine()).trimmed();
-    QProcessEnvironment env = testEnvironment(home.path());
+    QProcessEnvironment env = programEnvironment(home.path());
     env.insert("DBUS_SESSION_BUS_ADDRESS", address);
     const auto callPlayer = [&](const QStringList& call) {
         QProcess gdbus;
@@ -216,10 +201,7 @@ TEST(Program, QuitFromTheDesktopMediaControlsSavesTheSettingsAndLeavesTheBus)
     EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(app.exitCode(), 0);
     EXPECT_FALSE(callPlayer(identity)) << "the service outlived the player";
-    QProcess sqlite;
-    sqlite.start("sqlite3", {home.path() + "/data/Tavoro/DTMusicModel.sqlite", "SELECT COUNT(*) FROM Setting;"});
-    sqlite.waitForFinished();
-    EXPECT_EQ(sqlite.readAllStandardOutput().trimmed(), "1") << "quitting through the bus must save the settings";
+    EXPECT_EQ(savedSettingRows(home.path()), "1") << "quitting through the bus must save the settings";
     bus.kill();
     bus.waitForFinished();
 }
