@@ -1,4 +1,3 @@
-#include "engine/CAComponentDescription.h"
 #include "engine/CAStreamBasicDescription.h"
 
 #include <gtest/gtest.h>
@@ -109,16 +108,4 @@ TEST(StreamFormat, PrintFormatWritesIndentLabelAndText)
     EXPECT_EQ(std::string(text, n),
               "AudioStreamBasicDescription:  1 ch,  44100 Hz, 'lpcm' (0x0000000C) 16-bit little-endian signed integer\n"
               "  in:  1 ch,  44100 Hz, 'lpcm' (0x0000000C) 16-bit little-endian signed integer\n");
-}
-
-TEST(ComponentDescription, HoldsTheThreeCodesAndNoFlags)
-{
-    CAComponentDescription mixer(kAudioUnitType_Mixer, kAudioUnitSubType_AU3DMixerEmbedded,
-                                 kAudioUnitManufacturer_System);
-    EXPECT_EQ(mixer.componentType, FourCC("aumx"));
-    EXPECT_EQ(mixer.componentSubType, FourCC("3dem"));
-    EXPECT_EQ(mixer.componentManufacturer, FourCC("appl"));
-    EXPECT_EQ(mixer.componentFlags, 0u);
-    EXPECT_EQ(mixer.componentFlagsMask, 0u);
-    EXPECT_EQ(mixer.AsString(), "'aumx' '3dem' 'appl'");
 }
