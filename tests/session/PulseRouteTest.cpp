@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QString>
 #include <QVariantMap>
 
@@ -119,11 +117,4 @@ TEST(PulseRoute, RoutesChangesAndInterruptionsAsTheServerReportsThem)
     waitFor([] { return false; }, 0.5);
     EXPECT_EQ(heard.events.size(), 2u);
     AudioSessionResetForTesting();
-}
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }
