@@ -1,13 +1,15 @@
 #pragma once
 // A private PulseAudio daemon for one test: its own home and runtime directory (so that
-// test runs in parallel never share a daemon), one null sink "speaker" with norewinds=1,
-// and the recorder that takes what reached the sink from its monitor.
+// test runs in parallel never share a daemon), one null sink "speaker" with norewinds=1
+// and any further modules, client tools run against it, and the recorder that takes what
+// reached a sink from its monitor. The daemon and its clients end with the test process.
 
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <utility>
@@ -56,16 +58,19 @@ inline void End(pid_t pid, int signal)
 
 class PulseDaemon {
 public:
-    // Empty when the daemon is running; otherwise why not (the test then skips).
-    std::string start(const std::string& name)
+    // Empty when the daemon is running; otherwise why not (the test then skips). `modules`
+    // are further module lines as given to --load ("module-null-sink sink_name=x ...").
+    std::string start(const std::string& name, const std::vector<std::string>& modules = {})
     {
-        if (system("command -v pulseaudio >/dev/null && command -v parec >/dev/null") != 0)
-            return "pulseaudio or parec not installed";
+        if (system("command -v pulseaudio >/dev/null && command -v parec >/dev/null && command -v pactl >/dev/null")
+            != 0)
+            return "pulseaudio, parec or pactl not installed";
         namespace fs = std::filesystem;
-        for (const char* variable : {"HOME", "XDG_RUNTIME_DIR"})
+        for (const char* variable : {"HOME", "XDG_RUNTIME_DIR", "PULSE_SERVER"})
             if (const char* value = getenv(variable))
                 mSaved.emplace_back(variable, value);
         dir = fs::temp_directory_path() / (name + "-" + std::to_string(getpid()));
+        fs::remove_all(dir);
         fs::create_directories(dir / "home");
         fs::create_directories(dir / "run");
         fs::permissions(dir / "run", fs::perms::owner_all, fs::perm_options::replace);
@@ -73,17 +78,44 @@ public:
         setenv("XDG_RUNTIME_DIR", (dir / "run").c_str(), 1);
         const fs::path socket = dir / "run" / "pulse" / "native";
         setenv("PULSE_SERVER", ("unix:" + socket.string()).c_str(), 1);
-        daemon = Spawn({"pulseaudio", "--daemonize=no", "--system=false", "--exit-idle-time=-1", "-n",
-                        "--load=module-null-sink sink_name=speaker norewinds=1",
-                        "--load=module-native-protocol-unix auth-anonymous=1"},
-                       nullptr);
+        std::vector<std::string> args = {"pulseaudio", "--daemonize=no", "--system=false", "--exit-idle-time=-1", "-n",
+                                         "--load=module-null-sink sink_name=speaker norewinds=1",
+                                         "--load=module-native-protocol-unix auth-anonymous=1"};
+        for (const std::string& m : modules)
+            args.push_back("--load=" + m);
+        daemon = Spawn(args, nullptr);
         for (int i = 0; i < 500 && !fs::exists(socket); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return fs::exists(socket) ? std::string() : "the audio server did not start";
+        return fs::exists(socket) && run({"pactl", "info"}) == 0 ? std::string() : "the audio server did not start";
+    }
+
+    // Runs a client tool to its end; answers its exit status, and its standard output in
+    // *output when asked.
+    int run(const std::vector<std::string>& args, std::string* output = nullptr)
+    {
+        const std::filesystem::path outputPath = dir / "output.txt";
+        const pid_t pid = Spawn(args, output ? outputPath.c_str() : nullptr);
+        int status = 0;
+        if (waitpid(pid, &status, 0) != pid)
+            return -1;
+        if (output) {
+            std::ifstream file(outputPath);
+            output->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    // Starts a client tool in the background; it is ended with the daemon at the latest.
+    pid_t spawn(const std::vector<std::string>& args)
+    {
+        mHelpers.push_back(Spawn(args, nullptr));
+        return mHelpers.back();
     }
 
     void stop()
     {
+        for (pid_t helper : mHelpers)
+            End(helper, SIGKILL);
+        mHelpers.clear();
         End(recorder, SIGINT);
         recorder = -1;
         End(daemon, SIGTERM);
@@ -101,9 +133,9 @@ public:
     ~PulseDaemon() { stop(); }
 
     // Starts recording the sink's monitor into `file` (raw 16-bit stereo at 44100 Hz).
-    void record(const std::filesystem::path& file)
+    void record(const std::filesystem::path& file, const std::string& sink = "speaker")
     {
-        recorder = Spawn({"parec", "-d", "speaker.monitor", "--latency-msec=20", "--format=s16le", "--rate=44100",
+        recorder = Spawn({"parec", "-d", sink + ".monitor", "--latency-msec=20", "--format=s16le", "--rate=44100",
                           "--channels=2", "--raw"},
                          file.c_str());
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -126,6 +158,7 @@ public:
     pid_t recorder = -1;
 
 private:
+    std::vector<pid_t> mHelpers;
     std::vector<std::pair<std::string, std::string>> mSaved;
 };
 

@@ -1,9 +1,7 @@
-#include "engine/CAComponentDescription.h"
 #include "engine/CAStreamBasicDescription.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -91,34 +89,4 @@ TEST(StreamFormat, TextOfOtherFormats)
     char small[12];
     aac.AsString(small, sizeof small);
     EXPECT_EQ(std::string(small), std::string(" 2 ch,  480"));
-}
-
-TEST(StreamFormat, PrintFormatWritesIndentLabelAndText)
-{
-    CAStreamBasicDescription client;
-    client.SetCanonical(1, true);
-    client.mSampleRate = 44100.0;
-    FILE* file = std::tmpfile();
-    ASSERT_NE(file, nullptr);
-    client.PrintFormat(file, "", "AudioStreamBasicDescription:");
-    client.PrintFormat(file, "  ", "in:");
-    std::rewind(file);
-    char text[512] = {};
-    size_t n = std::fread(text, 1, sizeof text - 1, file);
-    std::fclose(file);
-    EXPECT_EQ(std::string(text, n),
-              "AudioStreamBasicDescription:  1 ch,  44100 Hz, 'lpcm' (0x0000000C) 16-bit little-endian signed integer\n"
-              "  in:  1 ch,  44100 Hz, 'lpcm' (0x0000000C) 16-bit little-endian signed integer\n");
-}
-
-TEST(ComponentDescription, HoldsTheThreeCodesAndNoFlags)
-{
-    CAComponentDescription mixer(kAudioUnitType_Mixer, kAudioUnitSubType_AU3DMixerEmbedded,
-                                 kAudioUnitManufacturer_System);
-    EXPECT_EQ(mixer.componentType, FourCC("aumx"));
-    EXPECT_EQ(mixer.componentSubType, FourCC("3dem"));
-    EXPECT_EQ(mixer.componentManufacturer, FourCC("appl"));
-    EXPECT_EQ(mixer.componentFlags, 0u);
-    EXPECT_EQ(mixer.componentFlagsMask, 0u);
-    EXPECT_EQ(mixer.AsString(), "'aumx' '3dem' 'appl'");
 }

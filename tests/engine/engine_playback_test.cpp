@@ -177,19 +177,8 @@ TEST_F(EnginePlayback, FilesThatCannotPlayAreRefusedCleanly)
         EXPECT_FALSE(load(path, &log)) << path;
         EXPECT_THAT(log, Not(HasSubstr("result"))) << path;
     }
-    // Refused, or played to wherever it ends; never a crash.
+    // Truncated and garbled files are the reader's tests; here each step's failure.
     const std::string flac = MakeTrack("a.flac", 0.5, 44100, 2, "-c:a flac");
-    for (const std::string& path : {writeFile("text.mp3", std::string(5000, 'x')), writeFile("cut.flac", readWhole(flac).substr(0, 3000)),
-                                    writeFile("cut.mp3", readWhole(MakeTrack("a.mp3", 0.5, 44100, 2, "-c:a libmp3lame")).substr(0, 2000)),
-                                    writeFile("cut.m4a", readWhole(MakeTrack("a.m4a", 0.5, 44100, 2, "-c:a aac")).substr(0, 1500))}) {
-        SCOPED_TRACE(path);
-        if (!load(path))
-            continue;
-        start();
-        playToEnd();
-        EXPECT_FALSE(engine->isPlaying());
-    }
-
     const std::pair<ExtAudioFileCall, std::string> steps[] = {
         {ExtAudioFileCall::Open, "ExtAudioFileOpenURL result"},
         {ExtAudioFileCall::GetFileDataFormat, "ExtAudioFileGetProperty kExtAudioFileProperty_FileDataFormat result"},
@@ -238,17 +227,16 @@ protected:
         reportInterval = 0.05;
         EngineTest::SetUp();
     }
-    void runLoopFor(int ms) { RunEventsFor(ms); }
 };
 
 TEST_F(EngineReport, ReportsFollowTheOpenStartAndStop)
 {
     const std::string path = MakeTrack("r.wav", 1.0, 44100, 2, "-c:a pcm_s16le");
-    runLoopFor(200);
+    RunEventsFor(200);
     EXPECT_TRUE(reports.empty()) << "armed at creation, silent while reports are off";
 
     ASSERT_TRUE(load(path));
-    runLoopFor(200);
+    RunEventsFor(200);
     EXPECT_GE(reports.size(), 1u);
     EXPECT_LE(reports.size(), 6u);
     EXPECT_TRUE(std::all_of(reports.begin(), reports.end(), [](const QVariantMap& m) { return m.isEmpty(); }))
@@ -257,20 +245,20 @@ TEST_F(EngineReport, ReportsFollowTheOpenStartAndStop)
     start();
     capture->pull(5 * kBlock);
     reports.clear();
-    runLoopFor(150);
+    RunEventsFor(150);
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.back().value(MusicPlayTimerKey).toLongLong(), SInt64(5 * kBlock));
 
     Stdout([&] { engine->stopAUGraph(); });
     reports.clear();
-    runLoopFor(150);
+    RunEventsFor(150);
     EXPECT_TRUE(reports.empty()) << "stopped";
     EXPECT_TRUE(onMainThread);
 
     // An engine destroyed with its report armed leaves nothing behind.
     mSeekFlag = true;
     Stdout([&] { engine.reset(); });
-    runLoopFor(150);
+    RunEventsFor(150);
     EXPECT_TRUE(reports.empty());
 }
 

@@ -1,24 +1,11 @@
+#include "../EventLoopWait.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
-
-namespace {
-
-void spinUntil(const std::function<bool()>& done, int timeoutMs = 3000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-} // namespace
 
 TEST(NotificationCenter, DeliversByNameAndSenderInRegistrationOrder)
 {
@@ -90,7 +77,7 @@ TEST(RunLoop, WorkerHandsWorkToTheMainThreadAndWaits)
         RunLoop::performOnMainThread([&] { ranOnMain = RunLoop::isMainThread(); }, true);
         workerDone = true; // only after the main thread has run the work
     });
-    spinUntil([&] { return workerDone.load(); });
+    waitFor([&] { return workerDone.load(); }, 3);
     EXPECT_TRUE(workerDone);
     EXPECT_TRUE(ranOnMain);
     EXPECT_TRUE(RunLoop::isMainThread());
@@ -103,19 +90,12 @@ TEST(RunLoop, DelayedCallIsReplacedByALaterScheduleAndCanBeCancelled)
     call.schedule(0.05, [&] { ran.push_back(1); });
     call.schedule(0.05, [&] { ran.push_back(2); });
     EXPECT_TRUE(call.isPending());
-    spinUntil([&] { return !ran.empty(); });
+    waitFor([&] { return !ran.empty(); }, 3);
     EXPECT_EQ(ran, std::vector<int>{2});
 
     call.schedule(0.02, [&] { ran.push_back(3); });
     call.cancel();
-    spinUntil([] { return false; }, 80);
+    waitFor([] { return false; }, 0.08);
     EXPECT_EQ(ran, std::vector<int>{2});
     EXPECT_FALSE(call.isPending());
-}
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -129,7 +129,7 @@ Watcher* signalMonitor()
     return watcher;
 }
 
-class Mpris : public ::testing::Test {
+class Mpris : public QueueTest {
 protected:
     static void SetUpTestSuite()
     {
@@ -144,27 +144,10 @@ protected:
     }
     void SetUp() override
     {
-        AudioSessionResetForTesting();
-        h = std::make_unique<PlayerHarness>();
+        QueueTest::SetUp();
         service = std::make_unique<MprisService>(
             *h->player, [this] { ++raised; }, [this] { service.reset(); });
         ASSERT_TRUE(service->isRegistered());
-        for (int i = 0; i < 3; ++i)
-            songs.append(fakeSong(QString("Song %1").arg(i)));
-    }
-    // Chooses entry `index` of the three songs and lets it "load" and play.
-    void choose(int index)
-    {
-        h->player->setItemsArray(listOf(songs));
-        h->player->chooseSongAtListIndex(index);
-        h->engine->loadState = true;
-        h->engine->playing = true;
-        h->engine->clearCalls();
-    }
-    void report(int64_t frames)
-    {
-        NotificationCenter::defaultCenter().postNotification(MusicPlayTimerNotification, nullptr,
-                                                             {{MusicPlayTimerKey, qint64(frames)}});
     }
     // The engine's calls, without the docking switch of the start-up dock check, which
     // comes 0.5 s after the start at a moment the test does not choose.
@@ -174,14 +157,8 @@ protected:
         calls.removeAll("setModeChange(4,1)");
         return calls;
     }
-    QString title() const
-    {
-        return h->player->currentSong().isNull() ? QString() : h->player->currentSong().title();
-    }
 
-    std::unique_ptr<PlayerHarness> h;
     std::unique_ptr<MprisService> service;
-    QList<MPMediaItem> songs;
     int raised = 0;
 };
 
@@ -287,7 +264,7 @@ TEST_F(Mpris, TransportThroughTheBusActsAsTheButtons)
 
     h->engine->playing = true;
     h->player->playbackSlider->setMaximum(60 * 44100);  // the track is open
-    report(5 * 44100);
+    reportPosition(5 * 44100);
     EXPECT_NEAR(playerctl({"position"}).toDouble(), 5.0, 0.5);
     playerctl({"stop"});
     EXPECT_FALSE(h->engine->playing.load());
@@ -364,8 +341,7 @@ TEST_F(Mpris, SeeksGoThroughTheSliderAndAreAnnounced)
     EXPECT_NEAR(playerctl({"position"}).toDouble(), 15.0, 0.5);
     // Repeat one: at its end the song starts over under the same track id, a jump back.
     playerctl({"loop", "Track"});
-    NotificationCenter::defaultCenter().postNotification(MusicPlayTimerNotification, nullptr,
-                                                         {{MusicPlayTimerKey, qint64(60 * 44100)}, {MusciPlayfinishKey, 1}});
+    reportPosition(60 * 44100, true);
     EXPECT_TRUE(monitor->waitForText("Seeked (int64 0,)")) << monitor->output().toStdString();
     h->engine->loadState = true;
     h->player->playbackSlider->setMaximum(60 * 44100);

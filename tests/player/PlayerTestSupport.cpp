@@ -1,5 +1,6 @@
 #include "PlayerTestSupport.h"
 
+#include "engine/MusicPlayTimerNotification.h"
 #include "library/DTMusicModelController.h"
 #include "platform/audio/AudioCapture.h"
 #include "platform/session/AudioSession.h"
@@ -105,6 +106,36 @@ PlayerHarness::PlayerHarness()
     library = std::make_shared<DTMusicModelController>();
     player = std::make_unique<TavoroViewController>(std::move(recording), library);
     player->viewDidLoad();
+}
+
+void reportPosition(int64_t frames, bool finished)
+{
+    QVariantMap info{{MusicPlayTimerKey, qint64(frames)}};
+    if (finished)
+        info.insert(MusciPlayfinishKey, 1);
+    NotificationCenter::defaultCenter().postNotification(MusicPlayTimerNotification, nullptr, info);
+}
+
+void QueueTest::SetUp()
+{
+    AudioSessionResetForTesting();
+    h = std::make_unique<PlayerHarness>();
+    for (int i = 0; i < 3; ++i)
+        songs.append(fakeSong(QString("Song %1").arg(i)));
+}
+
+void QueueTest::choose(int index, qsizetype count)
+{
+    h->player->setItemsArray(listOf(songs.mid(0, count)));
+    h->player->chooseSongAtListIndex(index);
+    h->engine->loadState = true;
+    h->engine->playing = true;
+    h->engine->clearCalls();
+}
+
+QString QueueTest::title() const
+{
+    return h->player->currentSong().isNull() ? QString() : h->player->currentSong().title();
 }
 
 RealEnginePlayer::RealEnginePlayer()

@@ -6,6 +6,8 @@
 #include "player/PlayerImages.h"
 #include "player/TavoroViewController.h"
 
+#include <gtest/gtest.h>
+
 #include <QPushButton>
 #include <QStringList>
 
@@ -71,6 +73,22 @@ struct PlayerHarness {
     RecordingEngine* engine = nullptr;
     std::shared_ptr<DTMusicModelController> library;
     std::unique_ptr<TavoroViewController> player;
+};
+
+// The engine's position report of `frames`, with the end of the track when `finished`.
+void reportPosition(int64_t frames, bool finished = false);
+
+// A player on a recording engine, with three songs "Song 0".."Song 2" that refer to no file.
+class QueueTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    // Chooses entry `index` of the first `count` songs and lets it "load" and play.
+    void choose(int index, qsizetype count = -1);
+    // The loaded song's title; empty when none is.
+    QString title() const;
+
+    std::unique_ptr<PlayerHarness> h;
+    QList<MPMediaItem> songs;
 };
 
 // A controller on the real audio engine, started as at launch, playing into a capturing

@@ -1,14 +1,12 @@
-// Songs of every format the engine plays reach the output after their import; a newer
-// import always ends with its own song loaded; "previous" right after an automatic
-// advance goes back a song.
+// Songs of every format the engine plays reach the output after their import and their end
+// returns to the list; a newer import always ends with its own song loaded; "previous"
+// right after an automatic advance goes back a song.
 
 #include "PlayerTestSupport.h"
 
-#include "engine/MusicPlayTimerNotification.h"
-#include "library/DTMusicModelController.h"
+#include "engine/EngineGlobals.h"
 #include "platform/audio/AudioCapture.h"
 #include "platform/session/AudioSession.h"
-#include "player/AUGraphPlayerEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -18,16 +16,23 @@
 #include <algorithm>
 #include <thread>
 
-TEST(ImportedFormats, FlacVorbisAndOpusPlayEndToEnd)
+TEST(ImportedFormats, EachPlaysOnTheRealEngineAndItsEndReturnsToTheList)
 {
     RealEnginePlayer real;
     TavoroViewController& player = *real.player;
     const std::shared_ptr<AudioCaptureOutput>& capture = real.capture;
 
+    // Equalizer on through the bridge: the engine's own flags follow.
+    NotificationCenter::defaultCenter().postNotification(EqualizerSettingNotification, nullptr, {{EqualizerOnOff, 2}});
+    EXPECT_TRUE(EqModeOnOffFlag.load());
+    EXPECT_FALSE(StereoModeOnOffFlag.load());
+    NotificationCenter::defaultCenter().postNotification(EqualizerSettingNotification, nullptr, {{EqualizerOnOff, 1}});
+    EXPECT_FALSE(EqModeOnOffFlag.load());
+
     const struct {
         const char* codec;
         const char* extension;
-    } cases[] = {{"flac", "flac"}, {"libvorbis", "ogg"}, {"libopus", "opus"}};
+    } cases[] = {{"aac", "m4a"}, {"flac", "flac"}, {"libvorbis", "ogg"}, {"libopus", "opus"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.codec);
         capture->clear();
@@ -35,7 +40,10 @@ TEST(ImportedFormats, FlacVorbisAndOpusPlayEndToEnd)
         player.setItemsArray(listOf({song}));
         player.chooseSongAtListIndex(0);
         ASSERT_TRUE(waitFor([&] { return capture->frames() > 0; }, 10)) << "nothing reached the output";
+        // The track plays to its end; the end report runs on the main thread meanwhile.
         ASSERT_TRUE(waitFor([&] { return player.currentSong().isNull(); }, 10)) << "the song did not end";
+        EXPECT_TRUE(capture->waitUntilStopped(5));
+        EXPECT_FALSE(player.isPlayerViewOnScreen());
         EXPECT_EQ(player.fileErrorAlert(), nullptr);
         const std::vector<int16_t> samples = capture->samples();
         EXPECT_GE(capture->frames(), size_t(0.45 * 44100));
@@ -84,28 +92,19 @@ TEST(ImportOrder, ANewerImportEndsWithItsOwnSongLoaded)
     EXPECT_EQ(h.player->currentTitle->text(), "quick-second");
 }
 
-TEST(ImportOrder, PreviousRightAfterAnAutomaticAdvanceGoesBack)
-{
-    AudioSessionResetForTesting();
-    PlayerHarness h;
-    h.player->setItemsArray(listOf({fakeSong("Song 0"), fakeSong("Song 1"), fakeSong("Song 2")}));
-    h.player->chooseSongAtListIndex(0);
-    h.engine->loadState = true;
-    h.engine->playing = true;
-    auto report = [](int64_t position, bool finished) {
-        QVariantMap info{{MusicPlayTimerKey, qint64(position)}};
-        if (finished)
-            info.insert(MusciPlayfinishKey, 1);
-        NotificationCenter::defaultCenter().postNotification(MusicPlayTimerNotification, nullptr, info);
-    };
-    report(4 * 44100, false);
-    report(10584000, true);  // the end: the next song loads at once
-    ASSERT_EQ(h.player->currentSong().title(), "Song 1");
-    h.engine->loadState = true;  // its file opened; no position report yet
-    h.engine->playing = true;
-    h.engine->clearCalls();
+using ImportOrderQueue = QueueTest;
 
-    h.player->buttonPressedAction(2);
-    EXPECT_TRUE(h.engine->callsStartingWith("FileSeek").isEmpty()) << h.engine->calls().join(" ").toStdString();
-    EXPECT_EQ(h.player->currentSong().title(), "Song 0");
+TEST_F(ImportOrderQueue, PreviousRightAfterAnAutomaticAdvanceGoesBack)
+{
+    choose(0);
+    reportPosition(4 * 44100);
+    reportPosition(10584000, true);  // the end: the next song loads at once
+    ASSERT_EQ(title(), "Song 1");
+    h->engine->loadState = true;  // its file opened; no position report yet
+    h->engine->playing = true;
+    h->engine->clearCalls();
+
+    h->player->buttonPressedAction(2);
+    EXPECT_TRUE(h->engine->callsStartingWith("FileSeek").isEmpty()) << h->engine->calls().join(" ").toStdString();
+    EXPECT_EQ(title(), "Song 0");
 }

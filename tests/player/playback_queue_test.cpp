@@ -4,7 +4,6 @@
 
 #include "PlayerTestSupport.h"
 
-#include "engine/MusicPlayTimerNotification.h"
 #include "player/PlaybackTimeFormat.h"
 #include "player/ShuffleOrder.h"
 #include "platform/session/AudioSession.h"
@@ -20,41 +19,16 @@
 
 namespace {
 
-class Transport : public ::testing::Test {
+class Transport : public QueueTest {
 protected:
-    void SetUp() override
-    {
-        AudioSessionResetForTesting();
-        h = std::make_unique<PlayerHarness>();
-        for (int i = 0; i < 3; ++i)
-            songs.append(fakeSong(QString("Song %1").arg(i)));
-    }
-    // Chooses entry `index` of the list and lets it "load" as if its file had opened.
+    // As QueueTest::choose, in repeat `mode` (0 once, 1 all, 2 one).
     void choose(int index, int mode = 0, int count = 3)
     {
         while (h->player->playModeFlag() != mode)
             h->player->PlayModeButtonchange(0);
-        h->player->setItemsArray(listOf(songs.mid(0, count)));
-        h->player->chooseSongAtListIndex(index);
-        loaded();
+        QueueTest::choose(index, count);
     }
-    void loaded()
-    {
-        h->engine->loadState = true;
-        h->engine->playing = true;
-        h->engine->clearCalls();
-    }
-    void report(int64_t position, bool finished = false)
-    {
-        QVariantMap info{{MusicPlayTimerKey, qint64(position)}};
-        if (finished)
-            info.insert(MusciPlayfinishKey, 1);
-        NotificationCenter::defaultCenter().postNotification(MusicPlayTimerNotification, nullptr, info);
-    }
-    QString title() { return h->player->currentSong().isNull() ? QString() : h->player->currentSong().title(); }
-
-    std::unique_ptr<PlayerHarness> h;
-    QList<MPMediaItem> songs;
+    void report(int64_t position, bool finished = false) { reportPosition(position, finished); }
 };
 
 } // namespace

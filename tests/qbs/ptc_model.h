@@ -18,7 +18,6 @@ struct PtcModel {
   bool have_tail = false, delivering = false;
   long long dropped = 0;
   std::vector<int16_t> in[2], tail[2], fifo[2];
-  std::vector<int16_t> stretched;  // every stretched left sample, in order
 
   void init(int s, int rate) {
     shift = (s >= 0 && s <= 2) ? s : 1;
@@ -71,7 +70,6 @@ struct PtcModel {
       for (int i = 0; i < window - 2 * overlap; ++i) seg[c].push_back(in[c][best + overlap + i]);
       tail[c].assign(in[c].begin() + best + window - overlap, in[c].begin() + best + window);
     }
-    stretched.insert(stretched.end(), seg[0].begin(), seg[0].end());
     // Resampler: both channels share the phase.
     int ph = phase;
     size_t made = 0;

@@ -200,23 +200,6 @@ TEST(PtcModelCheck, SameSamplesAsThePlainModel) {
   CompareWithModel(8000, true);  // no coarse candidate fits: refinements start below 0
 }
 
-TEST(PtcModelCheck, UnitStepPassesStretchedSamplesThrough) {
-  Prepare(100, 0);
-  PtcModel model;
-  model.init(2, 44100), model.set(100, 0), model.init(2, 44100);
-  const std::vector<int16_t> in = Signal(44100 * 2);
-  std::vector<int16_t> left, out(2048), ignored(2048);
-  for (int i = 0; i + 1024 <= 44100 * 2; i += 1024) {
-    const int n = Call(&in[2 * i], 1024, out);
-    model.process(ignored.data(), &in[2 * i], 2048);
-    for (int k = 0; k < n; ++k) left.push_back(out[2 * k]);
-  }
-  // One extra sample, the stored previous sample (0), precedes the first segment.
-  ASSERT_GT(left.size(), 40000u);
-  EXPECT_EQ(left[0], 0);
-  EXPECT_TRUE(std::equal(left.begin() + 1, left.end(), model.stretched.begin()));
-}
-
 TEST(PtcModelCheck, FirstSegmentConsumesItsExtraFrameSoARampSkipsOneValueOnce) {
   // Without headroom shift a ramp passes through unchanged wherever consecutive segments
   // join seamlessly. The first segment after program start yields the stored previous

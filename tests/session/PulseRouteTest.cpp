@@ -2,15 +2,13 @@
 // device, the reports of route changes, and interruptions while nothing plays.
 
 #include "../EventLoopWait.h"
-#include "PulseDaemon.h"
+#include "../audio/PulseDaemon.h"
 
 #include "platform/foundation/RunLoop.h"
 #include "platform/session/AudioSession.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QString>
 #include <QVariantMap>
 
@@ -50,15 +48,15 @@ std::optional<std::string> currentRoute()
 
 TEST(PulseRoute, RoutesChangesAndInterruptionsAsTheServerReportsThem)
 {
-    PulseDaemon daemon({
-        "module-null-sink sink_name=speaker norewinds=1",
+    pulse_test::PulseDaemon daemon;
+    const std::string why = daemon.start("session-route", {
         "module-null-sink sink_name=headphones norewinds=1 sink_properties=device.form_factor=headphone",
         "module-null-sink sink_name=bt norewinds=1 sink_properties='device.bus=bluetooth device.form_factor=headset'",
         "module-null-sink sink_name=dock norewinds=1 sink_properties=device.form_factor=hifi",
         "module-role-cork trigger_roles=phone cork_roles=music",
     });
-    if (!daemon.running())
-        GTEST_SKIP() << "no PulseAudio daemon could be started";
+    if (!why.empty())
+        GTEST_SKIP() << why;
     ASSERT_EQ(daemon.run({"pactl", "set-default-sink", "speaker"}), 0);
     AudioSessionResetForTesting();
     Heard heard;
@@ -101,13 +99,13 @@ TEST(PulseRoute, RoutesChangesAndInterruptionsAsTheServerReportsThem)
     heard.events.clear();
     const std::vector<std::string> phone = {"pacat", "--playback", "--property=media.role=phone", "--raw",
                                             "/dev/zero"};
-    pid_t call = daemon.start(phone);
+    pid_t call = daemon.spawn(phone);
     EXPECT_TRUE(waitFor([&] { return heard.events.size() == 1; }, 5));
-    pid_t second = daemon.start(phone);
+    pid_t second = daemon.spawn(phone);
     waitFor([] { return false; }, 0.5);
-    PulseDaemon::end(call, SIGINT);
+    pulse_test::End(call, SIGINT);
     waitFor([] { return false; }, 0.3);
-    PulseDaemon::end(second, SIGINT);
+    pulse_test::End(second, SIGINT);
     EXPECT_TRUE(waitFor([&] { return heard.events.size() == 2; }, 5));
     waitFor([] { return false; }, 0.3);
     EXPECT_EQ(heard.events, (std::vector<std::string>{"begin", "end"}));
@@ -115,15 +113,8 @@ TEST(PulseRoute, RoutesChangesAndInterruptionsAsTheServerReportsThem)
 
     // Inactive, the session no longer stands on the server: no calls reach it.
     ASSERT_EQ(AudioSessionSetActive(false), noErr);
-    call = daemon.start(phone);
+    call = daemon.spawn(phone);
     waitFor([] { return false; }, 0.5);
     EXPECT_EQ(heard.events.size(), 2u);
     AudioSessionResetForTesting();
-}
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

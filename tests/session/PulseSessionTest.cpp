@@ -4,7 +4,7 @@
 // tell what was heard where.
 
 #include "PlayerTestSupport.h"
-#include "PulseDaemon.h"
+#include "../audio/PulseDaemon.h"
 
 #include "engine/EngineGlobals.h"
 #include "library/DTMusicModelController.h"
@@ -21,9 +21,6 @@
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -52,17 +49,16 @@ protected:
     void SetUp() override
     {
         AudioSessionResetForTesting();
-        daemon = std::make_unique<PulseDaemon>(std::vector<std::string>{
-            "module-null-sink sink_name=speaker norewinds=1",
+        const std::string why = daemon.start("session-pulse", {
             "module-null-sink sink_name=headphones norewinds=1 sink_properties=device.form_factor=headphone",
             "module-null-sink sink_name=bt norewinds=1 "
             "sink_properties='device.bus=bluetooth device.form_factor=headset'",
             "module-null-sink sink_name=dock norewinds=1 sink_properties=device.form_factor=hifi",
             "module-role-cork trigger_roles=phone cork_roles=music",
         });
-        if (!daemon->running())
-            GTEST_SKIP() << "no PulseAudio daemon could be started";
-        ASSERT_EQ(daemon->run({"pactl", "set-default-sink", "speaker"}), 0);
+        if (!why.empty())
+            GTEST_SKIP() << why;
+        ASSERT_EQ(daemon.run({"pactl", "set-default-sink", "speaker"}), 0);
         AudioOutputSetCapture(nullptr);
         AudioOutputForceNull(false);
     }
@@ -72,7 +68,7 @@ protected:
         player.reset();
         AudioSessionResetForTesting();
         AudioOutputForceNull(true);
-        daemon.reset();
+        daemon.stop();
         EXPECT_EQ(delegate.offMainThread.load(), 0) << "a session callback ran off the main thread";
     }
 
@@ -103,7 +99,7 @@ protected:
     void setDefault(const std::string& sink, const std::string& route)
     {
         const int callbacks = delegate.calls.load();
-        ASSERT_EQ(daemon->run({"pactl", "set-default-sink", sink}), 0);
+        ASSERT_EQ(daemon.run({"pactl", "set-default-sink", sink}), 0);
         ASSERT_TRUE(waitFor([&] { return delegate.calls.load() > callbacks; }, 5)) << "no route change for " << sink;
         ASSERT_EQ(currentRoute(), route);
     }
@@ -111,21 +107,17 @@ protected:
     // Records the sink's monitor for `seconds`; true when music (not silence) reached it.
     bool heardOn(const std::string& sink, double seconds = 0.6)
     {
-        const fs::path file = daemon->dir() / (sink + ".raw");
-        pid_t recorder = daemon->start({"parec", "-d", sink + ".monitor", "--latency-msec=20", "--format=s16le",
-                                        "--rate=44100", "--channels=2", "--raw"},
-                                       file);
+        const std::filesystem::path file = daemon.dir / (sink + ".raw");
+        daemon.record(file, sink);
         waitFor([] { return false; }, seconds);
-        PulseDaemon::end(recorder, SIGINT);
-        std::vector<int16_t> samples(fs::file_size(file) / 2);
-        std::ifstream(file, std::ios::binary)
-            .read(reinterpret_cast<char*>(samples.data()), std::streamsize(samples.size() * 2));
+        daemon.stopRecording();
+        const std::vector<int16_t> samples = pulse_test::PulseDaemon::Recorded(file);
         return std::any_of(samples.begin(), samples.end(), [](int16_t s) { return s > 500 || s < -500; });
     }
 
     int docking() const { return player->settingValueArray()->integerValue(DockingoModeChangeKey); }
 
-    std::unique_ptr<PulseDaemon> daemon;
+    pulse_test::PulseDaemon daemon;
     Delegate delegate;
     AUGraphController* engine = nullptr;
     std::unique_ptr<TavoroViewController> player;
@@ -192,7 +184,7 @@ TEST_F(PulseSession, APhoneCallInterruptsAndPlaybackResumesWhereItStoppedAfterAc
     InterruptionResume resume;
 
     testing::internal::CaptureStdout();
-    pid_t call = daemon->start({"pacat", "--playback", "--property=media.role=phone", "--raw", "--format=s16le",
+    pid_t call = daemon.spawn({"pacat", "--playback", "--property=media.role=phone", "--raw", "--format=s16le",
                                 "--rate=44100", "--channels=2", "/dev/zero"});
     const bool stopped = waitFor([&] { return !engine->isPlaying(); }, 5);
     std::string lines = testing::internal::GetCapturedStdout();
@@ -204,7 +196,7 @@ TEST_F(PulseSession, APhoneCallInterruptsAndPlaybackResumesWhereItStoppedAfterAc
     EXPECT_FALSE(heardOn("speaker", 0.5)) << "music heard during the call";
 
     testing::internal::CaptureStdout();
-    PulseDaemon::end(call, SIGINT);
+    pulse_test::End(call, SIGINT);
     waitFor([] { return false; }, 1.0);
     lines = testing::internal::GetCapturedStdout();
     EXPECT_NE(lines.find("Session interrupted! --- End Interruption ---\n"), std::string::npos) << lines;
