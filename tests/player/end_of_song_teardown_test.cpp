@@ -4,61 +4,22 @@
 // in turn waits for the main thread.
 
 #include "PlayerTestSupport.h"
+#include "../Watchdog.h"
 
 #include "platform/audio/AudioCapture.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
-#include <mutex>
 #include <thread>
-
-namespace {
-
-// Aborts the test program with `message` unless it is destroyed within `seconds`: a hang
-// becomes a failure with a reason instead of a test run that never ends.
-class Watchdog {
-public:
-    Watchdog(int seconds, const char* message)
-        : mThread([this, seconds, message] {
-              std::unique_lock lock(mMutex);
-              if (!mDone.wait_for(lock, std::chrono::seconds(seconds), [this] { return mFinished; })) {
-                  std::fprintf(stderr, "%s\n", message);
-                  std::abort();
-              }
-          })
-    {
-    }
-    ~Watchdog()
-    {
-        {
-            std::lock_guard lock(mMutex);
-            mFinished = true;
-        }
-        mDone.notify_all();
-        mThread.join();
-    }
-
-private:
-    std::mutex mMutex;
-    std::condition_variable mDone;
-    bool mFinished = false;
-    std::thread mThread;
-};
-
-} // namespace
 
 TEST(EndOfSongTeardown, PlayerDestroyedWithItsSongsEndStillOnTheWayToTheMainThread)
 {
     const MPMediaItem song = makeSong("ending", "pcm_s16le", "wav", 0.2);
-    Watchdog watchdog(30, "HANG: the player's teardown waited for a song's end that waits for the main thread");
+    Watchdog watchdog(30, "the player's teardown waiting for a song's end that waits for the main thread");
     {
         RealEnginePlayer real;
-        real.player->PlayModeButtonchange(0); // repeat all: the end opens the next song
-        real.player->setItemsArray(listOf({song, song}));
+        real.player->setItemsArray(listOf({song, song})); // the end opens the next song
         real.player->chooseSongAtListIndex(0);
         // From here on the main thread runs no event: the import and the song's end happen
         // on the other threads alone, and the end report stays queued for the main thread.
@@ -67,8 +28,6 @@ TEST(EndOfSongTeardown, PlayerDestroyedWithItsSongsEndStillOnTheWayToTheMainThre
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         ASSERT_GT(real.capture->frames(), 0u) << "the song never started";
         EXPECT_TRUE(real.capture->waitUntilStopped(5)) << "the end of the song waited for the main thread";
-        real.player->PlayModeButtonchange(0);
-        real.player->PlayModeButtonchange(0); // back to the stored default
     }
     // What was queued for the destroyed player and engine finds them gone.
     waitFor([] { return false; }, 0.2);
