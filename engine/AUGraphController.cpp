@@ -29,14 +29,19 @@ AUGraphController::AUGraphController(double reportIntervalSeconds)
 AUGraphController::~AUGraphController()
 {
     std::printf("AUGraphController dealloc\n");
-    std::lock_guard reader(mReaderMutex);
-    closeReader();
+    // Main thread. The graph goes first: disposing of it stops the output and waits for its
+    // render thread to end, which never waits for this thread (a track's end is only marked
+    // for the main thread, see musicDidEnd), so a song ending right now cannot hold up the
+    // teardown. After that no callback runs and the reader is closed without a render in
+    // progress. An end report still pending on the main thread dies with mRenderReports.
     if (mGraph != nullptr) {
         DisposeAUGraph(mGraph);
         mGraph = nullptr;
         mMixer = nullptr;
         mMixerNode = 0;
     }
+    std::lock_guard reader(mReaderMutex);
+    closeReader();
 }
 
 void AUGraphController::initializeAUGraph(int channels)

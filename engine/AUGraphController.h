@@ -52,7 +52,8 @@ public:
     // thread arms the first one `reportIntervalSeconds` later on the main thread; each one
     // re-arms the next). Create it on the main thread, under a QCoreApplication.
     explicit AUGraphController(double reportIntervalSeconds = 1.0);
-    // Prints "AUGraphController dealloc", disposes of the open track file and of the graph.
+    // Prints "AUGraphController dealloc", stops and disposes of the graph, then of the open
+    // track file. Main thread; never waits for a thread that waits for the main thread.
     ~AUGraphController();
     AUGraphController(const AUGraphController&) = delete;
     AUGraphController& operator=(const AUGraphController&) = delete;

@@ -245,6 +245,10 @@ void MixerUnit::PullInput(void* context, float* stereo, uint32_t frames)
 
 void MixerUnit::pullInput(float* stereo, uint32_t frames)
 {
+    if (mKeepPulling != nullptr && !mKeepPulling->load(std::memory_order_acquire)) {
+        std::memset(stereo, 0, size_t(frames) * 2 * sizeof(float));
+        return;
+    }
     UInt32 channels = mInputChannels.load(std::memory_order_relaxed);
     AudioBufferList list{};
     list.mNumberBuffers = 1;
@@ -281,9 +285,11 @@ void MixerUnit::pullInput(float* stereo, uint32_t frames)
     }
 }
 
-void MixerUnit::render(UInt32 frames, AudioBufferList* out)
+void MixerUnit::render(UInt32 frames, AudioBufferList* out, const std::atomic<bool>* keepPulling)
 {
+    mKeepPulling = keepPulling;
     mVarispeed.render(mMix.data(), frames, mPlaybackRate.load(std::memory_order_relaxed), &PullInput, this);
+    mKeepPulling = nullptr;
 
     // A gain change glides across one block instead of stepping.
     float gainDb = mOutputGainDb.load(std::memory_order_relaxed) + mInputGainDb.load(std::memory_order_relaxed);

@@ -42,8 +42,12 @@ public:
     void prepareForStart();
 
     // Render thread: writes `frames` (at most kMaxFramesPerSlice) frames into `out`, a
-    // buffer list laid out in the output format.
-    void render(UInt32 frames, AudioBufferList* out);
+    // buffer list laid out in the output format. With `keepPulling`, the input is pulled
+    // only while it holds: at a rate away from 1.0 one block pulls the input several times,
+    // and once the input callback has stopped the output (the end of a track) the rest of
+    // the block is silence rather than further pulls, which would report the end again or
+    // read on into whatever the callback's owner opens next.
+    void render(UInt32 frames, AudioBufferList* out, const std::atomic<bool>* keepPulling = nullptr);
 
     // Render-thread view of the varispeed, for diagnostics and tests.
     bool resampling() const { return mVarispeed.resampling(); }
@@ -65,6 +69,7 @@ private:
     std::atomic<float> mDistance{1.0f};
 
     // Render-thread state.
+    const std::atomic<bool>* mKeepPulling = nullptr; // during render() only
     Varispeed mVarispeed;
     std::vector<int16_t> mInputBlock;
     std::vector<float> mMix;

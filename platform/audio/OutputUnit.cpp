@@ -178,7 +178,8 @@ OutputUnit::RenderOutcome OutputUnit::render(int16_t* out, UInt32 frames)
     UInt32 done = 0;
     while (done < frames) {
         if (!mRunning.load()) {
-            // Stopped by the callback: what is left of this request is silence.
+            // Stopped by the callback: what is left of this request is silence (inside a
+            // chunk the mixer stops pulling at the same moment, see MixerUnit::render).
             std::memset(out + size_t(done) * 2, 0, size_t(frames - done) * 4);
             break;
         }
@@ -187,12 +188,12 @@ OutputUnit::RenderOutcome OutputUnit::render(int16_t* out, UInt32 frames)
         if (format.mBitsPerChannel == 16) {
             mList->mNumberBuffers = 1;
             mList->mBuffers[0] = {2, chunk * 4, dst};
-            mSource->render(chunk, mList);
+            mSource->render(chunk, mList, &mRunning);
         } else if (nonInterleaved) {
             mList->mNumberBuffers = 2;
             mList->mBuffers[0] = {1, chunk * 4, mLeft.data()};
             mList->mBuffers[1] = {1, chunk * 4, mRight.data()};
-            mSource->render(chunk, mList);
+            mSource->render(chunk, mList, &mRunning);
             for (UInt32 i = 0; i < chunk; ++i) {
                 dst[2 * i] = Fixed824ToInt16(mLeft[i]);
                 dst[2 * i + 1] = Fixed824ToInt16(mRight[i]);
@@ -200,7 +201,7 @@ OutputUnit::RenderOutcome OutputUnit::render(int16_t* out, UInt32 frames)
         } else {
             mList->mNumberBuffers = 1;
             mList->mBuffers[0] = {2, chunk * 8, mLeft.data()};
-            mSource->render(chunk, mList);
+            mSource->render(chunk, mList, &mRunning);
             for (UInt32 i = 0; i < 2 * chunk; ++i)
                 dst[i] = Fixed824ToInt16(mLeft[i]);
         }

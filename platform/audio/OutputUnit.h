@@ -55,6 +55,8 @@ private:
     void reapBackend();
 
     MixerUnit* mSource = nullptr;
+    // Set by start() and cleared by stop() on a controlling thread, or by the input callback
+    // on the render thread; read by render() and, during it, by the mixer's input pulls.
     std::atomic<bool> mRunning{false};
     std::atomic<int> mActiveRenders{0};
 

@@ -60,7 +60,7 @@ TEST(Launch, EndsOnTheListWithNoSongAndTheStoredModesAndQuittingKeepsTheSettings
 
 TEST(Launch, HidingOrMinimisingTheWindowSavesAndShowingItResumesAfterTheWait)
 {
-    LaunchedApp app(true, AudioCaptureOutput::Pacing::Manual);
+    LaunchedApp app;
     TavoroViewController& player = app.player();
     QWidget* window = app.delegate->window();
     player.PlayModeButtonchange(3);

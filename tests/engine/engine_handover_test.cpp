@@ -3,6 +3,7 @@
 // import's completion thread and seeks on the main thread.
 
 #include "EngineTestSupport.h"
+#include "../Watchdog.h"
 
 #include "engine/EngineGlobals.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -23,37 +24,6 @@
 namespace {
 
 using EngineHandOver = EngineTest;
-
-// Ends the test binary with a message when `seconds` pass before it is disarmed: a
-// deadlock must fail the test, not hang the run.
-class Watchdog {
-public:
-    Watchdog(double seconds, const char* what)
-        : mThread([this, seconds, what] {
-              std::unique_lock lock(mMutex);
-              if (!mDone.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return mDisarmed; })) {
-                  std::fprintf(stderr, "still blocked after %.0f s: %s\n", seconds, what);
-                  std::_Exit(3);
-              }
-          })
-    {
-    }
-    ~Watchdog()
-    {
-        {
-            std::lock_guard lock(mMutex);
-            mDisarmed = true;
-        }
-        mDone.notify_all();
-        mThread.join();
-    }
-
-private:
-    std::mutex mMutex;
-    std::condition_variable mDone;
-    bool mDisarmed = false;
-    std::thread mThread;
-};
 
 TEST_F(EngineHandOver, TrackEndingWhileTheMainThreadIsBusyThenPlayPressedFinishes)
 {
