@@ -31,7 +31,7 @@ CoverThumbnail::CoverThumbnail(QByteArray jpeg)
 }
 
 CoverThumbnail::CoverThumbnail(std::shared_ptr<const File> file, qint64 offset, qint64 length)
-    : m_file(std::move(file)), m_offset(offset), m_length(m_file && length > 0 ? length : 0)
+    : m_file(length > 0 ? std::move(file) : nullptr), m_offset(offset), m_length(m_file ? length : 0)
 {
 }
 

@@ -57,18 +57,26 @@ CoverThumbnail skipThumbnail(QDataStream& in, QFile& file, const std::shared_ptr
     return CoverThumbnail(opened, offset, length);
 }
 
-// Writes a thumbnail as skipThumbnail reads it; returns the offset of its bytes.
-qint64 writeThumbnail(QDataStream& out, QSaveFile& file, const CoverThumbnail& thumbnail)
+// Where a thumbnail's bytes were written: offset and length (0 when none was).
+struct WrittenThumbnail {
+    CoverThumbnail* thumbnail;
+    qint64 offset;
+    qint64 length;
+};
+
+// Writes a thumbnail as skipThumbnail reads it. A thumbnail that can no longer be read
+// (its old cache file is damaged) is written as none.
+WrittenThumbnail writeThumbnail(QDataStream& out, QSaveFile& file, CoverThumbnail& thumbnail)
 {
     const QByteArray bytes = thumbnail.bytes();
     if (bytes.isEmpty()) {
         out << quint32(0xffffffffu);
-        return 0;
+        return {&thumbnail, 0, 0};
     }
     out << quint32(bytes.size());
     const qint64 offset = file.pos();
     out.writeRawData(bytes.constData(), int(bytes.size()));
-    return offset;
+    return {&thumbnail, offset, bytes.size()};
 }
 
 } // namespace
@@ -134,7 +142,7 @@ bool saveScanCache(const QString& path, ScanCache& cache)
     QDataStream out(&file);
     out.setVersion(QDataStream::Qt_6_0);
     out << kMagic << kVersion << qint64(cache.size());
-    std::vector<std::pair<CoverThumbnail*, qint64>> placed;  // each thumbnail and where it was written
+    std::vector<WrittenThumbnail> placed;
     for (auto it = cache.begin(); it != cache.end(); ++it) {
         ScanCacheEntry& entry = it.value();
         out << it.key() << qint64(entry.size) << qint64(entry.modifiedNs) << entry.isSong;
@@ -152,7 +160,7 @@ bool saveScanCache(const QString& path, ScanCache& cache)
             writeNumber(out, song.discNumber);
             writeNumber(out, song.discCount);
             out << song.playbackDuration << song.hasArtwork;
-            placed.push_back({&song.coverThumbnail, writeThumbnail(out, file, song.coverThumbnail)});
+            placed.push_back(writeThumbnail(out, file, song.coverThumbnail));
         }
     }
     if (out.status() != QDataStream::Ok) {
@@ -163,11 +171,10 @@ bool saveScanCache(const QString& path, ScanCache& cache)
     if (!file.commit())
         return false;
     // From now on the thumbnails are read from the file just written; should it already
-    // be another one (not the size written), they stay in memory.
+    // be another one (not the size written), they stay where they were.
     const std::shared_ptr<const CoverThumbnail::File> saved = CoverThumbnail::openFile(path);
     if (saved && CoverThumbnail::fileSize(*saved) == written)
-        for (const auto& [thumbnail, offset] : placed)
-            if (!thumbnail->isEmpty())
-                *thumbnail = CoverThumbnail(saved, offset, thumbnail->size());
+        for (const WrittenThumbnail& placedOne : placed)
+            *placedOne.thumbnail = CoverThumbnail(saved, placedOne.offset, placedOne.length);
     return true;
 }
