@@ -86,7 +86,6 @@ TEST_F(Import, EachFormatGoesToMusicWithItsExtensionAndPlays)
         EXPECT_EQ(imageNameOf(h.player->playOrPauseToggleButton), "stop.png");
         EXPECT_FALSE(h.player->infoButtonItem->isHidden());
     }
-    h.player->grab().save("player-screen.png");  // for review
 }
 
 TEST_F(Import, UnplayableSourcesEndInTheNotice)
