@@ -3,7 +3,7 @@
 // read) or the place where they lie in the scan cache file. A cache file is kept open by
 // every thumbnail that points into it, so a later scan that renames a new cache over it
 // does not change what these thumbnails read. A library of thousands of covered songs
-// thus keeps none of their covers in memory; a list row reads its own when it is drawn.
+// thus keeps none of their covers in memory; a small cover is read when it is asked for.
 // Copies are cheap, and bytes() may be called on any thread.
 
 #include <QByteArray>
