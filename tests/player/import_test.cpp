@@ -8,10 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QFileInfo>
-#include <QLabel>
 #include <QMessageBox>
-#include <QSlider>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
