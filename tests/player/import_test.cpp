@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QLabel>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QSlider>
 #include <QStandardPaths>
 #include <QTest>
 
