@@ -1,7 +1,9 @@
 // The main of the suites that need Qt's event loop but no widgets: a temporary home with
 // its own XDG directories, away from the user's files and any audio server (a crash test
-// re-runs the binary as a child, which comes up the same way), the C locale, and the
-// player's application name, so that a store lands in <XDG_DATA_HOME>/Tavoro.
+// re-runs the binary as a child, which comes up the same way), the C locale whatever the
+// machine offers (the music library's order is then the English collation it falls back
+// to, never the tester's language), and the player's application name, so that a store
+// lands in <XDG_DATA_HOME>/Tavoro.
 
 #include <QCoreApplication>
 #include <QDir>
@@ -21,6 +23,7 @@ int main(int argc, char** argv)
     qputenv("XDG_RUNTIME_DIR", (root + "/runtime").toUtf8());
     qputenv("LC_ALL", "C");
     qputenv("LANG", "C");
+    qunsetenv("LANGUAGE");
     QCoreApplication::setApplicationName(QStringLiteral("Tavoro"));
     QCoreApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);

@@ -11,7 +11,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QWidget>

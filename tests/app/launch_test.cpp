@@ -10,13 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QDir>
-#include <QLabel>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QProcess>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 

@@ -8,11 +8,7 @@ namespace {
 
 class GraphBuild : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        AudioTestClearFaults();
-        AudioOutputForceNull(true);
-    }
+    void SetUp() override { AudioTestClearFaults(); AudioOutputForceNull(true); }
     void TearDown() override { AudioTestClearFaults(); }
 };
 
@@ -44,10 +40,9 @@ TEST_F(GraphBuild, EngineSequenceSucceedsAndShowsTheGraph)
     testing::internal::CaptureStdout();
     CAShow(g.graph);
     std::string shown = testing::internal::GetCapturedStdout();
-    EXPECT_NE(shown.find("'auou' 'rioc' 'appl'"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("'aumx' '3dem' 'appl'"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("node 2 output 0 -> node 1 input 0"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("initialised"), std::string::npos) << shown;
+    for (const char* line : {"'auou' 'rioc' 'appl'", "'aumx' '3dem' 'appl'", "node 2 output 0 -> node 1 input 0",
+                             "initialised"})
+        EXPECT_NE(shown.find(line), std::string::npos) << line << " missing from:\n" << shown;
 }
 
 TEST_F(GraphBuild, GraphCallsRefuseInvalidUses)

@@ -15,17 +15,8 @@ namespace {
 
 class OutputThreading : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        AudioTestClearFaults();
-        AudioOutputSetCapture(nullptr);
-        AudioOutputForceNull(true);
-    }
-    void TearDown() override
-    {
-        AudioOutputSetCapture(nullptr);
-        AudioOutputForceNull(true);
-    }
+    void SetUp() override { AudioTestClearFaults(); TearDown(); }
+    void TearDown() override { AudioOutputSetCapture(nullptr); AudioOutputForceNull(true); }
 
     template <typename Predicate>
     static bool WaitFor(Predicate done, std::chrono::milliseconds limit)

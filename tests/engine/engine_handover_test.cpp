@@ -11,14 +11,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
-#include <mutex>
 #include <thread>
 
 namespace {
@@ -73,10 +69,7 @@ TEST_F(EngineHandOver, DecoderFallingBehindGivesSilenceAndTheTrackStillEndsOnceA
         const size_t before = capture->frames();
         const size_t pulled = capture->pull(kBlock);
         const std::vector<int16_t> all = capture->samples();
-        bool silent = true;
-        for (size_t i = before * 2; i < all.size(); ++i)
-            silent = silent && all[i] == 0;
-        silentBlocks += silent;
+        silentBlocks += std::all_of(all.begin() + before * 2, all.end(), [](int16_t s) { return s == 0; });
         // Up to two blocks past the length: the last one read and the one that finds the end.
         EXPECT_LE(engine->currentFrame(), SInt64(decoded.size() / 2) + 2 * SInt64(kBlock));
         if (pulled < kBlock)
@@ -99,9 +92,7 @@ TEST_F(EngineHandOver, DecoderFallingBehindGivesSilenceAndTheTrackStillEndsOnceA
     const std::vector<int16_t> played = sounding(capture->samples());
     const std::vector<int16_t> track = sounding(ApplyEffectOffline(-1, decoded, kBlock)); // the bypass' headroom
     ASSERT_EQ(played.size(), track.size());
-    size_t firstDifference = 0;
-    while (firstDifference < track.size() && played[firstDifference] == track[firstDifference])
-        ++firstDifference;
+    const size_t firstDifference = std::mismatch(track.begin(), track.end(), played.begin()).first - track.begin();
     EXPECT_EQ(firstDifference, track.size()) << "the played frames differ from frame " << firstDifference / 2;
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].value(MusicPlayTimerKey).toLongLong(), SInt64(decoded.size() / 2));
@@ -121,8 +112,7 @@ TEST_F(EngineHandOver, SeeksWhileAnImportCompletesAndClosesNeverUseAFreedReader)
     start();
     std::atomic<bool> stop{false};
     std::atomic<int> imports{0};
-    std::string log;
-    log = Stdout([&] {
+    Stdout([&] {
         std::thread import([&] {
             for (int i = 0; !stop; ++i) {
                 engine->stopAUGraph();

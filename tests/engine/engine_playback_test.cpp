@@ -11,7 +11,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QThread>
 
 #include <gmock/gmock.h>
 

@@ -65,10 +65,10 @@ QByteArray contents(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-std::shared_ptr<AVAssetExportSession> session(const QString& source, const QString& type, const QString& target)
+std::shared_ptr<AVAssetExportSession> session(const QUrl& source, const QString& type, const QString& target,
+                                              const QString& preset = AVAssetExportPresetPassthrough)
 {
-    auto s = AVAssetExportSession::exportSessionWithAsset(AVURLAsset::URLAssetWithURL(url(source)),
-                                                          AVAssetExportPresetPassthrough);
+    auto s = AVAssetExportSession::exportSessionWithAsset(AVURLAsset::URLAssetWithURL(source), preset);
     s->setOutputFileType(type);
     s->setOutputURL(QUrl::fromLocalFile(target));
     return s;
@@ -147,10 +147,7 @@ TEST(ExportSession, CopiesEachSupportedSourceUnchangedOnAWorkerThread)
             const QByteArray sourcePath = QFile::encodeName(g_dir->path()) + "/" + c.source;
             struct stat before {};
             ASSERT_EQ(::stat(sourcePath.constData(), &before), 0);
-            auto s = AVAssetExportSession::exportSessionWithAsset(
-                AVURLAsset::URLAssetWithURL(fileURLWithPathBytes(sourcePath)), AVAssetExportPresetPassthrough);
-            s->setOutputFileType(c.type);
-            s->setOutputURL(QUrl::fromLocalFile(out.filePath(c.target)));
+            auto s = session(fileURLWithPathBytes(sourcePath), c.type, out.filePath(c.target));
             EXPECT_EQ(run(s), std::make_pair(AVAssetExportSessionStatusCompleted, true));
             EXPECT_EQ(s->error().localizedDescription.toStdString(), "");
             EXPECT_NE(s->copyMethod(), FileCopyMethod::None);
@@ -177,19 +174,15 @@ TEST(ExportSession, FailsWithoutLeavingAFile)
 {
     QTemporaryDir out;
     const QString target = out.filePath("music");
-    auto remote = session("aac.m4a", AVFileTypeAppleM4A, target);
+    auto remote = session(url("aac.m4a"), AVFileTypeAppleM4A, target);
     remote->setOutputURL(QUrl("http://localhost/music.m4a"));
-    auto reencode = AVAssetExportSession::exportSessionWithAsset(AVURLAsset::URLAssetWithURL(url("aac.m4a")),
-                                                                 QStringLiteral("AVAssetExportPresetAppleM4A"));
-    reencode->setOutputFileType(AVFileTypeAppleM4A);
-    reencode->setOutputURL(QUrl::fromLocalFile(target));
     const std::pair<std::shared_ptr<AVAssetExportSession>, long> cases[] = {
-        {session("vorbis.ogg", QString(), target), AVErrorInvalidOutputFileType},  // no type for its format
-        {session("plain.mp3", AVFileTypeAppleM4A, target), AVErrorFileFormatNotRecognized},
-        {session("notes.txt", AVFileTypeWAVE, target), AVErrorNoSourceTrack},
-        {session("aac.m4a", AVFileTypeAppleM4A, out.filePath("no/such/dir/music.m4a")), AVErrorInvalidOutputURL},
+        {session(url("vorbis.ogg"), QString(), target), AVErrorInvalidOutputFileType},  // no type for its format
+        {session(url("plain.mp3"), AVFileTypeAppleM4A, target), AVErrorFileFormatNotRecognized},
+        {session(url("notes.txt"), AVFileTypeWAVE, target), AVErrorNoSourceTrack},
+        {session(url("aac.m4a"), AVFileTypeAppleM4A, out.filePath("no/such/dir/music.m4a")), AVErrorInvalidOutputURL},
         {remote, AVErrorInvalidOutputURL},
-        {reencode, AVErrorExportFailed},
+        {session(url("aac.m4a"), AVFileTypeAppleM4A, target, "AVAssetExportPresetAppleM4A"), AVErrorExportFailed},
     };
     for (const auto& [s, code] : cases) {
         SCOPED_TRACE(code);
@@ -204,13 +197,13 @@ TEST(ExportSession, CancelledExportEndsAsCancelledAndWritesNothing)
     QTemporaryDir out;
     const QString target = out.filePath("music.m4a");
     AVAssetExportSession::setStartDelayForTesting(2000);
-    auto running = session("aac.m4a", AVFileTypeAppleM4A, target);
+    auto running = session(url("aac.m4a"), AVFileTypeAppleM4A, target);
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(run(running, [&] { running->cancelExport(); }).first, AVAssetExportSessionStatusCancelled);
     AVAssetExportSession::setStartDelayForTesting(0);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
 
-    auto early = session("aac.m4a", AVFileTypeAppleM4A, target);
+    auto early = session(url("aac.m4a"), AVFileTypeAppleM4A, target);
     early->cancelExport();
     EXPECT_EQ(run(early).first, AVAssetExportSessionStatusCancelled);
     EXPECT_TRUE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());

@@ -7,15 +7,10 @@
 #include "library/SettingKeys.h"
 #include "platform/foundation/NotificationCenter.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
-#include <QTimer>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -64,11 +59,14 @@ TEST_F(LibraryTest, FilesAddedChangedOrRemovedWhileRunningAppearAfterTheNextRebu
 
 TEST_F(LibraryTest, ReadOnlyStoreKeepsTheUsersSettings)
 {
-    {
-        DTMusicModelController controller;
+    const auto saveEq200 = [](DTMusicModelController& controller, int value) {
         auto settings = LiveTable::defaultSettingTable();
-        settings->setIntegerValue(EqUserSetting200Key, 21);
+        settings->setIntegerValue(EqUserSetting200Key, value);
         controller.saveSetting(settings, LiveTable::defaultPlayControlTable());
+    };
+    {
+        DTMusicModelController first;
+        saveEq200(first, 21);
     }
     const QByteArray store = QFile::encodeName(storePath());
     const QByteArray folder = QFile::encodeName(QFileInfo(storePath()).absolutePath());
@@ -92,10 +90,8 @@ TEST_F(LibraryTest, ReadOnlyStoreKeepsTheUsersSettings)
         auto rows = controller.allSetting();
         if (rows && !rows->empty())
             loaded = int(rows->front()->valueForKey("Eq200db").toLongLong());
-        auto settings = LiveTable::defaultSettingTable();
-        settings->setIntegerValue(EqUserSetting200Key, 5);
-        controller.saveSetting(settings, LiveTable::defaultPlayControlTable());
-        controller.saveSetting(settings, LiveTable::defaultPlayControlTable());
+        saveEq200(controller, 5);
+        saveEq200(controller, 5);
     }
     if (root) {
         ASSERT_EQ(::seteuid(0), 0);
@@ -110,9 +106,7 @@ TEST_F(LibraryTest, ReadOnlyStoreKeepsTheUsersSettings)
     ::chmod(folder.constData(), 0755);
     ::chmod(store.constData(), 0644);
     DTMusicModelController controller;
-    auto settings = LiveTable::defaultSettingTable();
-    settings->setIntegerValue(EqUserSetting200Key, 6);
-    controller.saveSetting(settings, LiveTable::defaultPlayControlTable());
+    saveEq200(controller, 6);
     EXPECT_EQ(sql("SELECT count(*), max(Eq200db) FROM Setting"), "1|6");
 }
 

@@ -8,7 +8,6 @@
 #include <QImage>
 #include <QMap>
 #include <QProcess>
-#include <QStandardPaths>
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/fileref.h>

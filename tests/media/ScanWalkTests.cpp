@@ -9,7 +9,6 @@
 #include "platform/media/MPMediaLibrary.h"
 #include "platform/media/MediaFile.h"
 
-#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QMap>
@@ -19,7 +18,6 @@
 #include <cstdlib>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 

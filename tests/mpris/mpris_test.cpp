@@ -34,20 +34,18 @@ public:
         mDaemon.start();
         if (!mDaemon.waitForStarted(5000) || !mDaemon.waitForReadyRead(5000))
             return false;
-        mAddress = QString::fromUtf8(mDaemon.readLine()).trimmed();
-        qputenv("DBUS_SESSION_BUS_ADDRESS", mAddress.toUtf8());
-        return !mAddress.isEmpty();
+        const QByteArray address = mDaemon.readLine().trimmed();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+        return !address.isEmpty();
     }
-    void stop()
+    ~SessionBus()
     {
         mDaemon.kill();
         mDaemon.waitForFinished(5000);
     }
-    QString address() const { return mAddress; }
 
 private:
     QProcess mDaemon;
-    QString mAddress;
 };
 
 SessionBus* g_bus = nullptr;
@@ -138,7 +136,6 @@ protected:
     }
     static void TearDownTestSuite()
     {
-        g_bus->stop();
         delete g_bus;
         g_bus = nullptr;
     }

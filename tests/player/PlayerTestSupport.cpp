@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -43,10 +42,7 @@ QStringList RecordingEngine::calls() const
 {
     // A copy of its own, not one sharing the list that the import thread appends to.
     std::lock_guard lock(mMutex);
-    QStringList copy;
-    for (const QString& call : mCalls)
-        copy.append(call);
-    return copy;
+    return QStringList(mCalls.cbegin(), mCalls.cend());
 }
 
 void RecordingEngine::clearCalls()

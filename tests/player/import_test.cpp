@@ -8,11 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
-#include <QSlider>
 #include <QRegularExpression>
+#include <QSlider>
 #include <QStandardPaths>
 #include <QTest>
 

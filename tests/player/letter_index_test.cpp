@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
-
 
 struct Case {
     uint32_t kind;

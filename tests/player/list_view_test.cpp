@@ -49,7 +49,7 @@ class ListScreen : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const QList<MPMediaItem> songs = {
+        mSongs = {
             librarySong("Solo One", "Solo Artist", "Only Album", "Pop", 1),
             librarySong("Solo Two", "Solo Artist", "Only Album", "Pop", 2),
             librarySong("Other Shared", "Other Artist", "Only Album", "Pop", 3),
@@ -63,10 +63,9 @@ protected:
             librarySong("Day Tripper", "The Beatles", "A Hard Day", "Pop", 2),
             librarySong("99 Luftballons", "Nena", "Nena", "Pop", 1),
         };
-        mSongs = songs;
         previous = MPMediaLibrary::defaultMediaLibrary();
         MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(
-            songs, QList<MPMediaPlaylist>{MPMediaPlaylist("Road Trip", 77, {songs[1], songs[3]})}));
+            mSongs, QList<MPMediaPlaylist>{MPMediaPlaylist("Road Trip", 77, {mSongs[1], mSongs[3]})}));
         h = std::make_unique<PlayerHarness>();
         h->player->show();
         list = h->player->listTable();
@@ -394,9 +393,8 @@ TEST_F(ListScreen, PickedSongsAndClearingRebuildTheStore)
 TEST_F(ListScreen, AScanThatLandsWithNewSongsRefreshesTheListOnScreen)
 {
     press(list->TitleButton);
-    QList<MPMediaItem> more = mSongs;
-    more.append(librarySong("Quiet", "Nena", "Nena", "Pop", 2));
-    MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(more, QList<MPMediaPlaylist>{}));
+    MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(
+        mSongs + QList{librarySong("Quiet", "Nena", "Nena", "Pop", 2)}, QList<MPMediaPlaylist>{}));
     NotificationCenter::defaultCenter().postNotification(MPMediaLibraryDidChangeNotification, nullptr);
     EXPECT_TRUE(list->indexBar()->titles().contains("Q"));
     tap("Quiet");
@@ -406,9 +404,8 @@ TEST_F(ListScreen, AScanThatLandsWithNewSongsRefreshesTheListOnScreen)
 TEST_F(ListScreen, SyncRebuildsTheIndexesFromTheLibrary)
 {
     press(list->TitleButton);
-    QList<MPMediaItem> more = mSongs;
-    more.append(librarySong("Quiet", "Nena", "Nena", "Pop", 2));
-    MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(more, QList<MPMediaPlaylist>{}));
+    MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(
+        mSongs + QList{librarySong("Quiet", "Nena", "Nena", "Pop", 2)}, QList<MPMediaPlaylist>{}));
     EXPECT_FALSE(list->indexBar()->titles().contains("Q"));
     press(list->syncButtonItem);
     QTRY_VERIFY(list->indexBar()->titles().contains("Q"));  // after the rescan reports

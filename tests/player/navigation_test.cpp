@@ -3,7 +3,6 @@
 
 #include "player/NavigationController.h"
 
-#include <QApplication>
 #include <QPushButton>
 #include <QTest>
 

@@ -11,11 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
-#include <QMessageBox>
 #include <QSet>
 #include <QSlider>
 #include <QTest>
-
 
 namespace {
 

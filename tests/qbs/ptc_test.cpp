@@ -3,7 +3,6 @@
 // ptc_model.h. Five-minute runs without gaps or drops are in ptc_steady_test.cpp.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <thread>
@@ -12,7 +11,6 @@
 #include "qbs/QBS_PTC.h"
 #include "tests/qbs/ptc_model.h"
 #include "tests/qbs/ptc_test_support.h"
-
 
 TEST(PtcTables, MatchKnownEntriesAndAnIndependentComputation) {
   const int tempo[][3] = {{100, 0, 65536}, {50, 0, 32768},   {200, 0, 131072}, {100, -6, 92682},

@@ -10,8 +10,6 @@
 #include <QStyleOptionSlider>
 #include <QTest>
 
-#include <algorithm>
-
 namespace {
 
 const QStringList kScreenNotifications{EqualizerSettingNotification, SpeedPitchSettingNotification,
@@ -95,8 +93,7 @@ void dragSlider(ValueSlider* slider, double level)
     option.orientation = slider->orientation();
     option.minimum = slider->minimum();
     option.maximum = slider->maximum();
-    option.sliderPosition = slider->value();
-    option.sliderValue = slider->value();
+    option.sliderPosition = option.sliderValue = slider->value();
     option.subControls = QStyle::SC_All;
     const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
     const QRect groove = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, slider);
@@ -110,9 +107,8 @@ void dragSlider(ValueSlider* slider, double level)
     // A finger moves through the positions in between.
     const int steps = 4;
     for (int i = 1; i <= steps; ++i) {
-        QMouseEvent move(QEvent::MouseMove, QPointF(start.x() + (target - start.x()) * i / steps, start.y()),
-                         slider->mapToGlobal(QPointF(start.x() + (target - start.x()) * i / steps, start.y())),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        const QPointF at(start.x() + (target - start.x()) * i / steps, start.y());
+        QMouseEvent move(QEvent::MouseMove, at, slider->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(slider, &move);
     }
     QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(target, start.y()));

@@ -9,7 +9,6 @@
 #include "screens/ValueSlider.h"
 
 #include <QApplication>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 

@@ -7,10 +7,6 @@
 #include "screens/SettingTable.h"
 #include "screens/SpeedPitchController.h"
 
-#include <QLabel>
-#include <QPushButton>
-#include <QTest>
-
 namespace {
 
 class SpeedPitch : public ScreenTest {

@@ -15,7 +15,6 @@
 
 #include "platform/session/AudioSession.h"
 
-#include <QPushButton>
 #include <QTest>
 
 namespace {

@@ -11,8 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QWidget>
-
 #include <map>
 
 namespace {

@@ -193,10 +193,7 @@ TEST_F(QbsRender, BypassOfAMonoFileIsStereoAtTheInputRateShiftedByTwo)
 TEST_F(QbsRender, BadInputGivesOneErrorLineStatusTwoAndNoOutput)
 {
     write("in.wav", makeSignal(100, 2));
-    {
-        std::ofstream text(path("text.wav"));
-        text << "this is not audio";
-    }
+    std::ofstream(path("text.wav")) << "this is not audio";
     {
         // A WAV header over a data chunk that stops short: truncated.
         std::ofstream f(path("short.wav"), std::ios::binary);
@@ -251,10 +248,7 @@ TEST_F(QbsRender, ReadsExtensibleAndOddChunkedWavFiles)
     u16(22); u16(16); u32(3); u16(1); u16(0); u32(0x00100000); u32(0xAA000080); u32(0x719B3800);
     s("LIST"); u32(3); b.push_back('a'); b.push_back('b'); b.push_back('c'); b.push_back(0);
     s("data"); u32(8); u16(100); u16(uint16_t(-100)); u16(4); u16(uint16_t(-4));
-    {
-        std::ofstream f(path("ext.wav"), std::ios::binary);
-        f.write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
-    }
+    std::ofstream(path("ext.wav"), std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
     RunResult r = run("--effect bypass " + path("ext.wav") + " " + path("out.wav"));
     ASSERT_EQ(r.status, 0) << r.err;
     PcmAudio out = read("out.wav");
