@@ -27,7 +27,6 @@ public:
     static qint64 fileSize(const File& file);
 
     bool isEmpty() const { return m_length == 0; }
-    qint64 size() const { return m_length; }
     // The JPEG bytes; empty when there are none or the file can no longer be read.
     QByteArray bytes() const;
 
