@@ -1,0 +1,108 @@
+// Songs from outside the lists: the command line's options and operands, the message a
+// later start hands to the running player, and the songs of arguments with a folder's order.
+
+#include "AppTestSupport.h"
+
+#include "app/CommandLine.h"
+#include "app/InstanceMessage.h"
+#include "player/OpenedSongs.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <vector>
+
+namespace {
+
+CommandLine parse(std::vector<const char*> arguments)
+{
+    arguments.insert(arguments.begin(), "tavoro");
+    return parseCommandLine(int(arguments.size()), arguments.data());
+}
+
+// Bytes as written, with '|' standing for a NUL byte.
+QByteArray bytes(const char* text)
+{
+    return QByteArray(text).replace('|', '\0');
+}
+
+} // namespace
+
+TEST(CommandLine, QtOptionsPassUnknownOnesEndTheProgramAndDashesEndOptions)
+{
+    const CommandLine unknown = parse({"a.mp3", "--bogus"});
+    ASSERT_TRUE(unknown.answer);
+    EXPECT_EQ(unknown.answer->status, 2);
+    EXPECT_TRUE(unknown.answer->toStandardError);
+    EXPECT_EQ(QByteArray::fromStdString(unknown.answer->text).split('\n').mid(0, 2),
+              (QList<QByteArray>{"tavoro: unknown option '--bogus'", "Usage: tavoro [OPTION] [FILE|URI|FOLDER]..."}));
+
+    const CommandLine qt = parse({"-platform", "offscreen", "a.mp3", "-reverse", "--style=Fusion", "-", "--", "-b.mp3"});
+    EXPECT_FALSE(qt.answer);
+    EXPECT_EQ(qt.platform, "offscreen");
+    EXPECT_EQ(qt.operands, (QList<QByteArray>{"a.mp3", "-", "-b.mp3"}));
+}
+
+TEST(InstanceMessage, OnlyAWholeMessageOfCleanAbsolutePathsIsTaken)
+{
+    const QList<QByteArray> paths{"/music/a b.flac", "/x/caf\xe9.mp3"};
+    const QByteArray message = encodeOpenMessage(paths + QList<QByteArray>{"relative.mp3", "/a/../b.mp3"});
+    const OpenMessage whole = decodeOpenMessage(message);
+    EXPECT_EQ(whole.state, OpenMessageState::Complete);
+    EXPECT_EQ(whole.paths, paths);
+    for (qsizetype size = 0; size < message.size(); ++size)
+        EXPECT_EQ(decodeOpenMessage(message.left(size)).state, OpenMessageState::Incomplete) << size;
+
+    const QByteArray invalid[] = {
+        bytes("activate\n"),
+        bytes("tavoro-open 2\n1\n/a|"),
+        bytes("tavoro-open 1\n1\nrelative|"),
+        bytes("tavoro-open 1\n1\n/a/./b|"),
+        bytes("tavoro-open 1\n1\n/a|/b|"),  // more than announced
+        bytes("tavoro-open 1\n01\n/a|"),
+        bytes("tavoro-open 1\n10001\n"),
+        bytes("tavoro-open 1\n1x\n"),
+        bytes("tavoro-open 1\n1\n/") + QByteArray(kMaxInstancePathBytes, 'a'),  // a path that never ends
+    };
+    for (const QByteArray& received : invalid)
+        EXPECT_EQ(decodeOpenMessage(received).state, OpenMessageState::Invalid) << received.left(40).constData();
+}
+
+TEST(OpenedSongs, ArgumentsGiveTheirSongsInOrderAndAFoldersByAlbumDiscAndTrack)
+{
+    // generatedSongs: album 1 tracks 1-4 (FLAC, MP3, AAC, WAV), album 2 tracks 1-2 (ALAC, Ogg Vorbis).
+    const QList<MPMediaItem>& songs = generatedSongs();
+    QTemporaryDir dir;
+    const auto place = [&](int song, const QString& name) {
+        QDir().mkpath(QFileInfo(dir.filePath(name)).absolutePath());
+        ASSERT_TRUE(QFile::copy(songs[song].assetURL().toLocalFile(), dir.filePath(name)));
+    };
+    // Names in the opposite order of the tags, a sub-folder, a hidden song, a text file.
+    place(0, "folder/z.flac");
+    place(1, "folder/y.mp3");
+    place(4, "folder/sub/b.m4a");
+    place(5, "folder/a.ogg");
+    place(3, "folder/.hidden.wav");
+    place(2, "with space.m4a");
+    QFile notes(dir.filePath("folder/notes.txt"));
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("not a song\n");
+    notes.close();
+
+    const OpenedSongs opened = songsOfArguments(
+        {"folder", "file://" + QFile::encodeName(dir.filePath("with space.m4a")).toPercentEncoding("/"),
+         "folder/notes.txt", "http://example.org/a.mp3", "missing.mp3"},
+        QFile::encodeName(dir.path()));
+    QStringList titles;
+    for (const MPMediaItem& song : opened.songs)
+        titles.append(song.title());
+    EXPECT_EQ(titles, (QStringList{songs[0].title(), songs[1].title(), songs[4].title(), songs[5].title(),
+                                   songs[2].title()}));
+    ASSERT_EQ(opened.problems.size(), 3) << opened.problems.join('\n').toStdString();
+    EXPECT_TRUE(opened.problems[0].startsWith("tavoro: folder/notes.txt: ")) << opened.problems[0].toStdString();
+    EXPECT_TRUE(opened.problems[1].startsWith("tavoro: http://example.org/a.mp3: "));
+    EXPECT_TRUE(opened.problems[2].startsWith("tavoro: missing.mp3: "));
+}
