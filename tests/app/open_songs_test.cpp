@@ -1,9 +1,8 @@
-// Songs from outside the lists: the command line's options and operands, the message a
-// later start hands to the running player, and the songs of arguments with a folder's order.
+// Songs from outside the lists: the message a later start hands to the running player, and
+// the songs of command-line arguments with a folder's order.
 
 #include "AppTestSupport.h"
 
-#include "app/CommandLine.h"
 #include "app/InstanceMessage.h"
 #include "player/OpenedSongs.h"
 
@@ -13,15 +12,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <vector>
-
 namespace {
-
-CommandLine parse(std::vector<const char*> arguments)
-{
-    arguments.insert(arguments.begin(), "tavoro");
-    return parseCommandLine(int(arguments.size()), arguments.data());
-}
 
 // Bytes as written, with '|' standing for a NUL byte.
 QByteArray bytes(const char* text)
@@ -30,21 +21,6 @@ QByteArray bytes(const char* text)
 }
 
 } // namespace
-
-TEST(CommandLine, QtOptionsPassUnknownOnesEndTheProgramAndDashesEndOptions)
-{
-    const CommandLine unknown = parse({"a.mp3", "--bogus"});
-    ASSERT_TRUE(unknown.answer);
-    EXPECT_EQ(unknown.answer->status, 2);
-    EXPECT_TRUE(unknown.answer->toStandardError);
-    EXPECT_EQ(QByteArray::fromStdString(unknown.answer->text).split('\n').mid(0, 2),
-              (QList<QByteArray>{"tavoro: unknown option '--bogus'", "Usage: tavoro [OPTION] [FILE|URI|FOLDER]..."}));
-
-    const CommandLine qt = parse({"-platform", "offscreen", "a.mp3", "-reverse", "--style=Fusion", "-", "--", "-b.mp3"});
-    EXPECT_FALSE(qt.answer);
-    EXPECT_EQ(qt.platform, "offscreen");
-    EXPECT_EQ(qt.operands, (QList<QByteArray>{"a.mp3", "-", "-b.mp3"}));
-}
 
 TEST(InstanceMessage, OnlyAWholeMessageOfCleanAbsolutePathsIsTaken)
 {
@@ -80,29 +56,24 @@ TEST(OpenedSongs, ArgumentsGiveTheirSongsInOrderAndAFoldersByAlbumDiscAndTrack)
         QDir().mkpath(QFileInfo(dir.filePath(name)).absolutePath());
         ASSERT_TRUE(QFile::copy(songs[song].assetURL().toLocalFile(), dir.filePath(name)));
     };
-    // Names in the opposite order of the tags, a sub-folder, a hidden song, a text file.
+    // Names in the opposite order of the tags, a sub-folder, a hidden song, a playlist.
     place(0, "folder/z.flac");
     place(1, "folder/y.mp3");
     place(4, "folder/sub/b.m4a");
     place(5, "folder/a.ogg");
     place(3, "folder/.hidden.wav");
     place(2, "with space.m4a");
-    QFile notes(dir.filePath("folder/notes.txt"));
-    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
-    notes.write("not a song\n");
-    notes.close();
+    ASSERT_TRUE(QFile::copy(generatedLibraryDirectory() + "/Demo Mix.m3u", dir.filePath("folder/list.m3u")));
 
     const OpenedSongs opened = songsOfArguments(
         {"folder", "file://" + QFile::encodeName(dir.filePath("with space.m4a")).toPercentEncoding("/"),
-         "folder/notes.txt", "http://example.org/a.mp3", "missing.mp3"},
+         "folder/list.m3u", "http://example.org/a.mp3"},
         QFile::encodeName(dir.path()));
     QStringList titles;
     for (const MPMediaItem& song : opened.songs)
         titles.append(song.title());
     EXPECT_EQ(titles, (QStringList{songs[0].title(), songs[1].title(), songs[4].title(), songs[5].title(),
                                    songs[2].title()}));
-    ASSERT_EQ(opened.problems.size(), 3) << opened.problems.join('\n').toStdString();
-    EXPECT_TRUE(opened.problems[0].startsWith("tavoro: folder/notes.txt: ")) << opened.problems[0].toStdString();
+    ASSERT_EQ(opened.problems.size(), 2) << opened.problems.join('\n').toStdString();
     EXPECT_TRUE(opened.problems[1].startsWith("tavoro: http://example.org/a.mp3: "));
-    EXPECT_TRUE(opened.problems[2].startsWith("tavoro: missing.mp3: "));
 }
