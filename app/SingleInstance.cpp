@@ -12,12 +12,12 @@
 #include <QTimer>
 
 #include <cerrno>
-#include <memory>
-#include <utility>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
