@@ -126,11 +126,6 @@ ProcessRun runTavoro(const QStringList& arguments, const QProcessEnvironment& en
             QString::fromLocal8Bit(process.readAllStandardError())};
 }
 
-ProcessRun runTavoro(const QStringList& arguments, const QString& home)
-{
-    return runTavoro(arguments, programEnvironment(home));
-}
-
 // Reads the program's standard output until it shows the launch has run (the graph built).
 bool waitForLaunch(QProcess& program, QString& out)
 {
@@ -182,7 +177,7 @@ TEST(Program, AnswersOnTheTerminalWithoutADisplayAndASecondLaunchDefersToTheFirs
     const ProcessRun help = runTavoro({"--help"}, headless);
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.startsWith("Usage: tavoro")) << help.out.toStdString();
-    const ProcessRun unknown = runTavoro({"--bogus"}, home.path());
+    const ProcessRun unknown = runTavoro({"--bogus"}, headless);
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_TRUE(unknown.err.startsWith("tavoro: unknown option '--bogus'\nUsage: tavoro")) << unknown.err.toStdString();
     // No display in the environment, then one that cannot be reached: one line, status 1.
@@ -202,7 +197,7 @@ TEST(Program, AnswersOnTheTerminalWithoutADisplayAndASecondLaunchDefersToTheFirs
     QString firstOut;
     ASSERT_TRUE(waitForLaunch(first, firstOut)) << firstOut.toStdString();
 
-    const ProcessRun second = runTavoro({}, home.path());
+    const ProcessRun second = runTavoro({}, programEnvironment(home.path()));
     EXPECT_EQ(second.exitCode, 0);
     EXPECT_TRUE(second.out.contains("already running")) << second.out.toStdString();
     EXPECT_EQ(first.state(), QProcess::Running);
