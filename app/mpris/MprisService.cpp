@@ -5,9 +5,8 @@
 
 #include "library/SettingKeys.h"
 #include "platform/foundation/NotificationCenter.h"
-#include "platform/media/MPMediaLibrary.h"
-#include "platform/media/MediaFileReader.h"
 #include "player/PlaybackTimeFormat.h"
+#include "player/OpenedSongs.h"
 #include "player/PlayerImages.h"
 #include "player/TavoroViewController.h"
 
@@ -58,22 +57,6 @@ void dragSlider(QAbstractSlider* slider, int value)
         slider->setValue(value < slider->maximum() ? value + 1 : value - 1);
     slider->setValue(value);
     slider->setSliderDown(false);
-}
-
-// A song of a file outside any list: its tags read as the library reads them, and the
-// library's identifier when the file lies in the music directory (so that a song of the
-// library opened this way is the same song as in its lists).
-MPMediaItem songOfFile(const QString& path)
-{
-    const QByteArray bytes = QFile::encodeName(path);
-    MediaFileReading reading = readMediaFile(bytes);
-    if (reading.kind != MediaFileKind::Song)
-        return {};
-    const QByteArray musicDirectory =
-        QFile::encodeName(QDir::cleanPath(MPMediaLibrary::defaultMediaLibrary()->musicDirectory())) + '/';
-    const QByteArray key = bytes.startsWith(musicDirectory) ? bytes.mid(musicDirectory.size()) : bytes;
-    reading.song.persistentID = MPMediaLibrary::persistentIDForRelativePath(key);
-    return MPMediaItem(reading.song);
 }
 
 } // namespace
@@ -238,13 +221,8 @@ QStringList MprisService::supportedUriSchemes()
 
 QStringList MprisService::supportedMimeTypes()
 {
-    // The formats the track reader decodes: MP3, AAC and ALAC in MP4, FLAC, Ogg Vorbis,
-    // Opus, AIFF and WAV.
-    return {QStringLiteral("audio/mpeg"),  QStringLiteral("audio/mp4"),  QStringLiteral("audio/x-m4a"),
-            QStringLiteral("audio/aac"),   QStringLiteral("audio/flac"), QStringLiteral("audio/x-flac"),
-            QStringLiteral("audio/ogg"),   QStringLiteral("audio/x-vorbis+ogg"), QStringLiteral("audio/opus"),
-            QStringLiteral("audio/x-opus+ogg"), QStringLiteral("audio/aiff"), QStringLiteral("audio/x-aiff"),
-            QStringLiteral("audio/wav"),   QStringLiteral("audio/x-wav")};
+    // The formats the track reader decodes, as the desktop entry lists them.
+    return QStringLiteral(TAVORO_MIME_TYPES).split(QLatin1Char(','));
 }
 
 // ---- org.mpris.MediaPlayer2.Player: methods ------------------------------------------
@@ -317,21 +295,11 @@ QDBusError MprisService::OpenUri(const QString& uri)
     const QString path = QDir::cleanPath(url.toLocalFile());
     if (!QFileInfo(path).isFile())
         return QDBusError(QDBusError::InvalidArgs, QStringLiteral("No such file: %1").arg(path));
-    const MPMediaItem song = songOfFile(path);
+    const MPMediaItem song = songOfFile(QFile::encodeName(path));
     if (song.isNull())
         return QDBusError(QDBusError::InvalidArgs, QStringLiteral("Not an audio file the player can read: %1").arg(path));
-
-    // Chosen as a list of its own, as if tapped in a list: the queue becomes that one
-    // song and it plays through the same import. The list on screen stays what it was.
-    // Choosing the song that is loaded only shows it, so a paused one is played as well.
-    const bool loaded = mPlayer.currentSong() == song;
-    const MusicList shown = mPlayer.itemsArray();
-    mPlayer.setItemsArray(MusicList{MusicListEntry(song)});
-    mPlayer.chooseSongAtListIndex(0);
-    mPlayer.setItemsArray(shown);
-    mPlayer.reloadListView();
-    if (loaded)
-        Play();
+    // Chosen as a list of its own, as if tapped in a list.
+    playSongsAsChosenList(mPlayer, {song});
     return {};
 }
 

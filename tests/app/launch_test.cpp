@@ -3,6 +3,7 @@
 
 #include "AppTestSupport.h"
 
+#include "app/SingleInstance.h"
 #include "engine/EngineGlobals.h"
 #include "library/DTMusicModelController.h"
 #include "library/SettingKeys.h"
@@ -10,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -19,6 +23,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <sys/stat.h>
 
 TEST(Launch, EndsOnTheListWithNoSongAndTheStoredModesAndQuittingKeepsTheSettings)
 {
@@ -108,51 +113,97 @@ namespace {
 struct ProcessRun {
     int exitCode;
     QString out;
+    QString err;
 };
 
-ProcessRun runTavoro(const QStringList& arguments, const QString& home)
+ProcessRun runTavoro(const QStringList& arguments, const QProcessEnvironment& environment)
 {
     QProcess process;
-    process.setProcessEnvironment(programEnvironment(home));
+    process.setProcessEnvironment(environment);
     process.start(TAVORO_BINARY, arguments);
-    process.waitForFinished(20000);
-    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput())};
+    process.waitForFinished(30000);
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
 }
+
+// Reads the program's standard output until it shows the launch has run (the graph built).
+bool waitForLaunch(QProcess& program, QString& out)
+{
+    program.waitForStarted();
+    QElapsedTimer timer;
+    timer.start();
+    while (!out.contains("Input callbacks") && program.state() == QProcess::Running && timer.elapsed() < 30000) {
+        program.waitForReadyRead(200);
+        out += QString::fromLocal8Bit(program.readAllStandardOutput());
+    }
+    return out.contains("Input callbacks");
+}
+
+// SIGTERM to a program that runs (a process id of 0 would signal the whole group).
+void terminate(QProcess& program)
+{
+    if (program.processId() > 0)
+        ::kill(pid_t(program.processId()), SIGTERM);
+}
+
+// A session bus of the test's own, gone with it.
+struct PrivateBus {
+    PrivateBus()
+    {
+        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
+        if (daemon.waitForReadyRead(10000))
+            address = QString::fromLocal8Bit(daemon.readLine()).trimmed();
+    }
+    ~PrivateBus()
+    {
+        daemon.kill();
+        daemon.waitForFinished();
+    }
+    QProcess daemon;
+    QString address;
+};
 
 } // namespace
 
-TEST(Program, AnswersHelpAndVersionAndASecondLaunchDefersToTheFirst)
+TEST(Program, AnswersOnTheTerminalWithoutADisplayAndASecondLaunchDefersToTheFirst)
 {
     QTemporaryDir home;
-    const ProcessRun version = runTavoro({"--version"}, home.path());
+    QProcessEnvironment headless = programEnvironment(home.path());
+    for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        headless.remove(variable);
+    const ProcessRun version = runTavoro({"--version"}, headless);
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, "tavoro " TAVORO_VERSION "\n");
-    const ProcessRun help = runTavoro({"--help"}, home.path());
+    const ProcessRun help = runTavoro({"--help"}, headless);
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.startsWith("Usage: tavoro")) << help.out.toStdString();
+    const ProcessRun unknown = runTavoro({"--bogus"}, headless);
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_TRUE(unknown.err.startsWith("tavoro: unknown option '--bogus'\nUsage: tavoro")) << unknown.err.toStdString();
+    // No display in the environment, then one that cannot be reached: one line, status 1.
+    const QString noDisplay = "tavoro: no display found; run with QT_QPA_PLATFORM=offscreen to play without a window\n";
+    const ProcessRun none = runTavoro({}, headless);
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.err.toStdString(), noDisplay.toStdString());
+    headless.insert("DISPLAY", ":4242");
+    const ProcessRun unreachable = runTavoro({}, headless);
+    EXPECT_EQ(unreachable.exitCode, 1);
+    EXPECT_TRUE(unreachable.err.endsWith(noDisplay)) << unreachable.err.toStdString();
 
     generatedSongs();
     QProcess first;
     first.setProcessEnvironment(programEnvironment(home.path()));
     first.start(TAVORO_BINARY);
-    ASSERT_TRUE(first.waitForStarted());
-    // Launched: the graph line appears once the launch handler has run.
     QString firstOut;
-    QElapsedTimer timer;
-    timer.start();
-    while (!firstOut.contains("Input callbacks") && timer.elapsed() < 15000) {
-        first.waitForReadyRead(200);
-        firstOut += QString::fromLocal8Bit(first.readAllStandardOutput());
-    }
-    ASSERT_TRUE(firstOut.contains("initializeAUGraph")) << firstOut.toStdString();
+    ASSERT_TRUE(waitForLaunch(first, firstOut)) << firstOut.toStdString();
 
-    const ProcessRun second = runTavoro({}, home.path());
+    const ProcessRun second = runTavoro({}, programEnvironment(home.path()));
     EXPECT_EQ(second.exitCode, 0);
     EXPECT_TRUE(second.out.contains("already running")) << second.out.toStdString();
     EXPECT_EQ(first.state(), QProcess::Running);
 
     // SIGTERM quits through the background save: the store has its settings row afterwards.
-    ::kill(pid_t(first.processId()), SIGTERM);
+    terminate(first);
     ASSERT_TRUE(first.waitForFinished(10000));
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     firstOut += QString::fromLocal8Bit(first.readAllStandardOutput());
@@ -164,13 +215,10 @@ TEST(Program, QuitFromTheDesktopMediaControlsSavesTheSettingsAndLeavesTheBus)
 {
     QTemporaryDir home;
     generatedSongs();
-    // A session bus of the test's own.
-    QProcess bus;
-    bus.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
-    ASSERT_TRUE(bus.waitForReadyRead(10000)) << "dbus-daemon did not start";
-    const QString address = QString::fromLocal8Bit(bus.readLine()).trimmed();
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon did not start";
     QProcessEnvironment env = programEnvironment(home.path());
-    env.insert("DBUS_SESSION_BUS_ADDRESS", address);
+    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
     const auto callPlayer = [&](const QStringList& call) {
         QProcess gdbus;
         gdbus.setProcessEnvironment(env);
@@ -199,6 +247,99 @@ TEST(Program, QuitFromTheDesktopMediaControlsSavesTheSettingsAndLeavesTheBus)
     EXPECT_EQ(app.exitCode(), 0);
     EXPECT_FALSE(callPlayer(identity)) << "the service outlived the player";
     EXPECT_EQ(savedSettingRows(home.path()), "1") << "quitting through the bus must save the settings";
-    bus.kill();
-    bus.waitForFinished();
+}
+
+namespace {
+
+// Reads what a bus monitor prints until it has announced `title` as the song playing
+// (every change of song is announced, so none is missed between two looks).
+bool waitForTitle(QProcess& monitor, QString& seen, const QString& title)
+{
+    const QString announced = "'xesam:title': <'" + title + "'>";
+    QElapsedTimer timer;
+    timer.start();
+    while (!seen.contains(announced) && timer.elapsed() < 30000) {
+        monitor.waitForReadyRead(200);
+        seen += QString::fromUtf8(monitor.readAllStandardOutput());
+    }
+    return seen.contains(announced);
+}
+
+} // namespace
+
+TEST(Program, PlaysTheSongsOfItsArgumentsInOrderAndThoseALaterStartHandsOver)
+{
+    // generatedSongs: album 1 tracks 1-4 (FLAC, MP3, AAC, WAV), album 2 tracks 1-2 (ALAC, Ogg Vorbis).
+    const QList<MPMediaItem>& songs = generatedSongs();
+    QTemporaryDir home;
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon did not start";
+    QProcessEnvironment env = programEnvironment(home.path());
+    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
+    // Two songs outside the music folder, with a playlist file (not a song) between them.
+    QDir(home.path()).mkpath("elsewhere");
+    ASSERT_TRUE(QFile::copy(songs[5].assetURL().toLocalFile(), home.filePath("elsewhere/one.ogg")));
+    ASSERT_TRUE(QFile::copy(songs[0].assetURL().toLocalFile(), home.filePath("elsewhere/two.flac")));
+    ASSERT_TRUE(QFile::copy(generatedLibraryDirectory() + "/Demo Mix.m3u", home.filePath("elsewhere/list.m3u")));
+
+    QProcess monitor;
+    monitor.setProcessEnvironment(env);
+    monitor.start("gdbus", {"monitor", "--session", "--dest", "org.mpris.MediaPlayer2.tavoro"});
+    ASSERT_TRUE(monitor.waitForStarted());
+    QProcess app;
+    app.setProcessEnvironment(env);
+    app.setWorkingDirectory(home.filePath("elsewhere"));
+    app.start(TAVORO_BINARY, {"-platform", "offscreen", "one.ogg", "list.m3u", "two.flac"});
+    QString seen;
+    ASSERT_TRUE(waitForTitle(monitor, seen, songs[5].title())) << "the first song of the arguments does not play";
+    ASSERT_TRUE(waitForTitle(monitor, seen, songs[0].title())) << "the second song did not follow the first";
+    EXPECT_LT(seen.indexOf("<'" + songs[5].title() + "'>"), seen.indexOf("<'" + songs[0].title() + "'>"));
+    seen.clear();
+
+    // A later start with a folder hands its songs over and ends; its first song plays.
+    const ProcessRun second = runTavoro({generatedLibraryDirectory() + "/Demo Album 2"}, env);
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_TRUE(second.out.contains("already running")) << second.out.toStdString();
+    EXPECT_TRUE(waitForTitle(monitor, seen, songs[4].title())) << "the running player did not play what it was handed";
+    terminate(app);
+    EXPECT_TRUE(app.waitForFinished(10000));
+    const QString err = QString::fromLocal8Bit(app.readAllStandardError());
+    EXPECT_TRUE(err.contains("tavoro: list.m3u: not a song the player can play\n")) << err.toStdString();
+    monitor.kill();
+    monitor.waitForFinished();
+}
+
+TEST(Program, StartsDespiteAForeignLockInItsPrivateFolder)
+{
+    QTemporaryDir home;
+    generatedSongs();
+    QProcessEnvironment env = programEnvironment(home.path());
+    env.remove("XDG_RUNTIME_DIR");
+    // The lock the program takes without a runtime directory, found as it finds it.
+    const QString dataDirectory = home.filePath("data/Tavoro");
+    QDir().mkpath(dataDirectory);
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString lockPath = SingleInstance(dataDirectory).lockPath();
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    ASSERT_TRUE(lockPath.startsWith(dataDirectory + "/")) << lockPath.toStdString();
+    struct stat folder {};
+    ASSERT_EQ(::stat(QFile::encodeName(QFileInfo(lockPath).path()).constData(), &folder), 0);
+    EXPECT_EQ(folder.st_mode & 0777, 0700u);
+    // A lock held by a player on another machine: never stale, and nobody answers.
+    QFile lock(lockPath);
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.write("4242\ntavoro\nanother-machine\n");
+    lock.close();
+
+    QProcess app;
+    app.setProcessEnvironment(env);
+    app.start(TAVORO_BINARY);
+    QString out;
+    EXPECT_TRUE(waitForLaunch(app, out)) << "the player did not start: " << out.toStdString();
+    EXPECT_FALSE(out.contains("already running"));
+    terminate(app);
+    EXPECT_TRUE(app.waitForFinished(10000));
+    const QString err = QString::fromLocal8Bit(app.readAllStandardError());
+    EXPECT_TRUE(err.contains("is held, but no player answers")) << err.toStdString();
 }
