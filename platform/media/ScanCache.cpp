@@ -17,6 +17,9 @@ namespace {
 constexpr quint32 kMagic = 0x54564d43;  // "TVMC"
 // Raise whenever the entry layout or what the reader extracts from a file changes.
 constexpr quint32 kVersion = 3;
+// No song lasts longer: a stored duration beyond it (or negative, or not a number) is
+// taken as not known.
+constexpr double kLongestSeconds = 7.0 * 24 * 3600;
 
 void writeText(QDataStream& out, const std::optional<QString>& text)
 {
@@ -127,6 +130,8 @@ ScanCache loadScanCache(const QString& path)
             readNumber(in, song.discNumber);
             readNumber(in, song.discCount);
             in >> song.playbackDuration >> song.hasArtwork;
+            if (!(song.playbackDuration >= 0.0 && song.playbackDuration <= kLongestSeconds))
+                song.playbackDuration = -1.0;  // not known: read from the file when asked
             song.coverThumbnail = skipThumbnail(in, file, opened);
             texts.shareCommonTexts(song);
         }
