@@ -3,6 +3,11 @@
 
 #include "TrackCases.h"
 
+#include "../HostileFiles.h"
+#include "platform/audiofile/FFmpegFileSource.h"
+
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <random>
 
@@ -98,6 +103,28 @@ TEST(BrokenInput, FileUrlsAreDecodedAndPlainPathsTakenAsTheyAre)
     EXPECT_EQ(openAndDrain(dir + "/track 100%.wav"), noErr);
     EXPECT_EQ(openAndDrain("file://otherhost" + escaped), kAudioFileUnsupportedFileTypeError);
     EXPECT_EQ(openAndDrain("file://" + fixtureDir() + "/odd%2"), kAudioFileUnsupportedFileTypeError);
+}
+
+TEST(BrokenInput, AFifoSwappedInNeverBlocksAndAnAbsurdStatedLengthIsNotBelieved)
+{
+    // The reader itself must refuse it: a check of the name beforehand can be raced.
+    const std::string fifo = fixtureDir() + "/swapped.mp3";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::unique_ptr<AudioFileSource> source;
+    OSStatus status = noErr;
+    EXPECT_TRUE(hostile::returnsWithoutBlocking(fifo, [&] { status = FFmpegFileSource::open(fifo, source); }));
+    EXPECT_EQ(status, kAudioFileUnsupportedFileTypeError);
+
+    SInt64 frames = 0;
+    ExtAudioFileRef file = nullptr;
+    const std::string huge = writeFile("huge.wav", hostile::hugeRf64());
+    ASSERT_EQ(openAndDrain(huge, &frames), noErr);
+    ASSERT_EQ(ExtAudioFileOpenURL(huge, &file), noErr);
+    const AudioStreamBasicDescription client = clientFormat(44100, 2);
+    ASSERT_EQ(ExtAudioFileSetProperty(file, kExtAudioFileProperty_ClientDataFormat, 40, &client), noErr);
+    EXPECT_EQ(lengthOf(file), 800 * 44100 / 8000) << "the stated length was believed";
+    EXPECT_EQ(frames, lengthOf(file));
+    ExtAudioFileDispose(file);
 }
 
 } // namespace
