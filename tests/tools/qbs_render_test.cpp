@@ -254,6 +254,14 @@ TEST_F(QbsRender, ReadsExtensibleAndOddChunkedWavFiles)
     PcmAudio out = read("out.wav");
     EXPECT_EQ(out.sampleRate, 48000);
     EXPECT_EQ(out.samples, (std::vector<int16_t>{25, -25, 1, -1}));
+
+    // A data chunk stating no bytes holds no sound, whatever chunk follows it.
+    b.resize(b.size() - 16);
+    s("data"); u32(0); s("LIST"); u32(8); s("INFO"); s("abcd");
+    std::ofstream(path("empty.wav"), std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+    r = run("--effect bypass " + path("empty.wav") + " " + path("out.wav"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(read("out.wav").samples.empty()) << "the chunk after the data was read as sound";
 }
 
 TEST_F(QbsRender, OtherFormatsAreDecodedAsTheEngineDecodesThem)
