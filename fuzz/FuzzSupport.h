@@ -3,6 +3,12 @@
 // and the input is handed over as a file, either named (where the name's extension
 // matters) or anonymous in memory.
 
+#include "platform/audiofile/FFmpegInput.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -85,5 +91,15 @@ private:
     int m_fd = -1;
     std::string m_path;
 };
+
+// FFmpeg says nothing, and any open it attempts beside the file ends the run.
+inline void quietFFmpegThatMayOpenNothingElse()
+{
+    FFmpegInput::setRefusedOpenObserver([](const char* url) {
+        std::fprintf(stderr, "a demuxer tried to open '%s'\n", url);
+        std::abort();
+    });
+    av_log_set_level(AV_LOG_QUIET);
+}
 
 } // namespace fuzz

@@ -5,11 +5,6 @@
 #include "FuzzSupport.h"
 
 #include "platform/audiofile/FFmpegFileSource.h"
-#include "platform/audiofile/FFmpegInput.h"
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 #include <cstring>
 #include <iterator>
@@ -30,11 +25,7 @@ void readAndCheck(AudioFileSource& source, UInt32 frames, std::vector<int16_t>& 
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    FFmpegInput::setRefusedOpenObserver([](const char* url) {
-        std::fprintf(stderr, "a demuxer tried to open '%s'\n", url);
-        std::abort();
-    });
-    av_log_set_level(AV_LOG_QUIET);
+    fuzz::quietFFmpegThatMayOpenNothingElse();
     return 0;
 }
 

@@ -5,22 +5,13 @@
 
 #include "FuzzSupport.h"
 
-#include "platform/audiofile/FFmpegInput.h"
 #include "platform/media/MediaFileReader.h"
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 #include <iterator>
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    FFmpegInput::setRefusedOpenObserver([](const char* url) {
-        std::fprintf(stderr, "a demuxer tried to open '%s'\n", url);
-        std::abort();
-    });
-    av_log_set_level(AV_LOG_QUIET);
+    fuzz::quietFFmpegThatMayOpenNothingElse();
     return 0;
 }
 

@@ -64,6 +64,7 @@ std::unique_ptr<NSPersistentStore> NSPersistentStore::open(const StoreSchema& sc
 
     QDir().mkpath(QFileInfo(path).absolutePath());
     sqlite3* db = nullptr;
+    // NOFOLLOW: a link planted at the store's name is refused, never written through.
     int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, nullptr);
     if (rc != SQLITE_OK)
