@@ -29,7 +29,7 @@ int refuseOpen(AVFormatContext*, AVIOContext** pb, const char* url, int, AVDicti
     return AVERROR(EPERM);
 }
 
-int64_t readDescriptor(void* source, int64_t offset, uint8_t* buffer, int length)
+int64_t readDescriptor(const void* source, int64_t offset, uint8_t* buffer, int length)
 {
     const int fd = int(reinterpret_cast<intptr_t>(source));
     for (;;) {
@@ -53,11 +53,11 @@ void FFmpegInput::setRefusedOpenObserver(void (*observer)(const char*))
 }
 
 FFmpegInput::FFmpegInput(int fd, int64_t size)
-    : FFmpegInput(&readDescriptor, reinterpret_cast<void*>(intptr_t(fd)), size)
+    : FFmpegInput(&readDescriptor, reinterpret_cast<const void*>(intptr_t(fd)), size)
 {
 }
 
-FFmpegInput::FFmpegInput(InputReadAt readAt, void* source, int64_t size)
+FFmpegInput::FFmpegInput(InputReadAt readAt, const void* source, int64_t size)
     : m_readAt(readAt), m_source(source), m_size(size)
 {
 }

@@ -14,14 +14,14 @@ struct AVInputFormat;
 struct AVIOContext;
 
 // Up to `length` bytes at `offset` into `buffer`: the count, 0 at the end, -1 on error.
-using InputReadAt = int64_t (*)(void* source, int64_t offset, uint8_t* buffer, int length);
+using InputReadAt = int64_t (*)(const void* source, int64_t offset, uint8_t* buffer, int length);
 
 class FFmpegInput {
 public:
     // Reads descriptor `fd` (not owned, kept open by the caller) of `size` bytes.
     FFmpegInput(int fd, int64_t size);
     // Reads through `readAt(source, ...)`.
-    FFmpegInput(InputReadAt readAt, void* source, int64_t size);
+    FFmpegInput(InputReadAt readAt, const void* source, int64_t size);
     ~FFmpegInput();
     FFmpegInput(const FFmpegInput&) = delete;
     FFmpegInput& operator=(const FFmpegInput&) = delete;
@@ -44,7 +44,7 @@ private:
     void releaseIo();
 
     InputReadAt m_readAt;
-    void* m_source;
+    const void* m_source;
     int64_t m_size;
     int64_t m_position = 0;
     AVIOContext* m_io = nullptr;

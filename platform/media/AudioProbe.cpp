@@ -24,7 +24,7 @@ extern "C" {
 
 namespace {
 
-int64_t readMediaFile(void* source, int64_t offset, uint8_t* buffer, int length)
+int64_t readThroughMediaFile(const void* source, int64_t offset, uint8_t* buffer, int length)
 {
     return static_cast<const MediaFile*>(source)->readAt(offset, buffer, length);
 }
@@ -34,7 +34,7 @@ struct OpenFormat {
     AVFormatContext* context = nullptr;
 
     explicit OpenFormat(const MediaFile& file)
-        : input(&readMediaFile, const_cast<MediaFile*>(&file), file.size()) {}
+        : input(&readThroughMediaFile, &file, file.size()) {}
     OpenFormat(const OpenFormat&) = delete;
     OpenFormat& operator=(const OpenFormat&) = delete;
     ~OpenFormat() { avformat_close_input(&context); }
