@@ -62,7 +62,8 @@ PcmAudio readTestWav(const std::string& path)
     a.channels = uint8_t(b[22]);
     a.sampleRate = int(u32(24));
     a.samples.resize((b.size() - 44) / 2);
-    std::memcpy(a.samples.data(), b.data() + 44, a.samples.size() * 2);
+    if (!a.samples.empty())
+        std::memcpy(a.samples.data(), b.data() + 44, a.samples.size() * 2);
     return a;
 }
 
