@@ -57,7 +57,6 @@ QStringList readPlaylistEntries(const QByteArray& path)
 QStringList parsePlaylistEntries(const QByteArray& content, const QString& folderPath, bool utf8)
 {
     const QString text = decodePlaylist(content, utf8);
-    const QDir folder(folderPath);
     QStringList entries;
     for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
         line = line.trimmed();  // also drops the '\r' of CRLF files
@@ -72,7 +71,8 @@ QStringList parsePlaylistEntries(const QByteArray& content, const QString& folde
         } else if (entry.contains(QLatin1String("://"))) {
             continue;  // streams and other remote entries are not library songs
         }
-        entries.append(QDir::cleanPath(folder.absoluteFilePath(entry)));
+        // Joined by hand: QDir takes a name starting with ':' for one of Qt's resources.
+        entries.append(QDir::cleanPath(entry.startsWith(QLatin1Char('/')) ? entry : folderPath + QLatin1Char('/') + entry));
     }
     return entries;
 }

@@ -13,10 +13,10 @@ TEST(PlaylistFile, EntriesResolveAgainstThePlaylistsFolder)
     QTemporaryDir dir;
     const QString list = dir.path() + "/lists/Party.Mix.m3u";
     writeTextFile(list, "#EXTM3U\r\n#EXTINF:12,Song\r\n  song.mp3  \r\n../up/two.flac\r\n/abs/three.ogg\r\n"
-                        "file:///url/four%20x.wav\r\nhttps://remote/five.mp3\r\n\r\n");
+                        "file:///url/four%20x.wav\r\nhttps://remote/five.mp3\r\n:six.mp3\r\n\r\n");
     EXPECT_EQ(readPlaylistEntries(QFile::encodeName(list)),
               (QStringList{dir.path() + "/lists/song.mp3", dir.path() + "/up/two.flac", "/abs/three.ogg",
-                           "/url/four x.wav"}));
+                           "/url/four x.wav", dir.path() + "/lists/:six.mp3"}));
     EXPECT_EQ(playlistName(list), "Party.Mix");
     EXPECT_TRUE(isPlaylistFile(list));
     EXPECT_TRUE(isPlaylistFile("x/Y.M3U8"));
