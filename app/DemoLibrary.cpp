@@ -1,5 +1,7 @@
 #include "app/DemoLibrary.h"
 
+#include "platform/foundation/SafeFile.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
@@ -8,7 +10,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QProcess>
-#include <QTextStream>
+#include <QTemporaryDir>
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/fileref.h>
@@ -163,7 +165,6 @@ QStringList generateDemoLibrary(const QString& directory, const DemoLibraryOptio
     error = error ? error : &ignored;
     QDir dir(directory);
     const QString marker = dir.filePath(QStringLiteral(".generated-%1-%2").arg(options.songs).arg(options.seconds));
-    const QString sources = dir.filePath(QStringLiteral(".sources"));
     const int formats = int(std::size(kFormats));
 
     QStringList songs;
@@ -178,10 +179,18 @@ QStringList generateDemoLibrary(const QString& directory, const DemoLibraryOptio
     if (QFile::exists(marker))
         return songs;
 
-    if (!QDir().mkpath(sources)) {
-        *error = QStringLiteral("cannot create %1").arg(sources);
+    // The encoded sources go to a fresh private folder, created here (never one found at a
+    // fixed name, which might be a link to someone's files) and removed with its contents.
+    if (!QDir().mkpath(directory)) {
+        *error = QStringLiteral("cannot create %1").arg(directory);
         return {};
     }
+    QTemporaryDir sourcesFolder(dir.filePath(QStringLiteral(".sources-XXXXXX")));
+    if (!sourcesFolder.isValid()) {
+        *error = QStringLiteral("cannot create %1").arg(sourcesFolder.path());
+        return {};
+    }
+    const QString sources = sourcesFolder.path();
     // One encoded source per format (and per chord, for a small library to sound varied).
     const int variants = options.songs <= 8 ? options.songs : formats;
     for (int v = 0; v < variants; ++v) {
@@ -211,19 +220,17 @@ QStringList generateDemoLibrary(const QString& directory, const DemoLibraryOptio
             addCover(songs[i], i);
     }
 
-    QFile playlist(dir.filePath(options.playlistName + QStringLiteral(".m3u")));
-    if (!playlist.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        *error = QStringLiteral("cannot write %1").arg(playlist.fileName());
+    // The playlist and the marker replace whatever is at their names (a link included)
+    // rather than writing through it.
+    QByteArray playlist = "#EXTM3U\n";
+    for (const QString& song : songs)
+        playlist += QFile::encodeName(dir.relativeFilePath(song)) + '\n';
+    const QString playlistPath = dir.filePath(options.playlistName + QStringLiteral(".m3u"));
+    if (!replaceFileContents(QFile::encodeName(playlistPath).toStdString(), playlist.constData(), size_t(playlist.size()))) {
+        *error = QStringLiteral("cannot write %1").arg(playlistPath);
         return {};
     }
-    QTextStream out(&playlist);
-    out << "#EXTM3U\n";
-    for (const QString& song : songs)
-        out << dir.relativeFilePath(song) << "\n";
-    out.flush();
-    playlist.close();
-    QDir(sources).removeRecursively();
-    QFile(marker).open(QIODevice::WriteOnly);
+    replaceFileContents(QFile::encodeName(marker).toStdString(), "", 0);
     return songs;
 }
 

@@ -2,8 +2,9 @@
 # Installs what is missing, builds everything and runs every test: first the normal
 # build, then the effects library, platform, engine and music library tests again under
 # AddressSanitizer and UndefinedBehaviorSanitizer, then the effects library, audio graph,
-# audio-file reader, engine and player tests under ThreadSanitizer. The 30 s playback
-# against a real audio server runs in the normal build only.
+# audio-file reader, engine and player tests under ThreadSanitizer, and last the fuzz
+# targets over their corpora. The 30 s playback against a real audio server runs in the
+# normal build only.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -37,3 +38,10 @@ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVORO_TSAN=ON
 cmake --build build-tsan -j"$jobs" --target qbs_tests audio_tests audiofile_tests engine_tests player_tests
 TSAN_OPTIONS="suppressions=$root/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1 ignore_noninstrumented_modules=1" \
   ctest --test-dir build-tsan --output-on-failure -j"$jobs" --timeout 900 -E "$real_time_only"
+
+# The fuzz targets (clang, with AddressSanitizer and UndefinedBehaviorSanitizer) replay
+# their generated seed corpora and the inputs of past findings: seconds, not minutes.
+# scripts/fuzz.sh runs them for longer.
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVORO_FUZZ=ON
+cmake --build build-fuzz -j"$jobs" --target fuzz_targets
+ctest --test-dir build-fuzz --output-on-failure -j"$jobs" --timeout 300

@@ -1,12 +1,12 @@
 #include "app/mpris/MprisMetadata.h"
 
+#include "platform/foundation/SafeFile.h"
 #include "platform/media/MediaFileReader.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QUrl>
@@ -25,7 +25,11 @@ QVariantMap mprisMetadata(const MPMediaItem& song, const QString& artUrl)
     QVariantMap map{{QStringLiteral("mpris:trackid"), QVariant::fromValue(mprisTrackId(song))}};
     if (song.isNull())
         return map;
-    map.insert(QStringLiteral("mpris:length"), qlonglong(std::llround(song.playbackDuration() * 1e6)));
+    // A length is only given when it is one: never negative, never beyond a week (a
+    // forged header's), so the microseconds cannot overflow.
+    const double seconds = song.playbackDuration();
+    if (seconds > 0.0 && seconds <= 7.0 * 24 * 3600)
+        map.insert(QStringLiteral("mpris:length"), qlonglong(std::llround(seconds * 1e6)));
     map.insert(QStringLiteral("xesam:title"), song.title());
     if (const auto artist = song.artist(); artist && !artist->isEmpty())
         map.insert(QStringLiteral("xesam:artist"), QStringList{*artist});
@@ -80,10 +84,10 @@ QString MprisCoverCache::artUrlFor(const MPMediaItem& song)
                                      .arg(id, 16, 16, QLatin1Char('0'))
                                      .arg(format == "png" ? QStringLiteral("png") : QStringLiteral("jpg"));
             const QString path = QDir(mDirectory).filePath(name);
-            // Written whole or not at all: a client may read the file as soon as it hears of it.
-            QSaveFile file(path);
-            if (QDir().mkpath(mDirectory) && file.open(QIODevice::WriteOnly) && file.write(cover) == cover.size()
-                && file.commit())
+            // Written whole or not at all (a client may read the file as soon as it hears of
+            // it), replacing rather than following whatever is at the name.
+            if (QDir().mkpath(mDirectory)
+                && replaceFileContents(QFile::encodeName(path).toStdString(), cover.constData(), size_t(cover.size())))
                 mFile = path;
         }
     }

@@ -387,6 +387,11 @@ double MprisService::rate() const
 
 void MprisService::setRate(double rate)
 {
+    // A rate of 0 is a pause, as media controls send it.
+    if (rate == 0.0) {
+        Pause();
+        return;
+    }
     // Only the speed/pitch effect changes the speed, and only while it is on.
     if (!(rate >= kSlowestSpeed / 10.0 && rate <= kFastestSpeed / 10.0))
         return;

@@ -1,9 +1,12 @@
 #include "platform/audiofile/FFmpegFileSource.h"
 
 #include "platform/audiofile/ExtAudioFile.h"
+#include "platform/audiofile/FFmpegInput.h"
 #include "platform/audiofile/FFmpegStreamInfo.h"
+#include "platform/foundation/SafeFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <numeric>
@@ -17,7 +20,20 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
+
+// A length beyond this is not a song's: a crafted header's frame count is taken as
+// unknown (counted from the packets instead), and nothing computed from a length can
+// overflow.
+constexpr SInt64 kLongestSeconds = 7 * 24 * 3600;
+
+bool plausibleLength(SInt64 frames, int rate)
+{
+    return frames >= 0 && frames <= kLongestSeconds * rate;
+}
 
 // Lossy decoders need the packets before a seek target to rebuild their state (overlapped
 // transforms, the MP3 bit reservoir, Opus' pre-roll): decode this many frames before it.
@@ -93,12 +109,20 @@ FFmpegFileSource::~FFmpegFileSource()
     av_packet_free(&packet_);
     avcodec_free_context(&decoder_);
     avformat_close_input(&format_);
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
 OSStatus FFmpegFileSource::openFile(const std::string& path)
 {
     quietenFFmpegWarnings();
     path_ = path;
+    // Only a regular file, opened without waiting (a FIFO in a song's place would block).
+    fd_ = openRegularFile(path.c_str());
+    struct stat file {};
+    if (fd_ < 0 || ::fstat(fd_, &file) != 0)
+        return fd_ < 0 && errno == EINVAL ? kAudioFileUnsupportedFileTypeError : statusFromAVError(AVERROR(errno));
+    input_ = std::make_unique<FFmpegInput>(fd_, int64_t(file.st_size));
     int result = openDemuxer();
     if (result < 0) {
         // No demuxer recognised it, or the one that thought it did gave up: not audio.
@@ -139,12 +163,14 @@ OSStatus FFmpegFileSource::openFile(const std::string& path)
     // only estimate it, so the packets are counted and the gapless priming and padding
     // taken off; the scan also lets FFmpeg index the packets, so MP3 seeks land exactly.
     SInt64 fileFrames = -1;
-    if (params.codec_id == AV_CODEC_ID_MP3 || stream->duration == AV_NOPTS_VALUE) {
+    const bool statedLength = stream->duration != AV_NOPTS_VALUE
+                           && plausibleLength(av_rescale_q(stream->duration, stream->time_base, AVRational{1, fileRate_}), fileRate_);
+    if (params.codec_id == AV_CODEC_ID_MP3 || !statedLength) {
         const OSStatus status = measureByScanning(fileFrames);
         if (status != noErr)
             return status;
     }
-    if (fileFrames < 0 && stream->duration != AV_NOPTS_VALUE) {
+    if (fileFrames < 0 && statedLength) {
         fileFrames = av_rescale_q(stream->duration, stream->time_base, AVRational{1, fileRate_});
         // An Ogg Opus length counts the pre-skip that the decoder drops.
         if (std::strcmp(format_->iformat->name, "ogg") == 0)
@@ -152,7 +178,7 @@ OSStatus FFmpegFileSource::openFile(const std::string& path)
     }
     if (fileFrames < 0 && format_->duration != AV_NOPTS_VALUE)
         fileFrames = av_rescale(format_->duration, fileRate_, AV_TIME_BASE);
-    if (fileFrames < 0)
+    if (!plausibleLength(fileFrames, fileRate_))
         return kAudioFileInvalidFileError;
     fileLength_ = fileFrames;
 
@@ -185,14 +211,9 @@ OSStatus FFmpegFileSource::openDecoder()
 
 int FFmpegFileSource::openDemuxer()
 {
-    // Only the file itself: a crafted playlist or reference file must not make FFmpeg
-    // open network or other protocols.
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    const std::string url = "file:" + path_;
-    const int result = avformat_open_input(&format_, url.c_str(), nullptr, &options);
-    av_dict_free(&options);
-    return result;
+    // Only the file itself, through its descriptor, and only an audio demuxer: a crafted
+    // playlist or reference file must not make FFmpeg open anything else.
+    return input_->open(&format_, path_.c_str());
 }
 
 void FFmpegFileSource::discardOtherStreams()
@@ -215,16 +236,19 @@ OSStatus FFmpegFileSource::measureByScanning(SInt64& fileFrames)
             if (first && packet_->pts != AV_NOPTS_VALUE)
                 firstPacketPts_ = packet_->pts;
             first = false;
-            if (packet_->duration > 0)
+            if (packet_->duration > 0 && packet_->duration <= INT64_MAX - duration)
                 duration += packet_->duration;
+            else if (packet_->duration > 0)
+                duration = INT64_MAX;
             else
                 durationsKnown = false;
             skipped += samplesSkippedIn(*packet_);
         }
         av_packet_unref(packet_);
     }
-    if (durationsKnown)
-        fileFrames = std::max<SInt64>(0, av_rescale_q(duration, stream->time_base, AVRational{1, fileRate_}) - skipped);
+    const SInt64 counted = durationsKnown ? av_rescale_q(duration, stream->time_base, AVRational{1, fileRate_}) : -1;
+    if (plausibleLength(counted, fileRate_))
+        fileFrames = std::max<SInt64>(0, counted - skipped);
     if (av_seek_frame(format_, stream_, firstPacketPts_, AVSEEK_FLAG_BACKWARD) < 0)
         return kAudioFileInvalidFileError;
     return noErr;
@@ -241,7 +265,7 @@ OSStatus FFmpegFileSource::setClientFormat(UInt32 rate, UInt32 channels)
     if (status != noErr)
         return status;
     scratch_.assign(size_t(kScratchFrames) * channels, 0);
-    clientLength_ = (fileLength_ * SInt64(rate) + fileRate_ / 2) / fileRate_;
+    clientLength_ = av_rescale(fileLength_, SInt64(rate), fileRate_);  // the length is bounded
     return seek(0);
 }
 

@@ -19,6 +19,7 @@ struct AVFormatContext;
 struct AVFrame;
 struct AVPacket;
 struct SwrContext;
+class FFmpegInput;
 
 class FFmpegFileSource final : public AudioFileSource {
 public:
@@ -57,6 +58,8 @@ private:
     SInt64 fileIndexOfPts(int64_t pts) const;
 
     std::string path_;
+    int fd_ = -1;  // the file, opened once; every demuxer reads it through input_
+    std::unique_ptr<FFmpegInput> input_;
     AVFormatContext* format_ = nullptr;
     const AVCodec* codec_ = nullptr;
     AVCodecContext* decoder_ = nullptr;

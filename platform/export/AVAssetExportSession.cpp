@@ -1,6 +1,7 @@
 #include "platform/export/AVAssetExportSession.h"
 
 #include "platform/foundation/LocalFileURL.h"
+#include "platform/foundation/SafeFile.h"
 
 #include <cerrno>
 #include <chrono>
@@ -175,32 +176,31 @@ void AVAssetExportSession::run(std::function<void()> handler, int delayMs)
 
 bool AVAssetExportSession::copyFile(const QByteArray& from, const QByteArray& to)
 {
-    const int source = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file, opened without waiting: a FIFO put in a song's place must not
+    // block the export.
+    const int source = openRegularFile(from.constData());
     if (source < 0) {
         fail(AVErrorUnknown, QStringLiteral("Cannot read %1: %2")
                                  .arg(displayNameOfPathBytes(from), QString::fromLocal8Bit(std::strerror(errno))));
         return false;
     }
-    // The copy is written beside the target and renamed over it only when complete.
-    QByteArray temporary = to + ".XXXXXX";
-    const int target = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (target < 0) {
+    // The copy is written beside the target, synced, and renamed over it only when
+    // complete.
+    ReplacingFile target(to.toStdString());
+    if (target.descriptor() < 0) {
         const int error = errno;
         ::close(source);
         fail(AVErrorInvalidOutputURL, QStringLiteral("Cannot write %1: %2")
                                           .arg(displayNameOfPathBytes(to), QString::fromLocal8Bit(std::strerror(error))));
         return false;
     }
-    ::fchmod(target, 0644);
-    const FileCopyResult copy = cloneOrCopyFile(source, target, m_cancelRequested, g_cloneAllowed.load());
+    const FileCopyResult copy = cloneOrCopyFile(source, target.descriptor(), m_cancelRequested, g_cloneAllowed.load());
     ::close(source);
-    const bool closed = ::close(target) == 0;
-    if (copy.ok && closed && ::rename(temporary.constData(), to.constData()) == 0) {
+    if (copy.ok && target.commit()) {
         m_copyMethod.store(copy.method);
         return true;
     }
     const int error = errno;
-    ::unlink(temporary.constData());
     if (copy.cancelled)
         return false;
     const QString reason = copy.ok ? QString::fromLocal8Bit(std::strerror(error)) : QString::fromStdString(copy.error);

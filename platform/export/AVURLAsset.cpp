@@ -1,6 +1,8 @@
 #include "platform/export/AVURLAsset.h"
 
+#include "platform/audiofile/FFmpegInput.h"
 #include "platform/foundation/LocalFileURL.h"
+#include "platform/foundation/SafeFile.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -9,6 +11,9 @@ extern "C" {
 }
 
 #include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -142,11 +147,18 @@ void AVURLAsset::loadTracks() const
         return;
     const QByteArray path = pathBytesOfFileURL(m_url);
 
-    AVFormatContext* fmt = nullptr;
-    if (avformat_open_input(&fmt, path.constData(), nullptr, nullptr) < 0)
+    const int fd = openRegularFile(path.constData());
+    struct stat status {};
+    if (fd < 0 || ::fstat(fd, &status) != 0) {
+        if (fd >= 0)
+            ::close(fd);
         return;
-    if (avformat_find_stream_info(fmt, nullptr) < 0) {
+    }
+    FFmpegInput input(fd, int64_t(status.st_size));
+    AVFormatContext* fmt = nullptr;
+    if (input.open(&fmt, path.constData()) < 0 || avformat_find_stream_info(fmt, nullptr) < 0) {
         avformat_close_input(&fmt);
+        ::close(fd);
         return;
     }
     const bool aiff = fmt->iformat && std::strcmp(fmt->iformat->name, "aiff") == 0;
@@ -164,4 +176,5 @@ void AVURLAsset::loadTracks() const
         }
     }
     avformat_close_input(&fmt);
+    ::close(fd);
 }

@@ -68,8 +68,10 @@ FileCopyResult cloneOrCopyFile(int sourceFd, int targetFd, const std::atomic<boo
             result.error = describe("copy", errno);
             return result;
         }
-        if (n == 0)
-            break;  // the source shrank meanwhile
+        if (n == 0) {
+            result.error = "the source shrank during the copy";
+            return result;
+        }
     }
     if (kernelCopy) {
         result.ok = true;
@@ -104,6 +106,10 @@ FileCopyResult cloneOrCopyFile(int sourceFd, int targetFd, const std::atomic<boo
             done += put;
         }
         offset += got;
+    }
+    if (offset < size) {
+        result.error = "the source shrank during the copy";
+        return result;
     }
     result.ok = true;
     result.method = FileCopyMethod::ReadWrite;

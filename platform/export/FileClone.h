@@ -18,6 +18,7 @@ struct FileCopyResult {
 };
 
 // Copies all of `sourceFd` (from its start) into `targetFd`, which must be empty and
-// open for writing. Checks `cancel` between pieces of the copy. A test may switch the
+// open for writing. A source that ends before the size it had when the copy began is an
+// error, not a shorter copy. Checks `cancel` between pieces of the copy. A test may switch the
 // clone off (`allowClone` false) to measure the copy the clone saves.
 FileCopyResult cloneOrCopyFile(int sourceFd, int targetFd, const std::atomic<bool>& cancel, bool allowClone = true);

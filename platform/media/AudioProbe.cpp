@@ -7,13 +7,13 @@
 // does the full guess run, with a look at the first packets where the headers tell too
 // little.
 
+#include "platform/audiofile/FFmpegInput.h"
 #include "platform/media/MediaFile.h"
 #include "platform/media/MediaFileReader.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavformat/avio.h>
 #include <libavutil/log.h>
 }
 
@@ -24,82 +24,37 @@ extern "C" {
 
 namespace {
 
-// FFmpeg reads the file through the shared MediaFile: a context owns its I/O state.
-struct FileInput {
-    const MediaFile* file = nullptr;
-    int64_t position = 0;
-    AVIOContext* io = nullptr;
-
-    static int read(void* opaque, uint8_t* buffer, int size)
-    {
-        auto* input = static_cast<FileInput*>(opaque);
-        const int64_t got = input->file->readAt(input->position, buffer, size);
-        if (got <= 0)
-            return got == 0 ? AVERROR_EOF : AVERROR(EIO);
-        input->position += got;
-        return int(got);
-    }
-    static int64_t seek(void* opaque, int64_t offset, int whence)
-    {
-        auto* input = static_cast<FileInput*>(opaque);
-        switch (whence & ~AVSEEK_FORCE) {
-        case AVSEEK_SIZE: return input->file->size();
-        case SEEK_SET: break;
-        case SEEK_CUR: offset += input->position; break;
-        case SEEK_END: offset += input->file->size(); break;
-        default: return AVERROR(EINVAL);
-        }
-        if (offset < 0)
-            return AVERROR(EINVAL);
-        input->position = offset;
-        return offset;
-    }
-};
+int64_t readThroughMediaFile(const void* source, int64_t offset, uint8_t* buffer, int length)
+{
+    return static_cast<const MediaFile*>(source)->readAt(offset, buffer, length);
+}
 
 struct OpenFormat {
+    FFmpegInput input;
     AVFormatContext* context = nullptr;
-    FileInput input;
 
-    OpenFormat() = default;
+    explicit OpenFormat(const MediaFile& file)
+        : input(&readThroughMediaFile, &file, file.size()) {}
     OpenFormat(const OpenFormat&) = delete;
     OpenFormat& operator=(const OpenFormat&) = delete;
-    ~OpenFormat()
-    {
-        avformat_close_input(&context);  // leaves a custom I/O context alone
-        if (input.io) {
-            av_freep(&input.io->buffer);
-            avio_context_free(&input.io);
-        }
-    }
-    explicit operator bool() const { return context != nullptr; }
+    ~OpenFormat() { avformat_close_input(&context); }
 };
 
 // Small reads suit the headers the probe looks at; FFmpeg's own default is 32 KiB.
 constexpr int kIoBufferSize = 16 * 1024;
 
-// Opens `file` with `format`, or with FFmpeg's guess when it is null.
+// Durations beyond this are taken as unknown: no song lasts a week, and a crafted
+// header's length must not overflow what is computed from it.
+constexpr double kLongestSeconds = 7.0 * 24 * 3600;
+
+// Opens `file` with `format`, or with FFmpeg's guess (among the audio demuxers) when it
+// is null.
 std::unique_ptr<OpenFormat> open(const MediaFile& file, const AVInputFormat* format)
 {
-    auto opened = std::make_unique<OpenFormat>();
-    opened->input.file = &file;
-    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
-    if (!buffer)
-        return nullptr;
-    opened->input.io = avio_alloc_context(buffer, kIoBufferSize, 0, &opened->input, &FileInput::read,
-                                          nullptr, &FileInput::seek);
-    if (!opened->input.io) {
-        av_free(buffer);
-        return nullptr;
-    }
-    AVFormatContext* context = avformat_alloc_context();
-    if (!context)
-        return nullptr;
-    context->pb = opened->input.io;
-    context->flags |= AVFMT_FLAG_CUSTOM_IO;
+    auto opened = std::make_unique<OpenFormat>(file);
     // The name lets the format guess weigh the extension, as it does for a path.
-    if (avformat_open_input(&context, file.path().constData(), format, nullptr) < 0)
-        return nullptr;  // the context is freed on failure
-    opened->context = context;
+    if (opened->input.open(&opened->context, file.path().constData(), format, kIoBufferSize) < 0)
+        return nullptr;
     return opened;
 }
 
@@ -116,6 +71,8 @@ const AVInputFormat* demuxerForExtension(const QString& extension)
         while (const AVInputFormat* format = av_demuxer_iterate(&iterator)) {
             if (!format->extensions)
                 continue;
+            if (!isAllowedAudioDemuxer(format->name))
+                continue;
             for (const QString& listed : QString::fromLatin1(format->extensions).split(QLatin1Char(','))) {
                 known.insert(listed.trimmed().toLower(), format);
                 ++claims[listed.trimmed().toLower()];
@@ -130,6 +87,8 @@ const AVInputFormat* demuxerForExtension(const QString& extension)
     if (found != known.constEnd())
         return *found;
     const AVInputFormat* named = av_find_input_format(extension.toLatin1().constData());
+    if (named && !isAllowedAudioDemuxer(named->name))
+        named = nullptr;
     known.insert(extension, named);
     return named;
 }
@@ -174,14 +133,20 @@ int decodableAudioStream(const AVFormatContext* context)
     return -1;
 }
 
-// Seconds, or a negative value when neither the container nor the stream knows.
+double bounded(double seconds)
+{
+    return seconds > 0.0 && seconds <= kLongestSeconds ? seconds : -1.0;
+}
+
+// Seconds, or a negative value when neither the container nor the stream knows (or
+// states a length beyond any song's).
 double containerDuration(const AVFormatContext* context, int streamIndex)
 {
     if (context->duration != AV_NOPTS_VALUE && context->duration > 0)
-        return double(context->duration) / AV_TIME_BASE;
+        return bounded(double(context->duration) / AV_TIME_BASE);
     const AVStream* stream = context->streams[streamIndex];
     if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
-        return double(stream->duration) * av_q2d(stream->time_base);
+        return bounded(double(stream->duration) * av_q2d(stream->time_base));
     return -1.0;
 }
 

@@ -1,10 +1,11 @@
 #include "platform/media/CoverThumbnail.h"
 
+#include "platform/foundation/SafeFile.h"
+
 #include <QFile>
 
 #include <cerrno>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,7 +38,7 @@ CoverThumbnail::CoverThumbnail(std::shared_ptr<const File> file, qint64 offset, 
 
 std::shared_ptr<const CoverThumbnail::File> CoverThumbnail::openFile(const QString& path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = openRegularFile(QFile::encodeName(path).constData());
     if (fd < 0)
         return nullptr;
     return std::make_shared<const File>(fd);

@@ -153,7 +153,7 @@ MPMediaPlaylist resolvePlaylist(const FoundFile& file, const QHash<QString, MPMe
 {
     QList<MPMediaItem> songs;
     const QString path = displayNameOfPathBytes(file.absolutePath);
-    for (const QString& entry : readPlaylistEntries(path)) {
+    for (const QString& entry : readPlaylistEntries(file.absolutePath)) {
         const auto song = byPath.constFind(entry);
         if (song != byPath.constEnd())
             songs.append(*song);

@@ -1,11 +1,12 @@
 #include "platform/media/MediaFile.h"
 
+#include "platform/foundation/SafeFile.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,9 +22,11 @@ uint64_t MediaFile::openCount()
 MediaFile::MediaFile(const QByteArray& path) : m_path(path)
 {
     g_openCount.fetch_add(1, std::memory_order_relaxed);
-    m_fd = ::open(m_path.constData(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file, opened without waiting: a FIFO or device put in a song's place
+    // must not block the reader.
+    m_fd = openRegularFile(m_path.constData());
     struct stat status {};
-    if (m_fd >= 0 && (::fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode))) {
+    if (m_fd >= 0 && ::fstat(m_fd, &status) != 0) {
         ::close(m_fd);
         m_fd = -1;
     }

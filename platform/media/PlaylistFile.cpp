@@ -1,10 +1,15 @@
 #include "platform/media/PlaylistFile.h"
 
+#include "platform/foundation/LocalFileURL.h"
+#include "platform/foundation/SafeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QUrl>
+
+#include <unistd.h>
 
 bool isPlaylistFile(const QString& path)
 {
@@ -32,14 +37,26 @@ QString decodePlaylist(const QByteArray& bytes, bool forceUtf8)
 
 } // namespace
 
-QStringList readPlaylistEntries(const QString& path)
+QStringList readPlaylistEntries(const QByteArray& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    constexpr qint64 kLargestPlaylist = 16 << 20;
+    const int fd = openRegularFile(path.constData());
+    if (fd < 0)
         return {};
-    const QString text = decodePlaylist(file.readAll(), path.endsWith(QLatin1String(".m3u8"), Qt::CaseInsensitive));
-    const QDir folder = QFileInfo(path).absoluteDir();
+    QFile file;
+    QByteArray content;
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) && file.size() <= kLargestPlaylist)
+        content = file.read(kLargestPlaylist);
+    else if (!file.isOpen())
+        ::close(fd);
+    const QString display = displayNameOfPathBytes(path);
+    return parsePlaylistEntries(content, QFileInfo(display).absolutePath(),
+                                display.endsWith(QLatin1String(".m3u8"), Qt::CaseInsensitive));
+}
 
+QStringList parsePlaylistEntries(const QByteArray& content, const QString& folderPath, bool utf8)
+{
+    const QString text = decodePlaylist(content, utf8);
     QStringList entries;
     for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
         line = line.trimmed();  // also drops the '\r' of CRLF files
@@ -54,7 +71,8 @@ QStringList readPlaylistEntries(const QString& path)
         } else if (entry.contains(QLatin1String("://"))) {
             continue;  // streams and other remote entries are not library songs
         }
-        entries.append(QDir::cleanPath(folder.absoluteFilePath(entry)));
+        // Joined by hand: QDir takes a name starting with ':' for one of Qt's resources.
+        entries.append(QDir::cleanPath(entry.startsWith(QLatin1Char('/')) ? entry : folderPath + QLatin1Char('/') + entry));
     }
     return entries;
 }

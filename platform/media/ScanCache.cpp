@@ -2,12 +2,14 @@
 
 #include "platform/media/TextPool.h"
 
+#include "platform/foundation/SafeFile.h"
+
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -15,6 +17,9 @@ namespace {
 constexpr quint32 kMagic = 0x54564d43;  // "TVMC"
 // Raise whenever the entry layout or what the reader extracts from a file changes.
 constexpr quint32 kVersion = 3;
+// No song lasts longer: a stored duration beyond it (or negative, or not a number) is
+// taken as not known.
+constexpr double kLongestSeconds = 7.0 * 24 * 3600;
 
 void writeText(QDataStream& out, const std::optional<QString>& text)
 {
@@ -66,7 +71,7 @@ struct WrittenThumbnail {
 
 // Writes a thumbnail as skipThumbnail reads it. A thumbnail that can no longer be read
 // (its old cache file is damaged) is written as none.
-WrittenThumbnail writeThumbnail(QDataStream& out, QSaveFile& file, CoverThumbnail& thumbnail)
+WrittenThumbnail writeThumbnail(QDataStream& out, QFile& file, CoverThumbnail& thumbnail)
 {
     const QByteArray bytes = thumbnail.bytes();
     if (bytes.isEmpty()) {
@@ -98,8 +103,11 @@ ScanCache loadScanCache(const QString& path)
         || count > file.size())
         return {};
 
+    // The count comes from the file: room is made for no more entries than its bytes can
+    // hold, so a forged count cannot claim memory the entries do not back.
+    constexpr qint64 kSmallestEntryBytes = 21;  // empty path, size, time, not a song
     ScanCache cache;
-    cache.reserve(count);
+    cache.reserve(qsizetype(std::min(count, file.size() / kSmallestEntryBytes)));
     TextPool texts;
     for (qint64 i = 0; i < count; ++i) {
         QByteArray relativePath;
@@ -122,6 +130,8 @@ ScanCache loadScanCache(const QString& path)
             readNumber(in, song.discNumber);
             readNumber(in, song.discCount);
             in >> song.playbackDuration >> song.hasArtwork;
+            if (!(song.playbackDuration >= 0.0 && song.playbackDuration <= kLongestSeconds))
+                song.playbackDuration = -1.0;  // not known: read from the file when asked
             song.coverThumbnail = skipThumbnail(in, file, opened);
             texts.shareCommonTexts(song);
         }
@@ -136,8 +146,11 @@ bool saveScanCache(const QString& path, ScanCache& cache)
 {
     if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Written beside the old cache, synced and renamed over it: a link at the cache's name
+    // is replaced, never written through.
+    ReplacingFile target(QFile::encodeName(path).toStdString());
+    QFile file;
+    if (target.descriptor() < 0 || !file.open(target.descriptor(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
         return false;
     QDataStream out(&file);
     out.setVersion(QDataStream::Qt_6_0);
@@ -163,12 +176,11 @@ bool saveScanCache(const QString& path, ScanCache& cache)
             placed.push_back(writeThumbnail(out, file, song.coverThumbnail));
         }
     }
-    if (out.status() != QDataStream::Ok) {
-        file.cancelWriting();
-        return false;
-    }
     const qint64 written = file.pos();
-    if (!file.commit())
+    if (out.status() != QDataStream::Ok || !file.flush())
+        return false;
+    file.close();
+    if (!target.commit())
         return false;
     // From now on the thumbnails are read from the file just written; should it already
     // be another one (not the size written), they stay where they were.

@@ -64,8 +64,9 @@ std::unique_ptr<NSPersistentStore> NSPersistentStore::open(const StoreSchema& sc
 
     QDir().mkpath(QFileInfo(path).absolutePath());
     sqlite3* db = nullptr;
+    // NOFOLLOW: a link planted at the store's name is refused, never written through.
     int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, nullptr);
     if (rc != SQLITE_OK)
         return fail(classify(rc), QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)), db);
     const bool readOnly = sqlite3_db_readonly(db, "main") == 1;

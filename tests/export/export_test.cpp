@@ -1,6 +1,7 @@
 // The asset's source description as FFmpeg reads it, and the passthrough export: a
 // byte-identical copy delivered on a worker thread, or a failure with no file left behind.
 
+#include "../HostileFiles.h"
 #include "platform/export/AVAssetExportSession.h"
 #include "platform/foundation/LocalFileURL.h"
 
@@ -125,6 +126,22 @@ TEST(URLAsset, DescribesEachSourceFormat)
     }
     for (const QUrl& none : {QUrl(), url("missing.m4a"), url("notes.txt"), url("cover.png")})
         EXPECT_TRUE(AVURLAsset(none).tracksWithMediaType(AVMediaTypeAudio).isEmpty()) << none.toString().toStdString();
+}
+
+TEST(URLAsset, AHostileSourceMakesNoOtherOpenAndNeverBlocks)
+{
+    hostile::LocalListener listener;
+    for (const auto& [name, bytes] : hostile::streamingFiles(listener.port())) {
+        QFile file(fixture(QString::fromStdString(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes.data(), qint64(bytes.size())) > 0);
+        file.close();
+        EXPECT_TRUE(AVURLAsset::URLAssetWithURL(url(file.fileName()))->tracksWithMediaType(AVMediaTypeAudio).isEmpty());
+    }
+    EXPECT_EQ(listener.connections(), 0) << "a source made the export connect to the address it names";
+    const QByteArray fifo = QFile::encodeName(fixture("swapped.m4a"));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    const auto asset = AVURLAsset::URLAssetWithURL(url("swapped.m4a"));
+    EXPECT_TRUE(hostile::returnsWithoutBlocking(fifo.toStdString(), [&] { asset->tracksWithMediaType(AVMediaTypeAudio); }));
 }
 
 TEST(ExportSession, CopiesEachSupportedSourceUnchangedOnAWorkerThread)

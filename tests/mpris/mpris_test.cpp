@@ -249,6 +249,12 @@ TEST_F(Mpris, TransportThroughTheBusActsAsTheButtons)
     playerctl({"play"});
     EXPECT_EQ(h->engine->callsStartingWith("startAUGraph").size(), 1);
     EXPECT_EQ(playerctl({"status"}), "Playing");
+    // A rate of 0 pauses.
+    run("dbus-send", {"--session", "--print-reply", QString("--dest=") + kMprisBusName, kMprisObjectPath,
+                      "org.freedesktop.DBus.Properties.Set", "string:org.mpris.MediaPlayer2.Player", "string:Rate",
+                      "variant:double:0"});
+    EXPECT_EQ(playerctl({"status"}), "Paused");
+    playerctl({"play"});
 
     playerctl({"next"});
     EXPECT_EQ(title(), "Song 1");

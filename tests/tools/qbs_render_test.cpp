@@ -62,7 +62,8 @@ PcmAudio readTestWav(const std::string& path)
     a.channels = uint8_t(b[22]);
     a.sampleRate = int(u32(24));
     a.samples.resize((b.size() - 44) / 2);
-    std::memcpy(a.samples.data(), b.data() + 44, a.samples.size() * 2);
+    if (!a.samples.empty())
+        std::memcpy(a.samples.data(), b.data() + 44, a.samples.size() * 2);
     return a;
 }
 
@@ -254,6 +255,14 @@ TEST_F(QbsRender, ReadsExtensibleAndOddChunkedWavFiles)
     PcmAudio out = read("out.wav");
     EXPECT_EQ(out.sampleRate, 48000);
     EXPECT_EQ(out.samples, (std::vector<int16_t>{25, -25, 1, -1}));
+
+    // A data chunk stating no bytes holds no sound, whatever chunk follows it.
+    b.resize(b.size() - 16);
+    s("data"); u32(0); s("LIST"); u32(8); s("INFO"); s("abcd");
+    std::ofstream(path("empty.wav"), std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+    r = run("--effect bypass " + path("empty.wav") + " " + path("out.wav"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(read("out.wav").samples.empty()) << "the chunk after the data was read as sound";
 }
 
 TEST_F(QbsRender, OtherFormatsAreDecodedAsTheEngineDecodesThem)

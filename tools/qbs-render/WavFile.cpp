@@ -2,6 +2,8 @@
 
 #include "tools/qbs-render/FdIo.h"
 
+#include "platform/foundation/SafeFile.h"
+
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -53,7 +55,7 @@ WavReader::~WavReader()
 
 WavRead WavReader::open(const std::string& path, std::string& error)
 {
-    mFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    mFd = openRegularFile(path.c_str());  // never waits on a FIFO or device
     struct stat st {};
     if (mFd < 0 || ::fstat(mFd, &st) != 0) {
         error = "cannot open input file '" + path + "'";
@@ -108,7 +110,7 @@ WavRead WavReader::open(const std::string& path, std::string& error)
                 return WavRead::Damaged;
             }
             uint64_t length = size;
-            if (size == kSizeUnknown || size == 0)
+            if (size == kSizeUnknown)
                 length = available;
             else if (size > available) {
                 error = "input '" + path + "' is truncated (" + std::to_string(available) + " of " + std::to_string(size) + " data bytes)";
@@ -159,10 +161,14 @@ bool WavWriter::fail(std::string& error)
 bool WavWriter::open(const std::string& path, int sampleRate, int channels, std::string& error)
 {
     mPath = path;
-    mTemp = path + ".part-" + std::to_string(::getpid());
+    mTemp = path + ".part-XXXXXX";
     mChannels = channels;
     mDataBytes = 0;
-    mFd = ::open(mTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // A fresh name, created exclusively: a link or file planted at a guessable name is
+    // never followed or overwritten.
+    mFd = ::mkostemp(mTemp.data(), O_CLOEXEC);
+    if (mFd >= 0)
+        ::fchmod(mFd, 0644);
     if (mFd < 0) {
         error = "cannot write output file '" + path + "'";
         return false;
@@ -207,7 +213,8 @@ bool WavWriter::finish(std::string& error)
     put32(dataSize, uint32_t(mDataBytes));
     if (::pwrite(mFd, riffSize, 4, 4) != 4 || ::pwrite(mFd, dataSize, 4, 40) != 4)
         return fail(error);
-    const bool closed = ::close(mFd) == 0;
+    const bool synced = ::fsync(mFd) == 0;
+    const bool closed = ::close(mFd) == 0 && synced;
     mFd = -1;
     if (!closed || std::rename(mTemp.c_str(), mPath.c_str()) != 0) {
         std::remove(mTemp.c_str());

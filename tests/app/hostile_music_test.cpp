@@ -1,0 +1,96 @@
+// The program over a music folder holding files that name a local web server (streaming
+// playlists and a manifest under audio names): neither the scan nor the desktop media
+// controls' "open" may send it anything. And the demo library generator over links planted
+// at the names it writes.
+
+#include "AppTestSupport.h"
+
+#include "../HostileFiles.h"
+#include "app/DemoLibrary.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+TEST(HostileMusic, TheProgramSendsNothingToAServerItsFilesName)
+{
+    QTemporaryDir home;
+    const QString music = home.filePath("music");
+    ASSERT_TRUE(QDir().mkpath(music));
+    hostile::LocalListener listener;
+    for (const auto& [name, bytes] : hostile::streamingFiles(listener.port()))
+        writeBytes(music + "/" + QString::fromStdString(name), QByteArray::fromStdString(bytes));
+    writeBytes(music + "/list.m3u8", QByteArray::fromStdString(hostile::streamingFiles(listener.port())[0].second));
+    ASSERT_TRUE(QFile::copy(QString::fromLocal8Bit(generatedSongs()[1].properties().filePath), music + "/song.mp3"));
+
+    QProcess bus;
+    bus.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
+    ASSERT_TRUE(bus.waitForReadyRead(10000)) << "dbus-daemon did not start";
+    QProcessEnvironment env = programEnvironment(home.path());
+    env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromLocal8Bit(bus.readLine()).trimmed());
+    env.insert("XDG_MUSIC_DIR", music);
+    const auto open = [&](const QString& file) {
+        QProcess gdbus;
+        gdbus.setProcessEnvironment(env);
+        gdbus.start("gdbus", {"call", "--session", "--dest", "org.mpris.MediaPlayer2.tavoro", "--object-path",
+                              "/org/mpris/MediaPlayer2", "--method", "org.mpris.MediaPlayer2.Player.OpenUri",
+                              QUrl::fromLocalFile(music + "/" + file).toString()});
+        gdbus.waitForFinished(10000);
+        return gdbus.exitStatus() == QProcess::NormalExit && gdbus.exitCode() == 0;
+    };
+
+    QProcess app;
+    app.setProcessEnvironment(env);
+    app.start(TAVORO_BINARY);
+    ASSERT_TRUE(app.waitForStarted());
+    // The song opens once the player is on the bus and its scan has found the song.
+    QElapsedTimer timer;
+    timer.start();
+    bool opened = false;
+    while (!(opened = open("song.mp3")) && timer.elapsed() < 20000)
+        QTest::qWait(200);
+    EXPECT_TRUE(opened) << "the player never opened the song from the desktop controls";
+    EXPECT_FALSE(open("manifest.m4a"));
+    EXPECT_FALSE(open("track.mp3"));
+    EXPECT_EQ(listener.connections(), 0) << "the player connected to a server a file names";
+    app.terminate();
+    app.waitForFinished(10000);
+    bus.terminate();
+    bus.waitForFinished(5000);
+}
+
+TEST(HostileMusic, TheDemoLibraryReplacesLinksAtItsNamesAndNeverWritesThroughThem)
+{
+    QTemporaryDir home;
+    const QString victim = home.filePath("victim");
+    const QString library = home.filePath("library");
+    ASSERT_TRUE(QDir().mkpath(victim) && QDir().mkpath(library));
+    writeBytes(victim + "/keep.txt", "someone's file\n");
+    ASSERT_TRUE(QFile::link(victim, library + "/.sources"));
+    ASSERT_TRUE(QFile::link(victim + "/keep.txt", library + "/Demo Mix.m3u"));
+    DemoLibraryOptions options;
+    options.songs = 1;
+    options.seconds = 1.0;
+    QString error;
+    ASSERT_EQ(generateDemoLibrary(library, options, &error).size(), 1) << error.toStdString();
+    QFile kept(victim + "/keep.txt");
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "someone's file\n");
+    EXPECT_EQ(QDir(victim).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.txt"});
+    EXPECT_FALSE(QFileInfo(library + "/Demo Mix.m3u").isSymLink());
+}
+
+} // namespace
