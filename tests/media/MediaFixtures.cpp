@@ -90,6 +90,10 @@ bool writeTags(const QString& path, const TagValues& tags)
         map.insert("TRACKNUMBER", TagLib::StringList(toTag(tags.track)));
     if (!tags.disc.isEmpty())
         map.insert("DISCNUMBER", TagLib::StringList(toTag(tags.disc)));
+    if (!tags.trackTotal.isEmpty())
+        map.insert("TRACKTOTAL", TagLib::StringList(toTag(tags.trackTotal)));
+    if (!tags.discTotal.isEmpty())
+        map.insert("DISCTOTAL", TagLib::StringList(toTag(tags.discTotal)));
     ref.file()->setProperties(map);
     return ref.save();
 }
