@@ -10,14 +10,14 @@
 #   # filter: QbsMeq.*:PtcModel*       optional gtest filter (default: every test)
 #   # fault: what the patch breaks     one line, for the report
 # Environment: MUTATE_BUILD (build tree, default build-mutate), MUTATE_TIMEOUT (seconds a
-# binary may run, default 900), MUTATE_JOBS (default 2). Not part of scripts/test.sh: it
+# binary may run, default 300), MUTATE_JOBS (default 2). Not part of scripts/test.sh: it
 # takes long. It refuses to start on a tree with uncommitted changes to tracked files, as
 # it restores the tree with `git checkout`.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 build=${MUTATE_BUILD:-build-mutate}
-limit=${MUTATE_TIMEOUT:-900}
+limit=${MUTATE_TIMEOUT:-300}
 jobs=${MUTATE_JOBS:-2}
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/tavoro-runtime-$(id -u)}
