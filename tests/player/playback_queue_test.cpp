@@ -56,6 +56,9 @@ TEST(ShuffleOrder, AnyComparatorKeepsEveryEntryOnce)
         EXPECT_EQ(sorted, entries);
     }
     EXPECT_NE(sortWithComparator(entries, systemRandomComparison), entries);
+    // An answer of 0 or -1 keeps a pair in its order.
+    EXPECT_EQ(sortWithComparator(entries, [] { return 0; }), entries);
+    EXPECT_EQ(sortWithComparator(entries, [] { return -1; }), entries);
 }
 
 TEST_F(Transport, PositionReportMovesSliderAndLabelsAndDraggingSeeks)
