@@ -85,6 +85,8 @@ for m in "${mutants[@]}"; do
       exit 2
     fi
     bad=$(run_tests "$binary" "$filter" "$logdir/baseline-$target.run.log")
+    # A test that counts on timing may fail once on a busy machine: one more try.
+    [ -n "$bad" ] && bad=$(run_tests "$binary" "$filter" "$logdir/baseline-$target.run.log")
     if [ -n "$bad" ]; then
       echo "baseline of $target fails ($bad) without any mutant: see $logdir/baseline-$target.run.log" >&2
       exit 2

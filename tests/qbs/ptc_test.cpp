@@ -12,13 +12,7 @@
 #include "tests/qbs/ptc_model.h"
 #include "tests/qbs/ptc_test_support.h"
 
-TEST(PtcTables, MatchKnownEntriesAndAnIndependentComputation) {
-  const int tempo[][3] = {{100, 0, 65536}, {50, 0, 32768},   {200, 0, 131072}, {100, -6, 92682},
-                          {100, 6, 46341}, {200, -6, 185364}, {50, 6, 23170}};
-  const int rate[][3] = {{100, 0, 65536}, {50, 0, 131072},  {200, 0, 32768}, {100, -6, 46341},
-                         {100, 6, 92682}, {200, -6, 23171}, {50, 6, 185364}};
-  for (const auto& e : tempo) EXPECT_EQ(Tempo_Table[Index(e[0], e[1])], e[2]);
-  for (const auto& e : rate) EXPECT_EQ(Target_Rate_Table[Index(e[0], e[1])], e[2]);
+TEST(PtcTables, MatchAnIndependentComputation) {
   for (int p = -6; p <= 6; ++p) {
     for (int s = 50; s <= 200; ++s) {
       const long double t = 65536.0L * s / 100 * std::exp2l(-p / 12.0L);

@@ -72,7 +72,6 @@ TEST_F(Equalizer, ADraggedSliderReportsItsTruncatedLevelAtEveryStep)
     EXPECT_GT(log.size(), 3) << "a drag reports while it moves, not only where it ends";
     EXPECT_TRUE(log.contains("tell EqModeChangeKey=1"));
     EXPECT_TRUE(log.contains("tell EqUserSetting400Key=20"));
-    EXPECT_EQ(engine->callsStartingWith("setUserEQBand").last(), "setUserEQBand(1,19)");
     EXPECT_EQ(setting(EqUserSetting400Key), 20);
 
     log.clear();

@@ -129,9 +129,8 @@ TEST_F(PulseSession, RouteChangesWhilePlayingPauseOrDockAsTheOutputDemands)
 {
     launch();
     EXPECT_EQ(setUpErrors, "");
-    EXPECT_NE(setUpLines.find("Current IOBufferDuration: "), std::string::npos) << setUpLines;
+    // The set-up's lines are checked against a scripted session; here, the server's rate.
     EXPECT_NE(setUpLines.find("Current Hardware Sample Rate: 44100Hz\n"), std::string::npos) << setUpLines;
-    EXPECT_NE(setUpLines.find("Current Hardware Output Latency: "), std::string::npos) << setUpLines;
     EXPECT_EQ(currentRoute(), "Speaker");
     playSong();
     EXPECT_TRUE(heardOn("speaker"));
