@@ -124,8 +124,7 @@ TEST(DecodeAheadRing, WrapsLandInsideCopiesAndLoseNoFrame)
 {
     const int frames = 44100 * 5 + 333;
     for (UInt32 channels : {2u, 1u}) {
-        const std::string path = makeTrack("ring" + std::to_string(channels) + ".wav", 44100, int(channels), frames, "-c:a pcm_s16le");
-        ExtAudioFileRef file = openWithClient(path, channels);
+        ExtAudioFileRef file = openWithClient(makeTrack("ring" + std::to_string(channels) + ".wav", 44100, int(channels), frames, "-c:a pcm_s16le"), channels);
         ASSERT_NE(file, nullptr);
         EXPECT_EQ(readFrames(file, -1, 997, channels), testSignal(44100, int(channels), frames)) << channels;
         ExtAudioFileDispose(file);
