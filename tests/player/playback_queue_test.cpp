@@ -40,6 +40,7 @@ TEST(TimeFormat, ExampleValues)
     // The frames left, truncated: not rounded, nor the difference of two truncated times.
     EXPECT_EQ(remainingTimeText(10 * 44100, 1), "- 0:09");
     EXPECT_EQ(remainingTimeText(10 * 44100, 44099), "- 0:09");
+    EXPECT_EQ(remainingTimeText(int64_t(61) * 60 * 44100 + 22100, 0), "-61:00");
 }
 
 TEST(ShuffleOrder, AnyComparatorKeepsEveryEntryOnce)
