@@ -116,3 +116,17 @@ TEST(SeekState, AfterAnyDecodingASeekDeliversWhatAFreshOpenDelivers)
     EXPECT_EQ(readFrames(file, 2000), firstSeek);
     ExtAudioFileDispose(file);
 }
+
+// A lossless track several rings long (the decoding thread keeps about 2 s ahead), read
+// in blocks that divide neither the ring nor the decoder's chunks: every wrap of the ring,
+// on the writing and on the reading side, lands inside a copy, in stereo and in mono.
+TEST(DecodeAheadRing, WrapsLandInsideCopiesAndLoseNoFrame)
+{
+    const int frames = 44100 * 5 + 333;
+    for (UInt32 channels : {2u, 1u}) {
+        ExtAudioFileRef file = openWithClient(makeTrack("ring" + std::to_string(channels) + ".wav", 44100, int(channels), frames, "-c:a pcm_s16le"), channels);
+        ASSERT_NE(file, nullptr);
+        EXPECT_EQ(readFrames(file, -1, 997, channels), testSignal(44100, int(channels), frames)) << channels;
+        ExtAudioFileDispose(file);
+    }
+}

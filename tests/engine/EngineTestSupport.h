@@ -22,7 +22,10 @@ std::string StatusLine(const std::string& prefix, OSStatus status, bool asUnsign
 // arguments `codec`; answers its path.
 std::string MakeTrack(const std::string& name, double seconds, int rate, int channels, const std::string& codec);
 // Effect `mode` (0..3, -1 bypass) applied to `input` from fresh module state in blocks of
-// `blockFrames`, the last one zero-padded as the render path pads it.
+// `blockFrames`, the last one zero-padded as the render path pads it. The engine's effect
+// tests compare against this, the same effects library applied offline: they check the
+// plumbing (which effect runs, on which frames, in which blocks) and cannot see a fault
+// inside an effect; the effects' own results are checked in tests/qbs.
 std::vector<int16_t> ApplyEffectOffline(int mode, const std::vector<int16_t>& input, size_t blockFrames);
 // Clears what the speed/pitch block keeps across its Init, so runs start alike.
 void ResetEffectHistory();

@@ -1,6 +1,6 @@
 // Tracks played to their end through the engine into a capturing output, compared sample
-// for sample with the effects applied offline to the same decoded input; seeking, the
-// reports, and files and reads that fail.
+// for sample with the effects applied offline to the same decoded input (so a fault inside
+// an effect shows in tests/qbs, not here); seeking, the reports, and files and reads that fail.
 
 #include "EngineTestSupport.h"
 

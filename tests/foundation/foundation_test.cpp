@@ -80,7 +80,6 @@ TEST(RunLoop, WorkerHandsWorkToTheMainThreadAndWaits)
     waitFor([&] { return workerDone.load(); }, 3);
     EXPECT_TRUE(workerDone);
     EXPECT_TRUE(ranOnMain);
-    EXPECT_TRUE(RunLoop::isMainThread());
 }
 
 TEST(RunLoop, DelayedCallIsReplacedByALaterScheduleAndCanBeCancelled)

@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include <csignal>
+#include <sqlite3.h>
 
 namespace {
 
@@ -178,7 +179,7 @@ TEST_F(LibraryTest, ASongFindsItsDeviceItemUntilItLeavesTheLibrary)
     EXPECT_EQ(song->artist(), nullptr);
 }
 
-TEST_F(LibraryTest, ARebuildCutShortByACrashLeavesThePreviousStore)
+TEST_F(LibraryTest, ARebuildCutShortByACrashOrAFailedSaveLeavesThePreviousStore)
 {
     setDeviceSongs({{1, "old", "A", "X"}});
     DTMusicModelController controller;
@@ -202,6 +203,13 @@ TEST_F(LibraryTest, ARebuildCutShortByACrashLeavesThePreviousStore)
         },
         testing::KilledBySignal(SIGKILL), "");
     EXPECT_EQ(sql("PRAGMA integrity_check; SELECT StereoBass FROM Setting; SELECT title FROM DTSong"), "ok\n6\nold");
+    // A save that fails (a full disk) keeps it as well.
+    NSPersistentStore::setSaveStatementHook(
+        [](const QString& sql) { return sql.contains("\"DTSong\"") && sql.startsWith("INSERT") ? SQLITE_FULL : SQLITE_OK; });
+    controller.setSettingValue(settings, LiveTable::defaultPlayControlTable());
+    controller.setupMusicData(false);
+    NSPersistentStore::setSaveStatementHook({});
+    EXPECT_EQ(sql("SELECT StereoBass FROM Setting; SELECT title FROM DTSong"), "6\nold");
 
     DTMusicModelController restarted;  // the next rebuild clears what the crash left
     restarted.setSettingValue(settings, LiveTable::defaultPlayControlTable());

@@ -41,7 +41,7 @@ protected:
         song("a/apple.mp3", {"Apple", "abba", "Gold", "Pop", "Benny", "Line one", "1/3", "1/2"});
         song("a/aether.m4a", {"Äther", "ABBA", "Gold", "Pop", {}, {}, "2/3", "1/2"});
         song("b/banana.flac", {"Banana", "Zed", "Gold", "Rock", {}, {}, "3/3", "2/2"});
-        song("b/track9.ogg", {"Track 9", "Zed", "Numbers", "Rock", {}, {}, "9", ""});
+        song("b/track9.ogg", {"Track 9", "Zed", "Numbers", "Rock", {}, {}, "9", "", "12", "2"});
         song("b/track10.wav", {"Track 10", "Zed", "Numbers", {}, "Benny", {}, "10", ""});
         song("c/notitle.mp3", {{}, "Nobody", "Untitled Songs", {}, {}, {}, "", ""});
         song("c/empty-artist.m4a", {"Shared One", "", "Shared", {}, {}, {}, "", ""});
@@ -127,7 +127,9 @@ TEST_F(LibraryContent, SongsCarryTheirTagsDurationAndFile)
 
     EXPECT_EQ(song("Banana").discNumber(), 2);
     EXPECT_EQ(song("Track 10").composer(), "Benny");
-    EXPECT_EQ(song("Track 9").albumTrackCount(), std::nullopt);
+    EXPECT_EQ(song("Track 9").albumTrackCount(), 12);  // totals in keys of their own
+    EXPECT_EQ(song("Track 9").discCount(), 2);
+    EXPECT_EQ(song("Track 10").albumTrackCount(), std::nullopt);
     EXPECT_FALSE(song("Track 9").valueForProperty(MPMediaItemPropertyLyrics).isValid());
     for (const MPMediaItem& item : library->allItems())
         EXPECT_NEAR(item.playbackDuration(), 0.2, 0.06) << item.title().toStdString();

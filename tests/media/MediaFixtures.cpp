@@ -86,10 +86,9 @@ bool writeTags(const QString& path, const TagValues& tags)
     put("GENRE", tags.genre);
     put("COMPOSER", tags.composer);
     put("LYRICS", tags.lyrics);
-    if (!tags.track.isEmpty())
-        map.insert("TRACKNUMBER", TagLib::StringList(toTag(tags.track)));
-    if (!tags.disc.isEmpty())
-        map.insert("DISCNUMBER", TagLib::StringList(toTag(tags.disc)));
+    for (const auto& [key, value] : {std::pair{"TRACKNUMBER", tags.track}, {"DISCNUMBER", tags.disc},
+                                     {"TRACKTOTAL", tags.trackTotal}, {"DISCTOTAL", tags.discTotal}})
+        put(key, value.isEmpty() ? std::nullopt : std::optional(value));
     ref.file()->setProperties(map);
     return ref.save();
 }

@@ -30,6 +30,7 @@ struct TagValues {
     std::optional<QString> title, artist, album, genre, composer, lyrics;
     QString track;  // "3/12", empty: none
     QString disc;   // "1/2", empty: none
+    QString trackTotal = {}, discTotal = {};  // written as keys of their own, empty: none
 };
 
 // Writes the tags through TagLib; an absent value writes nothing, an empty one writes an

@@ -45,6 +45,8 @@ TEST(LetterIndexHeader, ArticlesAndTheLetterRules)
         {ListKindTitles, "A Goo", "G"},
         {ListKindTitles, "The ", "T"},
         {ListKindTitles, "The The ", "#"},  // nothing left
+        {ListKindTitles, "(A Day", "D"},     // after leading punctuation
+        {ListKindTitles, "\"The End", "T"},  // the article runs past the fourth character
         // What is skipped and what stops the scan.
         {ListKindTitles, "99 Luftballons", "#"},
         {ListKindTitles, " Leading space", "#"},

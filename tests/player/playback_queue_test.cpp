@@ -37,6 +37,10 @@ TEST(TimeFormat, ExampleValues)
     EXPECT_EQ(elapsedTimeText(int64_t(75) * 60 * 44100), "75:00");  // minutes not wrapped
     EXPECT_EQ(songLengthText(3725.4), " 2:05");                      // hours dropped
     EXPECT_EQ(remainingTimeText(44100, 44100 + 1024), "- 0:00");
+    // The frames left, truncated: not rounded, nor the difference of two truncated times.
+    EXPECT_EQ(remainingTimeText(10 * 44100, 1), "- 0:09");
+    EXPECT_EQ(remainingTimeText(10 * 44100, 44099), "- 0:09");
+    EXPECT_EQ(remainingTimeText(int64_t(61) * 60 * 44100 + 22100, 0), "-61:00");
 }
 
 TEST(ShuffleOrder, AnyComparatorKeepsEveryEntryOnce)
@@ -52,6 +56,9 @@ TEST(ShuffleOrder, AnyComparatorKeepsEveryEntryOnce)
         EXPECT_EQ(sorted, entries);
     }
     EXPECT_NE(sortWithComparator(entries, systemRandomComparison), entries);
+    // An answer of 0 or -1 keeps a pair in its order.
+    EXPECT_EQ(sortWithComparator(entries, [] { return 0; }), entries);
+    EXPECT_EQ(sortWithComparator(entries, [] { return -1; }), entries);
 }
 
 TEST_F(Transport, PositionReportMovesSliderAndLabelsAndDraggingSeeks)

@@ -149,29 +149,35 @@ TEST_F(QbsMeq, GainSumPastThirtyTwoBitsClampsInsteadOfWrapping) {
 
 // With no headroom shift, a gain change while the filters ring with a full-scale square
 // wave drives peak band 2 to about -88700, past 2^16: its filter sum and its gain product
-// then pass 32 bits, and must neither wrap nor clamp early.
+// then pass 32 bits, and must neither wrap nor clamp early. The loud square runs in both
+// channels, in the left only and in the right only (the other silent): the wide path is
+// needed as soon as either channel leaves the safe range.
 TEST_F(QbsMeq, GainChangeWhileRingingWithoutHeadroomNeverWraps) {
   const Gains before = {7, 6, 4, 24, 2, 13, 5}, after = {24, 20, 24, 24, 24, 21, 21};
   const int frames = 2000, change = 812;
-  Samples in(2 * frames);
-  for (int n = 0; n < frames; ++n) {
-    in[2 * n] = (n / 135) % 2 ? INT16_MAX : INT16_MIN;
-    in[2 * n + 1] = (n / 90) % 2 ? INT16_MIN : INT16_MAX;
-  }
-  const Samples first(in.begin(), in.begin() + 2 * change), rest(in.begin() + 2 * change, in.end());
-  ReferenceEq ref(0, before);
-  Samples expected = ref.run(first);
-  std::copy(after.begin(), after.end(), ref.g.begin());
-  const Samples tail = ref.run(rest);
-  expected.insert(expected.end(), tail.begin(), tail.end());
-  EXPECT_EQ(expected[2 * 825], INT16_MIN);
+  for (int loud : {0, 1, 2}) {  // both channels, left only, right only
+    SCOPED_TRACE(testing::Message() << "loud channels " << loud);
+    Samples in(2 * frames, 0);
+    for (int n = 0; n < frames; ++n) {
+      const int16_t square = (n / 135) % 2 ? INT16_MAX : INT16_MIN;
+      if (loud == 0) in[2 * n + 1] = (n / 90) % 2 ? INT16_MIN : INT16_MAX;
+      in[2 * n + (loud == 2)] = square;
+    }
+    const Samples first(in.begin(), in.begin() + 2 * change), rest(in.begin() + 2 * change, in.end());
+    ReferenceEq ref(0, before);
+    Samples expected = ref.run(first);
+    std::copy(after.begin(), after.end(), ref.g.begin());
+    const Samples tail = ref.run(rest);
+    expected.insert(expected.end(), tail.begin(), tail.end());
+    EXPECT_EQ(expected[2 * 825 + (loud == 2)], INT16_MIN);
 
-  prepare(0, before);
-  Samples out(in.size());
-  QBSt_MEQ(out.data(), first.data(), static_cast<int32_t>(first.size()));
-  set_bands(after);
-  QBSt_MEQ(out.data() + first.size(), rest.data(), static_cast<int32_t>(rest.size()));
-  EXPECT_EQ(out, expected);
+    prepare(0, before);
+    Samples out(in.size());
+    QBSt_MEQ(out.data(), first.data(), static_cast<int32_t>(first.size()));
+    set_bands(after);
+    QBSt_MEQ(out.data() + first.size(), rest.data(), static_cast<int32_t>(rest.size()));
+    EXPECT_EQ(out, expected);
+  }
 }
 
 // A zero-mean signal must come out without a DC offset at every preset. The truncating

@@ -12,13 +12,7 @@
 #include "tests/qbs/ptc_model.h"
 #include "tests/qbs/ptc_test_support.h"
 
-TEST(PtcTables, MatchKnownEntriesAndAnIndependentComputation) {
-  const int tempo[][3] = {{100, 0, 65536}, {50, 0, 32768},   {200, 0, 131072}, {100, -6, 92682},
-                          {100, 6, 46341}, {200, -6, 185364}, {50, 6, 23170}};
-  const int rate[][3] = {{100, 0, 65536}, {50, 0, 131072},  {200, 0, 32768}, {100, -6, 46341},
-                         {100, 6, 92682}, {200, -6, 23171}, {50, 6, 185364}};
-  for (const auto& e : tempo) EXPECT_EQ(Tempo_Table[Index(e[0], e[1])], e[2]);
-  for (const auto& e : rate) EXPECT_EQ(Target_Rate_Table[Index(e[0], e[1])], e[2]);
+TEST(PtcTables, MatchAnIndependentComputation) {
   for (int p = -6; p <= 6; ++p) {
     for (int s = 50; s <= 200; ++s) {
       const long double t = 65536.0L * s / 100 * std::exp2l(-p / 12.0L);
@@ -171,7 +165,10 @@ void CompareWithModel(int rate, bool change_settings) {
   Prepare(100, 0, rate);
   PtcModel model;
   model.init(2, rate), model.set(100, 0), model.init(2, rate);
-  const std::vector<int16_t> in = Signal(44100 * 12);
+  std::vector<int16_t> in = Signal(44100 * 12);
+  // A second of silence: a silent tail weighs every candidate alike, so where the signal
+  // resumes the tie rule alone picks the position.
+  std::fill(in.begin() + 2 * 44100 * 5, in.begin() + 2 * 44100 * 6, 0);
   uint32_t seed = 7;
   int calls = 0;
   for (int at = 0; at < 44100 * 11;) {

@@ -72,7 +72,6 @@ TEST_F(Equalizer, ADraggedSliderReportsItsTruncatedLevelAtEveryStep)
     EXPECT_GT(log.size(), 3) << "a drag reports while it moves, not only where it ends";
     EXPECT_TRUE(log.contains("tell EqModeChangeKey=1"));
     EXPECT_TRUE(log.contains("tell EqUserSetting400Key=20"));
-    EXPECT_EQ(engine->callsStartingWith("setUserEQBand").last(), "setUserEQBand(1,19)");
     EXPECT_EQ(setting(EqUserSetting400Key), 20);
 
     log.clear();
@@ -84,11 +83,15 @@ TEST_F(Equalizer, ADraggedSliderReportsItsTruncatedLevelAtEveryStep)
     // The detail text shows "My Setting" once after a slider moved.
     EXPECT_EQ(eq->presetRow->detailText(), "My Setting");
 
-    // Arrow keys move a focused slider one level.
-    log.clear();
-    eq->sliders[6]->setFocus();
-    QTest::keyClick(eq->sliders[6], Qt::Key_Right);
-    EXPECT_EQ(log.last(), "post EqualizerSettingNotification EqUserSetting12800Key=14");
+    // Arrow keys move a focused slider one level; each slider stores and sends its own band.
+    const char* const keys[] = {"200", "400", "800", "1600", "3200", "6400", "12800"};
+    const int levels[] = {13, 21, 14, 14, 14, 14, 14};
+    for (int band = 0; band < 7; ++band) {
+        eq->sliders[band]->setFocus();
+        QTest::keyClick(eq->sliders[band], Qt::Key_Right);
+        EXPECT_EQ(log.last(), QString("post EqualizerSettingNotification EqUserSetting%1Key=%2").arg(keys[band]).arg(levels[band]));
+        EXPECT_EQ(engine->callsStartingWith("setUserEQBand").last(), QString("setUserEQBand(%1,%2)").arg(band).arg(levels[band] - 1));
+    }
 }
 
 TEST_F(Equalizer, PresetSheetDoneAndReset)

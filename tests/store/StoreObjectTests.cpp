@@ -73,6 +73,8 @@ TEST(StoreFetch, SortsByCodePointWithAbsentFirstSavedOrNot)
     QStringList descending = expected;
     std::reverse(descending.begin(), descending.end());
     EXPECT_EQ(titles(s.fetch(*reopened, "Book", {{"title", false}})), descending);
+    // Every book ties on its (absent) page count: the next key decides.
+    EXPECT_EQ(titles(s.fetch(*reopened, "Book", {{"pages", true}, {"title", false}})), descending);
 
     QString error;
     EXPECT_FALSE(reopened->executeFetchRequest({"Nope", {}, 0}, &error).has_value());
