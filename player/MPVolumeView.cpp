@@ -62,10 +62,17 @@ MPVolumeView::MPVolumeView(QWidget* parent) : QWidget(parent)
             setSystemVolume(value);
     });
     connect(mSlider, &QSlider::sliderReleased, this, [this] { setSystemVolume(mSlider->value()); });
-    mPoll.setInterval(1000);
-    connect(&mPoll, &QTimer::timeout, this, &MPVolumeView::refresh);
-    mPoll.start();
     refresh();
+}
+
+MPVolumeView::~MPVolumeView()
+{
+    if (!mSubscribed)
+        return;
+    PulseConnection& server = PulseConnection::instance();
+    server.lock();
+    server.unsubscribe(this);
+    server.unlock();
 }
 
 void MPVolumeView::resizeEvent(QResizeEvent*)
@@ -76,16 +83,31 @@ void MPVolumeView::resizeEvent(QResizeEvent*)
 void MPVolumeView::refresh()
 {
     PulseConnection& server = PulseConnection::instance();
-    if (!server.ensureConnected(500)) {
+    const bool connected = server.ensureConnected(500);
+    if (!connected)
         mSlider->setEnabled(false);
+    if (!server.mainloop())
         return;
+    server.lock();
+    if (!mSubscribed) {
+        mSubscribed = true;
+        server.subscribe(
+            this, pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER),
+            // A volume, a port or the default sink changed, or a sink came or went.
+            [this](pa_context* context, pa_subscription_event_type_t, uint32_t) { askVolume(context); },
+            [this](pa_context* context) { askVolume(context); });
     }
+    if (connected)
+        askVolume(server.context());
+    server.unlock();
+}
+
+void MPVolumeView::askVolume(pa_context* context)
+{
     auto* query = new VolumeQuery{this, [this](const QString& sink, int channels, int percent) {
                                       volumeRead(sink, channels, percent);
                                   }};
-    server.lock();
-    pa_operation* op = pa_context_get_server_info(server.context(), &serverInfoReceived, query);
-    server.unlock();
+    pa_operation* op = pa_context_get_server_info(context, &serverInfoReceived, query);
     if (op)
         pa_operation_unref(op);
     else
