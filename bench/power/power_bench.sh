@@ -13,9 +13,11 @@
 # of RUNS starts (default 1) measures SECONDS (default 10) with no song loaded, then playing,
 # then paused. Wake-ups are the context switches of all the process's threads per second
 # (voluntary and involuntary, from /proc/PID/task/*/status); CPU is user + system time of
-# the whole process over wall time; resident memory is VmRSS while playing. Medians over the
+# the whole process over wall time (the scheduler's run time of every thread, from
+# /proc/PID/task/*/schedstat); resident memory is VmRSS while playing. Medians over the
 # runs are printed. Needs: pulseaudio pulseaudio-utils dbus-daemon playerctl ffmpeg ffplay
-# sqlite3. The player runs offscreen (QT_QPA_PLATFORM=offscreen) with its window shown.
+# sqlite3. With POWER_BENCH_THREADS=1 it also prints each thread's context switches while
+# paused. The player runs offscreen (QT_QPA_PLATFORM=offscreen) with its window shown.
 set -u
 build=$(realpath "${1:?usage: power_bench.sh BUILD MUSIC_DIR [SECONDS] [RUNS]}")
 music=$(realpath "${2:?usage: power_bench.sh BUILD MUSIC_DIR [SECONDS] [RUNS]}")
@@ -50,15 +52,17 @@ ffmpeg -loglevel error -f lavfi -i "sine=frequency=220:duration=60:sample_rate=4
     -f lavfi -i "anoisesrc=duration=60:sample_rate=44100:amplitude=0.02" \
     -filter_complex "[0][1][2]amix=inputs=3,pan=stereo|c0=c0|c1=c0" -c:a libvorbis -q:a 5 "$song"
 
-# "switches ticks" of a process: context switches of all its threads, and user + system
-# clock ticks.
+# "switches nanoseconds" of a process: context switches and CPU time (from the scheduler's
+# statistics, exact to the nanosecond) summed over all its threads.
 counters() {
-    local pid=$1 switches=0 n
-    for status in /proc/"$pid"/task/*/status; do
-        n=$(awk '/ctxt_switches/ {s += $2} END {print s + 0}' "$status" 2>/dev/null)
+    local pid=$1 switches=0 ns=0 n
+    for task in /proc/"$pid"/task/*; do
+        n=$(awk '/ctxt_switches/ {s += $2} END {print s + 0}' "$task/status" 2>/dev/null)
         switches=$((switches + ${n:-0}))
+        n=$(awk '{print $1}' "$task/schedstat" 2>/dev/null)
+        ns=$((ns + ${n:-0}))
     done
-    echo "$switches $(awk '{print $14 + $15}' /proc/"$pid"/stat)"
+    echo "$switches $ns"
 }
 
 # Prints "wake-ups/s CPU%" over `secs` seconds.
@@ -69,8 +73,19 @@ measure() {
     sleep "$secs"
     read -r -a b < <(counters "$pid")
     local t1; t1=$(date +%s.%N)
-    awk -v s=$((b[0] - a[0])) -v c=$((b[1] - a[1])) -v t0="$t0" -v t1="$t1" -v hz="$(getconf CLK_TCK)" \
-        'BEGIN {printf "%.1f %.2f\n", s / (t1 - t0), 100 * c / hz / (t1 - t0)}'
+    awk -v s=$((b[0] - a[0])) -v c=$((b[1] - a[1])) -v t0="$t0" -v t1="$t1" \
+        'BEGIN {printf "%.1f %.2f\n", s / (t1 - t0), 100 * c / 1e9 / (t1 - t0)}'
+}
+
+# Per-thread context switches over `secs` seconds (name: count), for finding who wakes.
+per_thread() {
+    local pid=$1 task
+    declare -A before
+    for task in /proc/"$pid"/task/*; do before[$task]=$(awk '/ctxt_switches/ {s += $2} END {print s + 0}' "$task/status"); done
+    sleep "$secs"
+    for task in /proc/"$pid"/task/*; do
+        echo "  $(cat "$task/comm"): $(($(awk '/ctxt_switches/ {s += $2} END {print s + 0}' "$task/status") - ${before[$task]:-0}))"
+    done
 }
 
 rss_mb() { awk '/VmRSS/ {printf "%.1f\n", $2 / 1024}' /proc/"$1"/status; }
@@ -127,6 +142,7 @@ for effects in off on; do
         sleep 1
         [ "$(playerctl -p tavoro status)" = Paused ] || echo "the player is not paused"
         read -r w c < <(measure "$apppid"); record "$effects paused wake" "$w"; record "$effects paused cpu" "$c"
+        [ -n "${POWER_BENCH_THREADS:-}" ] && { echo "paused, per thread:"; per_thread "$apppid"; }
         quit_app
         # The peer in the same run: ffplay playing the same file into the same server.
         ffplay -nodisp -loglevel quiet -loop 0 "$song" &
