@@ -172,10 +172,11 @@ OSStatus DecodeAhead::read(int16_t* out, UInt32 frames, UInt32* delivered, bool 
     std::memcpy(out, &mRing[at * mChannels], first * mChannels * sizeof(int16_t));
     std::memcpy(out + first * mChannels, mRing.data(), (n - first) * mChannels * sizeof(int16_t));
     mReadCount.store(readCount + n, std::memory_order_seq_cst);
-    // The read that makes room for a run wakes the sleeping decoder: one exchange and one
-    // futex wake, neither of which waits.
-    if (readCount + n >= mWakeAtRead.load(std::memory_order_seq_cst)
-        && mWakeAtRead.exchange(kNoWake, std::memory_order_relaxed) != kNoWake)
+    // The read that makes room for a run wakes the sleeping decoder: one compare-exchange
+    // and one futex wake, neither of which waits. Only the very mark compared is taken, so a
+    // mark armed meanwhile for a later run stays armed.
+    uint64_t mark = mWakeAtRead.load(std::memory_order_seq_cst);
+    if (readCount + n >= mark && mWakeAtRead.compare_exchange_strong(mark, kNoWake, std::memory_order_relaxed))
         mWake.notify_all();
     mPosition.fetch_add(SInt64(n), std::memory_order_relaxed);
     *delivered = n;

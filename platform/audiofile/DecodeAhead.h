@@ -101,7 +101,7 @@ private:
     ThreadWake mWake;
     // While the decoding thread sleeps for room: the read count at which the reads have
     // made room for a run, so the read that reaches it wakes the thread; kNoWake otherwise.
-    // Armed by the decoding thread, taken (exchanged) by the read that wakes it.
+    // Armed by the decoding thread, taken (compare-exchanged) by the read that wakes it.
     static constexpr uint64_t kNoWake = UINT64_MAX;
     std::atomic<uint64_t> mWakeAtRead{kNoWake};
     bool mQuit = false;
