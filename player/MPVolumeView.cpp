@@ -1,8 +1,8 @@
 #include "player/MPVolumeView.h"
 
 #include "platform/audio/PulseConnection.h"
+#include "platform/foundation/RunLoop.h"
 
-#include <QCoreApplication>
 #include <QSlider>
 
 #include <pulse/pulseaudio.h>
@@ -28,12 +28,13 @@ void sinkInfoReceived(pa_context*, const pa_sink_info* info, int eol, void* user
     const QString sink = QString::fromUtf8(info->name);
     const int channels = info->volume.channels;
     const int percent = int((uint64_t(pa_cvolume_avg(&info->volume)) * 100 + PA_VOLUME_NORM / 2) / PA_VOLUME_NORM);
-    QMetaObject::invokeMethod(
-        qApp, [query = *query, sink, channels, percent] {
+    // Through the run loop's own queue (a lock the sanitizers see), not Qt's event queue.
+    RunLoop::performOnMainThread(
+        [query = *query, sink, channels, percent] {
             if (query.view)
                 query.deliver(sink, channels, percent);
         },
-        Qt::QueuedConnection);
+        false);
 }
 
 void serverInfoReceived(pa_context* context, const pa_server_info* info, void* userdata)
