@@ -157,6 +157,7 @@ private:
     double mReportInterval;
     double mLockReleaseDelay = 0.2;
     std::unique_ptr<DelayedCall> mReportTimer;
+    SInt64 mLastReportedFrame = -1; // main thread
     std::unique_ptr<DelayedCall> mLockReleaseTimer;
     // Expires with the engine, so that work queued for the main thread can tell.
     std::shared_ptr<int> mAlive = std::make_shared<int>(0);

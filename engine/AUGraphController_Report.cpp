@@ -39,11 +39,17 @@ void AUGraphController::makeMusciPlaySliderMovig()
 
     if (!mSeekFlag.load(std::memory_order_relaxed))
         return;
+    // A position that has not moved since the last report (nothing is read: a paused or
+    // not yet started stream) is not reported again, so the tick costs next to nothing.
+    const SInt64 frame = currentFrame();
+    if (frame == mLastReportedFrame)
+        return;
+    mLastReportedFrame = frame;
     std::optional<QVariantMap> payload;
     {
         std::lock_guard lock(PlayTimerUpdateMutex);
         if (PlayTimerUpdateDictionary) {
-            PlayTimerUpdateDictionary->insert(MusicPlayTimerKey, qint64(currentFrame()));
+            PlayTimerUpdateDictionary->insert(MusicPlayTimerKey, qint64(frame));
             payload = *PlayTimerUpdateDictionary;
         }
     }

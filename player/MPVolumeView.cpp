@@ -1,8 +1,8 @@
 #include "player/MPVolumeView.h"
 
 #include "platform/audio/PulseConnection.h"
+#include "platform/foundation/RunLoop.h"
 
-#include <QCoreApplication>
 #include <QSlider>
 
 #include <pulse/pulseaudio.h>
@@ -28,12 +28,13 @@ void sinkInfoReceived(pa_context*, const pa_sink_info* info, int eol, void* user
     const QString sink = QString::fromUtf8(info->name);
     const int channels = info->volume.channels;
     const int percent = int((uint64_t(pa_cvolume_avg(&info->volume)) * 100 + PA_VOLUME_NORM / 2) / PA_VOLUME_NORM);
-    QMetaObject::invokeMethod(
-        qApp, [query = *query, sink, channels, percent] {
+    // Through the run loop's own queue (a lock the sanitizers see), not Qt's event queue.
+    RunLoop::performOnMainThread(
+        [query = *query, sink, channels, percent] {
             if (query.view)
                 query.deliver(sink, channels, percent);
         },
-        Qt::QueuedConnection);
+        false);
 }
 
 void serverInfoReceived(pa_context* context, const pa_server_info* info, void* userdata)
@@ -62,10 +63,17 @@ MPVolumeView::MPVolumeView(QWidget* parent) : QWidget(parent)
             setSystemVolume(value);
     });
     connect(mSlider, &QSlider::sliderReleased, this, [this] { setSystemVolume(mSlider->value()); });
-    mPoll.setInterval(1000);
-    connect(&mPoll, &QTimer::timeout, this, &MPVolumeView::refresh);
-    mPoll.start();
     refresh();
+}
+
+MPVolumeView::~MPVolumeView()
+{
+    if (!mSubscribed)
+        return;
+    PulseConnection& server = PulseConnection::instance();
+    server.lock();
+    server.unsubscribe(this);
+    server.unlock();
 }
 
 void MPVolumeView::resizeEvent(QResizeEvent*)
@@ -76,16 +84,31 @@ void MPVolumeView::resizeEvent(QResizeEvent*)
 void MPVolumeView::refresh()
 {
     PulseConnection& server = PulseConnection::instance();
-    if (!server.ensureConnected(500)) {
+    const bool connected = server.ensureConnected(500);
+    if (!connected)
         mSlider->setEnabled(false);
+    if (!server.mainloop())
         return;
+    server.lock();
+    if (!mSubscribed) {
+        mSubscribed = true;
+        server.subscribe(
+            this, pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER),
+            // A volume, a port or the default sink changed, or a sink came or went.
+            [this](pa_context* context, pa_subscription_event_type_t, uint32_t) { askVolume(context); },
+            [this](pa_context* context) { askVolume(context); });
     }
+    if (connected)
+        askVolume(server.context());
+    server.unlock();
+}
+
+void MPVolumeView::askVolume(pa_context* context)
+{
     auto* query = new VolumeQuery{this, [this](const QString& sink, int channels, int percent) {
                                       volumeRead(sink, channels, percent);
                                   }};
-    server.lock();
-    pa_operation* op = pa_context_get_server_info(server.context(), &serverInfoReceived, query);
-    server.unlock();
+    pa_operation* op = pa_context_get_server_info(context, &serverInfoReceived, query);
     if (op)
         pa_operation_unref(op);
     else

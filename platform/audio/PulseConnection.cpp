@@ -116,8 +116,52 @@ bool PulseConnection::ensureConnected(int timeoutMs)
         if (!ready)
             dropContext();
     }
+    if (ready) {
+        applySubscriptions();
+        for (const Subscriber& subscriber : std::vector<Subscriber>(mSubscribers))
+            if (subscriber.onReady)
+                subscriber.onReady(mContext);
+    }
     if (ready && mReadyObserver)
         mReadyObserver(mContext);
     unlock();
     return ready;
+}
+
+void PulseConnection::subscribe(const void* owner, pa_subscription_mask_t mask, EventHandler onEvent,
+                                std::function<void(pa_context*)> onReady)
+{
+    unsubscribe(owner);
+    mSubscribers.push_back({owner, mask, std::move(onEvent), std::move(onReady)});
+    applySubscriptions();
+}
+
+void PulseConnection::unsubscribe(const void* owner)
+{
+    const auto before = mSubscribers.size();
+    std::erase_if(mSubscribers, [owner](const Subscriber& s) { return s.owner == owner; });
+    if (mSubscribers.size() != before)
+        applySubscriptions();
+}
+
+void PulseConnection::applySubscriptions()
+{
+    if (!mContext || pa_context_get_state(mContext) != PA_CONTEXT_READY)
+        return;
+    unsigned mask = PA_SUBSCRIPTION_MASK_NULL;
+    for (const Subscriber& subscriber : mSubscribers)
+        mask |= subscriber.mask;
+    pa_context_set_subscribe_callback(mContext, mask ? &EventReceived : nullptr, this);
+    if (pa_operation* op = pa_context_subscribe(mContext, pa_subscription_mask_t(mask), nullptr, nullptr))
+        pa_operation_unref(op);
+}
+
+void PulseConnection::EventReceived(pa_context* context, pa_subscription_event_type_t type, uint32_t index, void* self)
+{
+    auto* connection = static_cast<PulseConnection*>(self);
+    const unsigned facility = type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+    // A copy: a handler may subscribe or unsubscribe.
+    for (const Subscriber& subscriber : std::vector<Subscriber>(connection->mSubscribers))
+        if (subscriber.mask & (1u << facility))
+            subscriber.onEvent(context, type, index);
 }

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <mutex>
+#include <vector>
 
 class PulseConnection {
 public:
@@ -32,11 +33,34 @@ public:
     // its subscriptions again. Must not wait. nullptr removes it.
     void setReadyObserver(std::function<void(pa_context*)> observer);
 
+    // Server events for several users of the one context (a context has one subscription;
+    // the connection asks for the union of its users' masks and hands each event to the
+    // users whose mask holds its facility). With the lock held: `owner` gets the events of
+    // `mask` on the current context and on every later one, and `onReady` (when given) runs
+    // each time a later context has become ready, before the ready observer. Both run with
+    // the lock held, on the loop's thread or the connecting thread, and must not wait.
+    // Subscribing again replaces the owner's mask and handlers.
+    using EventHandler = std::function<void(pa_context*, pa_subscription_event_type_t, uint32_t)>;
+    void subscribe(const void* owner, pa_subscription_mask_t mask, EventHandler onEvent,
+                   std::function<void(pa_context*)> onReady = {});
+    // With the lock held: no more events or ready calls for `owner`.
+    void unsubscribe(const void* owner);
+
     ~PulseConnection();
 
 private:
     PulseConnection() = default;
     void dropContext();
+    void applySubscriptions();
+    static void EventReceived(pa_context* context, pa_subscription_event_type_t type, uint32_t index, void* self);
+
+    struct Subscriber {
+        const void* owner;
+        pa_subscription_mask_t mask;
+        EventHandler onEvent;
+        std::function<void(pa_context*)> onReady;
+    };
+    std::vector<Subscriber> mSubscribers; // guarded by the loop's lock
 
     std::mutex mSetupMutex;
     std::function<void(pa_context*)> mReadyObserver; // guarded by the loop's lock

@@ -72,8 +72,9 @@ bool PulseOutput::start(OutputUnit& unit)
         pa_stream_set_write_callback(mStream, &WriteRequested, this);
         pa_stream_set_event_callback(mStream, &EventReceived, this);
         pa_stream_set_underflow_callback(mStream, &Underflowed, this);
-        auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE
-                                       | PA_STREAM_INTERPOLATE_TIMING);
+        // No automatic timing updates: nothing reads the stream's clock, and each update is
+        // a round trip to the server about once a second, paused or not.
+        const auto flags = PA_STREAM_ADJUST_LATENCY;
         if (pa_stream_connect_playback(mStream, nullptr, &buffering, flags, nullptr, nullptr) >= 0) {
             connection.waitUntil(
                 [this] {

@@ -6,9 +6,6 @@
 
 namespace {
 
-// The ring is refilled when this much room is free; the decoding thread also looks again
-// this often when nothing woke it, since read() never signals (it takes no lock).
-constexpr auto kRefillPoll = std::chrono::milliseconds(5);
 // Offline readers that wait poll the ring this often.
 constexpr auto kWaitPoll = std::chrono::microseconds(200);
 // A control call gives up waiting for the first part after this long (a stalled disk); the
@@ -56,7 +53,9 @@ void DecodeAhead::resizeRing(UInt32 rate, UInt32 channels)
 
 size_t DecodeAhead::freeFrames() const
 {
-    const uint64_t used = mWriteCount.load(std::memory_order_relaxed) - mReadCount.load(std::memory_order_acquire);
+    // Sequentially consistent against the reads' store of their count: after arming
+    // mWakeAtRead, either this sees the read that passed the mark or that read sees it armed.
+    const uint64_t used = mWriteCount.load(std::memory_order_relaxed) - mReadCount.load(std::memory_order_seq_cst);
     return mRingFrames - size_t(used);
 }
 
@@ -65,43 +64,56 @@ void DecodeAhead::run()
     std::unique_lock lock(mMutex);
     std::chrono::steady_clock::time_point lastStall{}; // the first chunk already waits
     for (;;) {
-        mWake.wait_for(lock, kRefillPoll, [this] {
-            return mQuit || (mState.load(std::memory_order_relaxed) == Decoding && freeFrames() >= kChunkFrames);
+        // Asleep until a control call, or until the reads have emptied half the ring.
+        if (mState.load(std::memory_order_relaxed) == Decoding) {
+            const uint64_t written = mWriteCount.load(std::memory_order_relaxed);
+            const uint64_t kept = mRingFrames - refillFrames();
+            mWakeAtRead.store(written > kept ? written - kept : 0, std::memory_order_seq_cst);
+        }
+        mWake.wait(lock, [this] {
+            return mQuit || (mState.load(std::memory_order_relaxed) == Decoding && freeFrames() >= refillFrames());
         });
+        mWakeAtRead.store(kNoWake, std::memory_order_relaxed);
         if (mQuit)
             return;
-        if (mState.load(std::memory_order_relaxed) != Decoding || freeFrames() < kChunkFrames)
-            continue;
+        // One run: fill the ring, unless the track ends first.
+        while (mState.load(std::memory_order_relaxed) == Decoding && freeFrames() >= kChunkFrames)
+            if (!decodeChunk(lock, lastStall))
+                return;
+    }
+}
 
-        if (const unsigned every = gStallEveryMs.load(std::memory_order_relaxed)) {
-            const auto now = std::chrono::steady_clock::now();
-            if (now - lastStall >= std::chrono::milliseconds(every)) {
-                lastStall = now;
-                mWake.wait_for(lock, std::chrono::milliseconds(gStallMs.load()), [this] { return mQuit; });
-                // A control call may have restarted the ring meanwhile: look again.
-                if (mQuit)
-                    return;
-                if (mState.load(std::memory_order_relaxed) != Decoding || freeFrames() < kChunkFrames)
-                    continue;
-            }
-        }
-
-        UInt32 got = 0;
-        const OSStatus status = mSource->read(mChunk.data(), kChunkFrames, &got);
-        got = std::min(got, kChunkFrames);
-        const uint64_t written = mWriteCount.load(std::memory_order_relaxed);
-        const size_t at = size_t(written % mRingFrames);
-        const size_t first = std::min<size_t>(got, mRingFrames - at);
-        std::memcpy(&mRing[at * mChannels], mChunk.data(), first * mChannels * sizeof(int16_t));
-        std::memcpy(mRing.data(), &mChunk[first * mChannels], (got - first) * mChannels * sizeof(int16_t));
-        mWriteCount.store(written + got, std::memory_order_release);
-        if (status != noErr) {
-            mError.store(status, std::memory_order_relaxed);
-            mState.store(Failed, std::memory_order_release);
-        } else if (got == 0) {
-            mState.store(Ended, std::memory_order_release);
+bool DecodeAhead::decodeChunk(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point& lastStall)
+{
+    if (const unsigned every = gStallEveryMs.load(std::memory_order_relaxed)) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastStall >= std::chrono::milliseconds(every)) {
+            lastStall = now;
+            mWake.waitFor(lock, std::chrono::milliseconds(gStallMs.load()), [this] { return mQuit; });
+            // A control call may have restarted the ring meanwhile: look again.
+            if (mQuit)
+                return false;
+            if (mState.load(std::memory_order_relaxed) != Decoding || freeFrames() < kChunkFrames)
+                return true;
         }
     }
+
+    UInt32 got = 0;
+    const OSStatus status = mSource->read(mChunk.data(), kChunkFrames, &got);
+    got = std::min(got, kChunkFrames);
+    const uint64_t written = mWriteCount.load(std::memory_order_relaxed);
+    const size_t at = size_t(written % mRingFrames);
+    const size_t first = std::min<size_t>(got, mRingFrames - at);
+    std::memcpy(&mRing[at * mChannels], mChunk.data(), first * mChannels * sizeof(int16_t));
+    std::memcpy(mRing.data(), &mChunk[first * mChannels], (got - first) * mChannels * sizeof(int16_t));
+    mWriteCount.store(written + got, std::memory_order_release);
+    if (status != noErr) {
+        mError.store(status, std::memory_order_relaxed);
+        mState.store(Failed, std::memory_order_release);
+    } else if (got == 0) {
+        mState.store(Ended, std::memory_order_release);
+    }
+    return true;
 }
 
 void DecodeAhead::restart(std::unique_lock<std::mutex>& lock)
@@ -149,7 +161,7 @@ OSStatus DecodeAhead::read(int16_t* out, UInt32 frames, UInt32* delivered, bool 
     int state = mState.load(std::memory_order_acquire);
     uint64_t available = mWriteCount.load(std::memory_order_acquire) - readCount;
     while (wait && available < frames && state == Decoding) {
-        mWake.notify_one();
+        mWake.notify_all();
         std::this_thread::sleep_for(kWaitPoll);
         state = mState.load(std::memory_order_acquire);
         available = mWriteCount.load(std::memory_order_acquire) - readCount;
@@ -159,7 +171,13 @@ OSStatus DecodeAhead::read(int16_t* out, UInt32 frames, UInt32* delivered, bool 
     const size_t first = std::min<size_t>(n, mRingFrames - at);
     std::memcpy(out, &mRing[at * mChannels], first * mChannels * sizeof(int16_t));
     std::memcpy(out + first * mChannels, mRing.data(), (n - first) * mChannels * sizeof(int16_t));
-    mReadCount.store(readCount + n, std::memory_order_release);
+    mReadCount.store(readCount + n, std::memory_order_seq_cst);
+    // The read that makes room for a run wakes the sleeping decoder: one compare-exchange
+    // and one futex wake, neither of which waits. Only the very mark compared is taken, so a
+    // mark armed meanwhile for a later run stays armed.
+    uint64_t mark = mWakeAtRead.load(std::memory_order_seq_cst);
+    if (readCount + n >= mark && mWakeAtRead.compare_exchange_strong(mark, kNoWake, std::memory_order_relaxed))
+        mWake.notify_all();
     mPosition.fetch_add(SInt64(n), std::memory_order_relaxed);
     *delivered = n;
     if (n == 0 && state == Failed)

@@ -8,10 +8,17 @@
 // seek, the destructor) come from any other thread, never while a read is in progress (the
 // caller keeps them apart, as it keeps reads and seeks apart); they pause the decoding
 // thread, change the source, empty the ring and let decoding start again from there.
+//
+// The decoding thread sleeps until it has work: it fills the ring in one run, then sleeps
+// until a control call or until the reads have emptied half of it (a second of audio at
+// normal speed). The read that crosses that mark wakes it with one non-blocking system
+// call; while nothing reads (paused, stopped, at the end) the thread does not wake at all.
 
 #include "platform/audiofile/AudioFileSource.h"
+#include "platform/audiofile/ThreadWake.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -61,11 +68,15 @@ private:
     enum State : int { Decoding, Ended, Failed };
 
     void run();
+    // One chunk into the ring (after the test stall, if one is due); false to quit.
+    bool decodeChunk(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point& lastStall);
     void resizeRing(UInt32 rate, UInt32 channels);
     // With mMutex held (so the decoding thread is idle): empties the ring and lets decoding
     // start from the source's position; returns once the first part is decoded.
     void restart(std::unique_lock<std::mutex>& lock);
     size_t freeFrames() const;
+    // The free room that is worth a run of decoding.
+    size_t refillFrames() const { return mRingFrames / 2; }
 
     std::unique_ptr<AudioFileSource> mSource; // used under mMutex only
     AudioStreamBasicDescription mFileFormat{};
@@ -88,7 +99,12 @@ private:
     // Held by the decoding thread except while it sleeps, and by the control calls; never
     // taken by read().
     std::mutex mMutex;
-    std::condition_variable mWake;
+    ThreadWake mWake;
+    // While the decoding thread sleeps for room: the read count at which the reads have
+    // made room for a run, so the read that reaches it wakes the thread; kNoWake otherwise.
+    // Armed by the decoding thread, taken (compare-exchanged) by the read that wakes it.
+    static constexpr uint64_t kNoWake = UINT64_MAX;
+    std::atomic<uint64_t> mWakeAtRead{kNoWake};
     bool mQuit = false;
     UInt32 mRate = 44100;
     std::thread mThread;

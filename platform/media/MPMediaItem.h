@@ -82,9 +82,9 @@ public:
     QUrl assetURL() const;               // file URL of the song's file (see LocalFileURL.h)
     MPMediaItemArtwork artwork() const;  // null artwork when the song has none
 
-    // All properties at once, as scanned (see playbackDuration()); empty defaults for the
-    // null item.
-    const MediaItemProperties& properties() const;
+    // All properties at once, as scanned (see playbackDuration()), put together from the
+    // item's compact form; empty defaults for the null item.
+    MediaItemProperties properties() const;
 
     friend bool operator==(const MPMediaItem& a, const MPMediaItem& b)
     {

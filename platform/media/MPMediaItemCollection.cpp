@@ -1,19 +1,32 @@
 #include "platform/media/MPMediaItemCollection.h"
 
 MPMediaItemCollection::MPMediaItemCollection(QList<MPMediaItem> items)
-    : m_data(std::make_shared<const Data>(Data{std::move(items), false, {}, 0}))
 {
+    if (items.size() == 1)
+        m_single = items.first();
+    else
+        m_data = std::make_shared<const Data>(Data{std::move(items), false, {}, 0});
 }
 
-const QList<MPMediaItem>& MPMediaItemCollection::items() const
+QList<MPMediaItem> MPMediaItemCollection::items() const
 {
-    static const QList<MPMediaItem> none;
-    return m_data ? m_data->items : none;
+    if (!m_single.isNull())
+        return {m_single};
+    return m_data ? m_data->items : QList<MPMediaItem>();
+}
+
+qsizetype MPMediaItemCollection::count() const
+{
+    if (!m_single.isNull())
+        return 1;
+    return m_data ? m_data->items.size() : 0;
 }
 
 MPMediaItem MPMediaItemCollection::representativeItem() const
 {
-    return items().isEmpty() ? MPMediaItem() : items().first();
+    if (!m_single.isNull())
+        return m_single;
+    return m_data && !m_data->items.isEmpty() ? m_data->items.first() : MPMediaItem();
 }
 
 QVariant MPMediaItemCollection::valueForProperty(const QString& property) const

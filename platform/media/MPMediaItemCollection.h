@@ -18,8 +18,10 @@ public:
     MPMediaItemCollection() = default;  // empty collection
     explicit MPMediaItemCollection(QList<MPMediaItem> items);
 
-    const QList<MPMediaItem>& items() const;
-    qsizetype count() const { return items().size(); }
+    // The songs in order: a list that shares the collection's own (a collection of one
+    // song makes its list of one when asked).
+    QList<MPMediaItem> items() const;
+    qsizetype count() const;
     // The song that stands for the group (its first song); the null item when empty.
     MPMediaItem representativeItem() const;
 
@@ -35,6 +37,10 @@ protected:
         MPMediaEntityPersistentID playlistID = 0;
     };
     std::shared_ptr<const Data> m_data;
+    // A collection of one song that is not a playlist (each row of the songs list) holds
+    // its song here and has no Data, so a large library's songs list costs no allocation
+    // per song beyond the songs themselves.
+    MPMediaItem m_single;
 };
 Q_DECLARE_METATYPE(MPMediaItemCollection)
 

@@ -297,7 +297,11 @@ QList<MPMediaItemCollection> MPMediaQuery::collections() const
 QList<MPMediaItem> MPMediaQuery::items() const
 {
     QList<MPMediaItem> result;
-    for (const MPMediaItemCollection& collection : collections())
-        result.append(collection.items());
+    for (const MPMediaItemCollection& collection : collections()) {
+        if (collection.count() == 1)
+            result.append(collection.representativeItem()); // no list of one made and dropped
+        else
+            result.append(collection.items());
+    }
     return result;
 }

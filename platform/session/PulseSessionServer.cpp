@@ -95,11 +95,7 @@ void PulseSessionServer::close()
         connection.lock();
         mOpen = false;
         mWantActive = false;
-        if (pa_context* context = connection.context()) {
-            pa_context_set_subscribe_callback(context, nullptr, nullptr);
-            if (pa_context_get_state(context) == PA_CONTEXT_READY)
-                unref(pa_context_subscribe(context, PA_SUBSCRIPTION_MASK_NULL, nullptr, nullptr));
-        }
+        connection.unsubscribe(this);
         dropStream();
         connection.unlock();
     }
@@ -204,9 +200,9 @@ void PulseSessionServer::watch(pa_context* context)
 {
     if (!context || pa_context_get_state(context) != PA_CONTEXT_READY)
         return;
-    pa_context_set_subscribe_callback(context, &OnSubscription, this);
-    unref(pa_context_subscribe(
-        context, pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SERVER | PA_SUBSCRIPTION_MASK_SINK), nullptr, nullptr));
+    PulseConnection::instance().subscribe(
+        this, pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SERVER | PA_SUBSCRIPTION_MASK_SINK),
+        [this](pa_context* c, pa_subscription_event_type_t type, uint32_t index) { OnSubscription(c, type, index, this); });
     refresh(context);
     if (mWantActive && (!mStream || !PA_STREAM_IS_GOOD(pa_stream_get_state(mStream)))) {
         dropStream();
