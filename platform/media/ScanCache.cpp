@@ -14,7 +14,7 @@ namespace {
 
 constexpr quint32 kMagic = 0x54564d43;  // "TVMC"
 // Raise whenever the entry layout or what the reader extracts from a file changes.
-constexpr quint32 kVersion = 3;
+constexpr quint32 kVersion = 4;
 
 void writeText(QDataStream& out, const std::optional<QString>& text)
 {
@@ -122,6 +122,8 @@ ScanCache loadScanCache(const QString& path)
             readNumber(in, song.discNumber);
             readNumber(in, song.discCount);
             in >> song.playbackDuration >> song.hasArtwork;
+            in >> song.replayGain.trackGain >> song.replayGain.albumGain >> song.replayGain.trackPeak
+                >> song.replayGain.albumPeak;
             song.coverThumbnail = skipThumbnail(in, file, opened);
             texts.shareCommonTexts(song);
         }
@@ -160,6 +162,8 @@ bool saveScanCache(const QString& path, ScanCache& cache)
             writeNumber(out, song.discNumber);
             writeNumber(out, song.discCount);
             out << song.playbackDuration << song.hasArtwork;
+            out << song.replayGain.trackGain << song.replayGain.albumGain << song.replayGain.trackPeak
+                << song.replayGain.albumPeak;
             placed.push_back(writeThumbnail(out, file, song.coverThumbnail));
         }
     }
