@@ -5,7 +5,7 @@
 #include "player/TavoroViewController.h"
 
 #include "player/PlayerImages.h"
-#include "player/VolumeLeveling.h"
+#include "library/VolumeLeveling.h"
 
 #include <QDir>
 #include <QFile>

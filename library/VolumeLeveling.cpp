@@ -1,4 +1,4 @@
-#include "player/VolumeLeveling.h"
+#include "library/VolumeLeveling.h"
 
 #include <algorithm>
 #include <cmath>
