@@ -14,24 +14,41 @@ bool isSpacelessScript(char32_t c)
            || (c >= 0x20000 && c <= 0x2FFFF);
 }
 
-void appendUtf8(std::string& out, char32_t c)
+// Writes `c` as UTF-8 at `out`; answers the position after it.
+char* putUtf8(char* out, char32_t c)
 {
     if (c < 0x80) {
-        out += char(c);
+        *out++ = char(c);
     } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
+        *out++ = char(0xC0 | (c >> 6));
+        *out++ = char(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
+        *out++ = char(0xE0 | (c >> 12));
+        *out++ = char(0x80 | ((c >> 6) & 0x3F));
+        *out++ = char(0x80 | (c & 0x3F));
     } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
+        *out++ = char(0xF0 | (c >> 18));
+        *out++ = char(0x80 | ((c >> 12) & 0x3F));
+        *out++ = char(0x80 | ((c >> 6) & 0x3F));
+        *out++ = char(0x80 | (c & 0x3F));
     }
+    return out;
 }
+
+// ASCII letters and digits as they are folded; 0 for a word break.
+struct AsciiFold {
+    char to[128] = {};
+    constexpr AsciiFold()
+    {
+        for (int c = '0'; c <= '9'; ++c)
+            to[c] = char(c);
+        for (int c = 'a'; c <= 'z'; ++c)
+            to[c] = char(c);
+        for (int c = 'A'; c <= 'Z'; ++c)
+            to[c] = char(c - 'A' + 'a');
+    }
+};
+constexpr AsciiFold kAscii;
 
 char32_t firstCodePoint(std::string_view utf8)
 {
@@ -49,6 +66,10 @@ char32_t firstCodePoint(std::string_view utf8)
     return 0;
 }
 
+// Folds texts into a string, each word after one space. An ASCII unit takes at most 2
+// bytes with its space, so room for 4 bytes a unit is made once per text and ASCII is
+// written through a plain pointer; the other characters (whose decompositions can be
+// long) make sure of their room as they go.
 class Folder {
 public:
     explicit Folder(std::string& out) : mOut(out) {}
@@ -56,46 +77,72 @@ public:
     void text(QStringView text)
     {
         mInWord = false;
+        const size_t start = mOut.size();
+        mOut.resize(start + 4 * size_t(text.size()) + 8);
+        mAt = mOut.data() + start;
         const char16_t* p = text.utf16();
         const char16_t* end = p + text.size();
         while (p < end) {
             char32_t c = *p++;
+            if (c < 0x80) {
+                if (const char folded = kAscii.to[c]) {
+                    if (!mInWord)
+                        *mAt++ = ' ';
+                    mInWord = true;
+                    *mAt++ = folded;
+                } else {
+                    mInWord = false;
+                }
+                continue;
+            }
             if (QChar::isHighSurrogate(c) && p < end && QChar::isLowSurrogate(*p))
                 c = QChar::surrogateToUcs4(char16_t(c), *p++);
-            codePoint(c);
+            codePoint(c, 0);
+            room(4 * size_t(end - p) + 8);
         }
+        mOut.resize(size_t(mAt - mOut.data()));
     }
 
 private:
-    void letter(char32_t c)
+    // At least `bytes` free after the write position.
+    void room(size_t bytes)
     {
-        if (!mInWord)
-            mOut += ' ';
-        mInWord = true;
-        appendUtf8(mOut, c);
+        const size_t at = size_t(mAt - mOut.data());
+        if (mOut.size() - at < bytes)
+            mOut.resize(at + bytes + 64);  // the string grows its capacity geometrically
+        mAt = mOut.data() + at;
     }
 
-    void codePoint(char32_t c)
+    void letter(char32_t c)
+    {
+        room(8);
+        if (!mInWord)
+            *mAt++ = ' ';
+        mInWord = true;
+        mAt = putUtf8(mAt, c);
+    }
+
+    void codePoint(char32_t c, int depth)
     {
         if (c < 0x80) {
-            if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
-                letter(c);
-            else if (c >= 'A' && c <= 'Z')
-                letter(c + ('a' - 'A'));
+            if (const char folded = kAscii.to[c])
+                letter(char32_t(folded));
             else
                 mInWord = false;
             return;
         }
         // Letters that decompose into no base letter, spelt as their readers type them.
-        static constexpr struct { char16_t c; const char* as; } spelt[] = {
+        static constexpr struct { char16_t c; char as[3]; } spelt[] = {
             {u'ß', "ss"}, {u'æ', "ae"}, {u'Æ', "ae"}, {u'œ', "oe"}, {u'Œ', "oe"}, {u'ø', "o"}, {u'Ø', "o"},
             {u'đ', "d"},  {u'Đ', "d"},  {u'ł', "l"},  {u'Ł', "l"},  {u'þ', "th"}, {u'Þ', "th"}, {u'ı', "i"},
         };
-        for (const auto& s : spelt) {
-            if (c == s.c) {
-                for (const char* a = s.as; *a; ++a)
-                    letter(char32_t(*a));
-                return;
+        if (c < 0x180) {
+            for (const auto& s : spelt) {
+                if (c == s.c) {
+                    for (const char* a = s.as; *a; ++a)
+                        letter(char32_t(*a));
+                    return;
+                }
             }
         }
         const QChar::Category category = QChar::category(c);
@@ -103,14 +150,14 @@ private:
             || category == QChar::Mark_Enclosing)
             return;  // an accent: the word goes on
         const QChar::Decomposition tag = QChar::decompositionTag(c);
-        if (tag == QChar::Canonical || tag == QChar::Compat || tag == QChar::Font || tag == QChar::Wide
-            || tag == QChar::Narrow) {
+        if (depth < 4 && (tag == QChar::Canonical || tag == QChar::Compat || tag == QChar::Font
+                          || tag == QChar::Wide || tag == QChar::Narrow)) {
             const QString parts = QChar::decomposition(c);
             for (qsizetype i = 0; i < parts.size(); ++i) {
                 char32_t d = parts.at(i).unicode();
                 if (QChar::isHighSurrogate(d) && i + 1 < parts.size())
                     d = QChar::surrogateToUcs4(char16_t(d), parts.at(++i).unicode());
-                codePoint(d);
+                codePoint(d, depth + 1);
             }
             return;
         }
@@ -121,6 +168,7 @@ private:
     }
 
     std::string& mOut;
+    char* mAt = nullptr;
     bool mInWord = false;
 };
 
