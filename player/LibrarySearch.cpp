@@ -185,6 +185,17 @@ size_t findWord(std::string_view text, std::string_view word, size_t from, bool 
     return pos;
 }
 
+// The properties of an entry's song, read in place: no handle is copied, so building the
+// index of a large library writes nothing into the songs it reads. `holder` keeps the song
+// of an entry that is not a collection.
+const MediaItemProperties& propertiesOf(const MusicListEntry& entry, MPMediaItem& holder)
+{
+    if (const MPMediaItemCollection* collection = entry.collection(); collection && !collection->items().isEmpty())
+        return collection->items().first().properties();
+    holder = entry.song();
+    return holder.properties();
+}
+
 } // namespace
 
 std::string searchFolded(const QString& text)
@@ -243,19 +254,16 @@ void LibrarySearch::build(const MusicList& songs, const MusicList& artists, cons
     mArtists = {};
     mAlbums = {};
     mSongs.blob.reserve(size_t(songs.size()) * 64);
+    MPMediaItem holder;
     for (const MusicListEntry& entry : songs) {
-        const MPMediaItem song = entry.song();
-        const MediaItemProperties& p = song.properties();
+        const MediaItemProperties& p = propertiesOf(entry, holder);
         mSongs.add({p.title, text(p.artist), text(p.albumTitle), text(p.albumArtist), text(p.genre),
                     text(p.composer)});
     }
-    for (const MusicListEntry& entry : artists) {
-        const MPMediaItem song = entry.song();
-        mArtists.add({text(song.properties().artist)});
-    }
+    for (const MusicListEntry& entry : artists)
+        mArtists.add({text(propertiesOf(entry, holder).artist)});
     for (const MusicListEntry& entry : albums) {
-        const MPMediaItem song = entry.song();
-        const MediaItemProperties& p = song.properties();
+        const MediaItemProperties& p = propertiesOf(entry, holder);
         mAlbums.add({text(p.albumTitle), text(p.artist), text(p.albumArtist)});
     }
 }
