@@ -8,21 +8,18 @@
 
 namespace {
 
-MPMediaItem song(const char* title, const char* artist, const char* album, const char* albumArtist = nullptr,
-                 const char* genre = nullptr, const char* composer = nullptr)
+// Title, artist, album, then optionally album artist, genre and composer.
+MPMediaItem song(std::initializer_list<const char*> texts)
 {
     static MPMediaEntityPersistentID next = 1;
     MediaItemProperties p;
     p.persistentID = next++;
-    p.title = QString::fromUtf8(title);
-    p.artist = QString::fromUtf8(artist);
-    p.albumTitle = QString::fromUtf8(album);
-    if (albumArtist)
-        p.albumArtist = QString::fromUtf8(albumArtist);
-    if (genre)
-        p.genre = QString::fromUtf8(genre);
-    if (composer)
-        p.composer = QString::fromUtf8(composer);
+    std::optional<QString>* fields[] = {&p.artist, &p.albumTitle, &p.albumArtist, &p.genre, &p.composer};
+    auto text = texts.begin();
+    p.title = QString::fromUtf8(*text++);
+    for (std::optional<QString>* field : fields)
+        if (text != texts.end())
+            *field = QString::fromUtf8(*text++);
     return MPMediaItem(p);
 }
 
@@ -31,13 +28,13 @@ MPMediaItem song(const char* title, const char* artist, const char* album, const
 TEST(LibrarySearch, FindsWordStartsWhateverTheirAccentsCaseOrScript)
 {
     const QList<MPMediaItem> songs = {
-        song("Étude in Blue", "Émile Zola Band", "Night Songs", "Various", "Jazz", "Chopin"),
-        song("The Long Road", "The Beatles", "A Hard Day", nullptr, "Rock"),
-        song("Straße der Nacht", "Kraftwerk", "Autobahn", nullptr, nullptr, "Ralf Hütter"),
-        song("Ёлка", "Кино", "Звезда"),
-        song("東京タワー", "花子", "東京"),
-        song("Road to Nowhere", "Talking Heads", "Little Creatures"),
-        song("Ångström", "Ænima Øresund", "Œuvre"),
+        song({"Étude in Blue", "Émile Zola Band", "Night Songs", "Various", "Jazz", "Chopin"}),
+        song({"The Long Road", "The Beatles", "A Hard Day"}),
+        song({"Straße der Nacht", "Kraftwerk", "Autobahn", "", "", "Ralf Hütter"}),
+        song({"Ёлка", "Кино", "Звезда"}),
+        song({"東京タワー", "花子", "東京"}),
+        song({"Road to Nowhere", "Talking Heads", "Little Creatures"}),
+        song({"Ångström", "Ænima Øresund", "Œuvre"}),
     };
     MusicList songList, artistList, albumList;
     for (const MPMediaItem& s : songs) {
