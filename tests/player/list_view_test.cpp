@@ -293,11 +293,9 @@ TEST_F(ListScreen, SearchAsYouTypeFromTheKeyboardAndEscapeRestoresTheList)
     EXPECT_TRUE(list->indexBar()->titles().isEmpty());
     list->searchField->setText("the BEA");
     EXPECT_EQ(rowTexts(), QStringList({"Day Tripper", "The Zoo", "The Beatles", "A Hard Day"}));
-    EXPECT_EQ(h->player->titleForHeaderInSection(1), "Artists");
     list->searchField->setText("ero");  // not the start of a word
     EXPECT_TRUE(rowTexts().isEmpty());
     list->searchField->setText("hard day");
-    saveScreen("list_search.png");
 
     // A song plays with the song results as its queue; the list under them is kept.
     tap("Day Tripper");
@@ -311,7 +309,6 @@ TEST_F(ListScreen, SearchAsYouTypeFromTheKeyboardAndEscapeRestoresTheList)
     EXPECT_EQ(rowTexts().size(), mSongs.size());
     EXPECT_EQ(table->verticalScrollBar()->value(), scroll);
     EXPECT_EQ(table->currentIndex().data().toString(), "Solo One");
-    EXPECT_FALSE(list->indexBar()->titles().isEmpty());
 
     // Ctrl+F, then an artist drills down as the artist list does.
     EXPECT_FALSE(list->isSearching());
