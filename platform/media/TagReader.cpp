@@ -1,4 +1,5 @@
-// TagLib's part of reading a file: the song's texts and numbers, and its embedded cover.
+// TagLib's part of reading a file: the song's texts and numbers, its loudness values for volume
+// leveling, and its embedded cover.
 
 #include "platform/media/MediaFile.h"
 #include "platform/media/MediaFileReader.h"
