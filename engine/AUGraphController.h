@@ -104,7 +104,11 @@ public:
 
     // ---- Track file and position ----------------------------------------------------
     // Opens the file and prepares the engine; true when the track is ready to play.
-    bool loadFiles(const QUrl& url);
+    // `playbackGain`: the song's volume-leveling gain (16.16), set on the reader before the
+    // render path can see it, so it applies from the first frame.
+    bool loadFiles(const QUrl& url, SInt32 playbackGain = kExtAudioFilePlaybackGainUnity);
+    // Sets the leveling gain of the open reader (none: nothing happens). Controlling thread.
+    void setPlaybackGain(SInt32 playbackGain);
     // The same for a reader that is already open (for example one serving PCM from
     // memory); the engine takes it over, also when it answers false.
     bool loadReader(ExtAudioFileRef file);

@@ -31,7 +31,7 @@ void AUGraphController::closeReader()
     ExtAudioFileDispose(old);
 }
 
-bool AUGraphController::loadFiles(const QUrl& url)
+bool AUGraphController::loadFiles(const QUrl& url, SInt32 playbackGain)
 {
     std::lock_guard reader(mReaderMutex);
     mCurFrame.store(0);
@@ -46,6 +46,7 @@ bool AUGraphController::loadFiles(const QUrl& url)
         PrintStatusLine("ExtAudioFileOpenURL result", result);
         return false;
     }
+    ExtAudioFileSetProperty(file, kExtAudioFileProperty_PlaybackGain, sizeof playbackGain, &playbackGain);
     return prepareReader(file);
 }
 
@@ -103,6 +104,13 @@ bool AUGraphController::prepareReader(ExtAudioFileRef file)
     QBSInit();
     PublishReader(file, channels);
     return true;
+}
+
+void AUGraphController::setPlaybackGain(SInt32 playbackGain)
+{
+    std::lock_guard reader(mReaderMutex);
+    if (ExtAudioFileRef file = AudioFileRef())
+        ExtAudioFileSetProperty(file, kExtAudioFileProperty_PlaybackGain, sizeof playbackGain, &playbackGain);
 }
 
 void AUGraphController::CloseFile()

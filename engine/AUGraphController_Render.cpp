@@ -36,6 +36,18 @@ void ProcessOneEffect(int16_t* out, const int16_t* in, int32_t count)
     }
 }
 
+// Scales samples by the song's leveling gain (16.16, see ExtAudioFile.h), rounding to the
+// nearest step and holding at full scale. Unity leaves the block untouched.
+void ApplyPlaybackGain(int16_t* samples, size_t count, SInt32 gain)
+{
+    if (gain == kExtAudioFilePlaybackGainUnity)
+        return;
+    for (size_t i = 0; i < count; ++i) {
+        const int64_t scaled = (int64_t(samples[i]) * gain + 0x8000) >> 16;
+        samples[i] = int16_t(std::clamp<int64_t>(scaled, INT16_MIN, INT16_MAX));
+    }
+}
+
 // Copies frames of one channel to both sides of a stereo block, in place (back to front).
 void SpreadMonoToStereo(int16_t* block, UInt32 frames)
 {
@@ -93,6 +105,9 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
 
     const ExtAudioFileRef file = AudioFileRef();
     const UInt32 fileChannels = mFileChannels.load(std::memory_order_acquire) == 1 ? 1 : 2;
+    // The gain travels with the reader: whichever song's frames this block reads, its own
+    // gain applies to them, before the effect.
+    const SInt32 gain = ExtAudioFilePlaybackGain(file);
 
     // The reader only copies frames it decoded ahead. A read that comes back short before
     // the end means its decoder is behind: the rest of the block plays as silence and the
@@ -134,6 +149,7 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
                 }
             }
         }
+        ApplyPlaybackGain(in, size_t(delivered) * fileChannels, gain);
         // Frames past the end of the track, or not decoded yet, play as silence through the
         // effect.
         std::memset(in + delivered * fileChannels, 0, (piece - delivered) * fileChannels * sizeof(int16_t));

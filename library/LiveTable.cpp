@@ -65,6 +65,8 @@ std::shared_ptr<LiveTable> LiveTable::defaultSettingTable()
         {SpeedPitchSpeedKey, text(10)},
         {SpeedPitchPTKey, text(7)},
         {SpeedPitchSPKey, text(100)},
+        {VolumeLevelingKey, text(1)},
+        {PreventClippingKey, text(2)},
     });
 }
 

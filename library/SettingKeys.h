@@ -26,6 +26,9 @@ inline const QString SpeedPitchOnOffKey = QStringLiteral("SpeedPitchOnOffKey");
 inline const QString SpeedPitchSpeedKey = QStringLiteral("SpeedPitchSpeedKey");
 inline const QString SpeedPitchPTKey = QStringLiteral("SpeedPitchPTKey");
 inline const QString SpeedPitchSPKey = QStringLiteral("SpeedPitchSPKey");
+// Volume leveling: 1 off, 2 by track, 3 by album; preventing clipping: 2 on, 1 off.
+inline const QString VolumeLevelingKey = QStringLiteral("VolumeLevelingKey");
+inline const QString PreventClippingKey = QStringLiteral("PreventClippingKey");
 
 inline const QString ShuffleModeKey = QStringLiteral("ShuffleModeKey");
 inline const QString PlayModeKey = QStringLiteral("PlayModeKey");
@@ -39,7 +42,7 @@ struct StoredSettingKey {
 
 // Every settings key that is stored, with its `Setting` attribute. "StagePresetKey" is
 // live only.
-inline const std::array<StoredSettingKey, 18> kStoredSettingKeys{{
+inline const std::array<StoredSettingKey, 20> kStoredSettingKeys{{
     {StereoModeChangeKey, "StereoEnable"},
     {StereoSurroundKey, "StereoSurround"},
     {StereoBassKey, "StereoBass"},
@@ -58,6 +61,8 @@ inline const std::array<StoredSettingKey, 18> kStoredSettingKeys{{
     {SpeedPitchSpeedKey, "SpeedValue"},
     {SpeedPitchPTKey, "PTValue"},
     {SpeedPitchSPKey, "SPValue"},
+    {VolumeLevelingKey, "LevelingMode"},
+    {PreventClippingKey, "PreventClipping"},
 }};
 
 // The play-control keys that are stored, with their `PlayControl` attribute. The last

@@ -28,7 +28,8 @@ public:
     void setStageMode(int preset) override { mEngine->setStageMode(preset); }
     void QBSInit() override { mEngine->QBSInit(); }
 
-    bool loadFiles(const QUrl& url) override { return mEngine->loadFiles(url); }
+    bool loadFiles(const QUrl& url, int32_t playbackGain) override { return mEngine->loadFiles(url, playbackGain); }
+    void setPlaybackGain(int32_t playbackGain) override { mEngine->setPlaybackGain(playbackGain); }
     void CloseFile() override { mEngine->CloseFile(); }
     int64_t frameCount() const override { return mEngine->frameCount(); }
     void FileSeek(int64_t frame) override { mEngine->FileSeek(frame); }

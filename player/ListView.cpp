@@ -5,10 +5,14 @@
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTimer>
+
+#include <functional>
 
 namespace {
 
@@ -27,6 +31,41 @@ QPushButton* textButton(QWidget* parent, const QString& text, int tag)
     return b;
 }
 
+// The search field: taking the keyboard (a click) starts the search, Escape leaves it,
+// Down and Enter hand the keyboard to the results.
+class SearchField : public QLineEdit {
+public:
+    SearchField(QWidget* parent, std::function<void()> focused, std::function<void()> escape,
+                std::function<void()> toResults)
+        : QLineEdit(parent), mFocused(std::move(focused)), mEscape(std::move(escape)),
+          mToResults(std::move(toResults)) {}
+
+protected:
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QLineEdit::focusInEvent(event);
+        // Not when the window merely comes back to the front with the field focused.
+        if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+            mFocused();
+    }
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        switch (event->key()) {
+        case Qt::Key_Escape: mEscape(); return;
+        case Qt::Key_Down:
+        case Qt::Key_Return:
+        case Qt::Key_Enter: mToResults(); return;
+        default: QLineEdit::keyPressEvent(event);
+        }
+    }
+
+private:
+    std::function<void()> mFocused;
+    std::function<void()> mEscape;
+    std::function<void()> mToResults;
+};
+
 } // namespace
 
 void ListTableView::keyPressEvent(QKeyEvent* event)
@@ -36,14 +75,18 @@ void ListTableView::keyPressEvent(QKeyEvent* event)
             emit rowActivated(currentIndex().row());
         return;
     }
+    if (event->key() == Qt::Key_Escape) {
+        emit escapePressed();
+        return;
+    }
     QListView::keyPressEvent(event);
 }
 
 void ListTableView::keyboardSearch(const QString& search)
 {
-    // Only the last key typed counts: every letter is a jump of its own.
+    // Text typed on the table starts (or goes on with) the search.
     if (!search.isEmpty())
-        emit letterTyped(search.right(1));
+        emit textTyped(search);
 }
 
 ActivityIndicatorView::ActivityIndicatorView(QWidget* parent) : QWidget(parent), mTimer(new QTimer(this))
@@ -103,6 +146,27 @@ ListView::ListView(ListTableDataSource* dataSource, QWidget* parent)
 
     syncButtonItem = textButton(this, tr("Sync"), 0);
     syncButtonItem->setGeometry(5, 7, 60, 30);
+    // The field fills the bar between the sync button and the player's info button.
+    searchField = new SearchField(
+        this,
+        [this] {
+            mSearching = true;
+            cancelSearchButton->show();
+            cancelSearchButton->raise();
+        },
+        [this] { endSearch(); },
+        [this] {
+            const int first = mModel->isHeaderRow(0) ? 1 : 0;
+            if (first < mModel->rowCount())
+                mTable->setCurrentIndex(mModel->index(first));
+            mTable->setFocus();
+        });
+    searchField->setObjectName(QStringLiteral("searchField"));
+    searchField->setPlaceholderText(tr("Search"));
+    searchField->setGeometry(70, 7, 195, 30);
+    cancelSearchButton = textButton(this, tr("Cancel"), 0);
+    cancelSearchButton->setGeometry(5, 7, 60, 30);
+    cancelSearchButton->hide();
 
     const int headerTop = kBarHeight;
     TableHeaderView = new QWidget(this);
@@ -165,7 +229,19 @@ ListView::ListView(ListTableDataSource* dataSource, QWidget* parent)
     connect(clearButton, &QPushButton::clicked, this, &ListView::clearPressed);
     connect(mTable, &QListView::clicked, this, [this](const QModelIndex& index) { chooseRow(index.row()); });
     connect(mTable, &ListTableView::rowActivated, this, &ListView::chooseRow);
-    connect(mTable, &ListTableView::letterTyped, this, &ListView::jumpToLetter);
+    connect(mTable, &ListTableView::textTyped, this, [this](const QString& text) {
+        beginSearch();
+        searchField->insert(text);
+    });
+    connect(mTable, &ListTableView::escapePressed, this, [this] {
+        if (mSearching)
+            endSearch();
+    });
+    connect(cancelSearchButton, &QPushButton::clicked, this, [this] { endSearch(); });
+    connect(searchField, &QLineEdit::textChanged, this, &ListView::searchFieldChanged);
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    find->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(find, &QShortcut::activated, this, &ListView::beginSearch);
     connect(mIndexBar, &ListViewIndexBar::titleTouched, this, [this](const QString& title, int index) {
         scrollToSection(mSource->sectionForSectionIndexTitle(title, index));
     });
@@ -204,14 +280,48 @@ void ListView::scrollToSection(int section)
     mTable->clearSelection();
 }
 
-void ListView::jumpToLetter(const QString& letter)
+void ListView::beginSearch()
 {
-    const QChar c = letter.isEmpty() ? QChar() : letter.at(0);
-    const QString title = c.isDigit() ? QStringLiteral("#") : QString(c.toUpper());
-    const QStringList titles = mSource->sectionIndexTitlesForTableView();
-    const int index = int(titles.indexOf(title));
-    if (index >= 0)
-        scrollToSection(mSource->sectionForSectionIndexTitle(title, index));
+    mSearching = true;
+    cancelSearchButton->show();
+    cancelSearchButton->raise();
+    searchField->setFocus(Qt::ShortcutFocusReason);
+}
+
+void ListView::endSearch(bool restore)
+{
+    mRestoreOnClear = restore;
+    searchField->clear();
+    mRestoreOnClear = true;
+    if (!restore)
+        mTable->verticalScrollBar()->setValue(0);
+    mSearching = false;
+    cancelSearchButton->hide();
+    mTable->setFocus();
+}
+
+void ListView::searchFieldChanged(const QString& text)
+{
+    const bool wasShowing = !mShownQuery.isEmpty();
+    const bool showing = !text.isEmpty();
+    if (showing && !wasShowing) {
+        mSavedScroll = mTable->verticalScrollBar()->value();
+        mSavedCurrentRow = mTable->currentIndex().isValid() ? mTable->currentIndex().row() : -1;
+        mSearching = true;
+        cancelSearchButton->show();
+        cancelSearchButton->raise();
+    }
+    mShownQuery = text;
+    emit searchTextChanged(text);  // the data source answers the results, and reloads
+    if (showing) {
+        mTable->verticalScrollBar()->setValue(0);
+        mTable->setCurrentIndex(QModelIndex());
+    } else if (wasShowing && mRestoreOnClear) {
+        if (mSavedCurrentRow >= 0 && mSavedCurrentRow < mModel->rowCount())
+            mTable->setCurrentIndex(mModel->index(mSavedCurrentRow));
+        mTable->clearSelection();
+        mTable->verticalScrollBar()->setValue(mSavedScroll);
+    }
 }
 
 void ListView::setTableHeaderView(QWidget* header)

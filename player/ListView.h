@@ -5,8 +5,12 @@
 // answers and reports the user's actions; the player controller decides what they do.
 //
 // Mouse, touch and keyboard: a click or tap chooses a row; the arrow keys move along the
-// rows, Enter chooses the current one, and typing a letter jumps to its section ("#" for a
-// digit) in a sectioned list. The side index follows a press and a drag.
+// rows, Enter chooses the current one. The side index follows a press and a drag.
+//
+// Search: the field in the bar (a click, Ctrl+F, or typing while the table has the
+// keyboard) filters as the user types; the data source answers the results while the
+// field holds text. Escape or "Cancel" (in the sync button's place while searching) empties
+// the field and puts the list back at the scroll position and current row it had.
 //
 // Threads: main thread only.
 
@@ -17,6 +21,7 @@
 
 class ListViewDelegate;
 class ListViewIndexBar;
+class QLineEdit;
 class QPushButton;
 class QTimer;
 
@@ -31,7 +36,8 @@ public:
 
 signals:
     void rowActivated(int flatRow);
-    void letterTyped(const QString& letter);
+    void textTyped(const QString& text);
+    void escapePressed();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -89,6 +95,15 @@ public:
     QPushButton* editButton = nullptr;     // tag 0: editing on
     QPushButton* clearButton = nullptr;    // the "Clear PlayList" sheet
     QPushButton* doneButton = nullptr;     // tag 1: editing off
+    QLineEdit* searchField = nullptr;
+    QPushButton* cancelSearchButton = nullptr;
+
+    // Puts the keyboard into the search field (Ctrl+F, a click) and shows "Cancel".
+    void beginSearch();
+    // Empties the field and leaves the search. With `restore` the list returns to the
+    // place it had when the search began; without, to its top (a result drilled into).
+    void endSearch(bool restore = true);
+    bool isSearching() const { return mSearching; }
 
 signals:
     void listButtonPressed(int tag);
@@ -96,10 +111,12 @@ signals:
     void addSongPressed();
     void editPressed(int tag);
     void clearPressed();
+    // The field's text, on every change (empty: the search is over).
+    void searchTextChanged(const QString& text);
 
 private:
     void chooseRow(int flatRow);
-    void jumpToLetter(const QString& letter);
+    void searchFieldChanged(const QString& text);
 
     ListTableDataSource* mSource;
     ListViewModel* mModel;
@@ -108,4 +125,10 @@ private:
     ListViewIndexBar* mIndexBar;
     QWidget* mTableHeader = nullptr;
     bool mEditing = false;
+    bool mSearching = false;
+    bool mRestoreOnClear = true;
+    QString mShownQuery;
+    // Where the list was when its results replaced it.
+    int mSavedScroll = 0;
+    int mSavedCurrentRow = -1;
 };

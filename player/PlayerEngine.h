@@ -32,7 +32,10 @@ public:
     virtual void QBSInit() = 0;
 
     // Track file and position.
-    virtual bool loadFiles(const QUrl& url) = 0;
+    // `playbackGain`: the song's volume-leveling gain, 16.16 fixed point (see ExtAudioFile.h).
+    virtual bool loadFiles(const QUrl& url, int32_t playbackGain) = 0;
+    // Changes the leveling gain of the song playing (its open reader).
+    virtual void setPlaybackGain(int32_t playbackGain) = 0;
     virtual void CloseFile() = 0;
     virtual int64_t frameCount() const = 0;
     virtual void FileSeek(int64_t frame) = 0;

@@ -175,6 +175,7 @@ void TavoroViewController::initNotification()
     observe(StageChangeSettingNotification, &TavoroViewController::stageChangeSetting);
     observe(SpeedPitchSettingNotification, &TavoroViewController::speedPitchSetting);
     observe(DockingChangeSettingNotification, &TavoroViewController::DockingModeSetting);
+    observe(VolumeLevelingSettingNotification, &TavoroViewController::volumeLevelingSetting);
     observe(FlipControlViewNotification, &TavoroViewController::FlipControlView);
     center.addObserver(this, UIApplicationDidEnterBackgroundNotification, nullptr,
                        [this](const Notification&) { SettingValueSave(); });

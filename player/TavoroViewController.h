@@ -9,6 +9,7 @@
 //   TavoroViewController_Settings.cpp  effect change handlers, restore and save, docking
 //   TavoroViewController_MainScreen.cpp control strip, flips, panel taps, cover reflection
 //   TavoroViewController_List.cpp      library lists, letter index, drill-down, rebuild
+//   TavoroViewController_Search.cpp    search as you type over the lists
 //
 // Threads: everything runs on the main thread except the export's completion (its engine
 // calls stay on the completion thread, its screen updates are handed to the main thread)
@@ -16,6 +17,7 @@
 // thread runs the end-of-track handling).
 
 #include "player/LetterIndex.h"
+#include "player/LibrarySearch.h"
 #include "player/ListViewModel.h"
 #include "player/MPMediaPickerController.h"
 #include "player/MusicListEntry.h"
@@ -57,6 +59,7 @@ inline const QString SpeedPitchSettingNotification = QStringLiteral("SpeedPitchS
 inline const QString StereoChangeSettingNotification = QStringLiteral("StereoChangeSettingNotification");
 inline const QString StageChangeSettingNotification = QStringLiteral("StageChangeSettingNotification");
 inline const QString DockingChangeSettingNotification = QStringLiteral("DockingChangeSettingNotification");
+inline const QString VolumeLevelingSettingNotification = QStringLiteral("VolumeLevelingSettingNotification");
 inline const QString UIApplicationDidEnterBackgroundNotification =
     QStringLiteral("UIApplicationDidEnterBackgroundNotification");
 inline const QString FlipControlViewNotification = QStringLiteral("FlipControlViewNotification");
@@ -154,6 +157,7 @@ public:
     void stageChangeSetting(const Notification& notification);
     void speedPitchSetting(const Notification& notification);
     void DockingModeSetting(const Notification& notification);
+    void volumeLevelingSetting(const Notification& notification);
     void QuickStereoMenu();
     void QuickStereoButtonImage(bool on);
     bool CheckDockingState();
@@ -209,6 +213,11 @@ public:
     void sendWillBeginNotification();
     void musicListWillBeginUpdating(const Notification& notification);
     void musicListFinishedUpdating(const Notification& notification);
+    // ---- Search (TavoroViewController_Search.cpp) ------------------------------------
+    // Shows the results of `text` in place of the list (the list again when it is empty).
+    void searchLibrary(const QString& text);
+    bool searchShown() const { return !mSearchQuery.isEmpty(); }
+    const LibrarySearch::Results& searchResults() const { return mSearchResults; }
     uint32_t listChangeFlag() const { return ListChangeFlag; }
     ListView* listTable() const { return mListTable; }
     const LetterIndex& letterIndex() const { return mLetterIndex; }
@@ -291,7 +300,7 @@ private:
     void setSliderValue(int64_t frames);
     void showPlaybackTimes(int64_t position);
     void exportFinished(const std::shared_ptr<AVAssetExportSession>& session, UInt32 sourceFormatID,
-                        UInt32 sourceChannels, uint64_t importNumber, int dockingSetting);
+                        UInt32 sourceChannels, uint64_t importNumber, int dockingSetting, int32_t playbackGain);
     // Runs screen work of an import on the main thread, unless a newer import has begun
     // or the controller is gone by then.
     void onMainThread(uint64_t importNumber, std::function<void()> work);
@@ -346,6 +355,24 @@ private:
     void rescanDeviceLibrary(std::function<void()> then);
     void deviceLibraryDidChange();
     void dismissMediaPicker();
+    static QString songDetail(const MPMediaItem& s);
+    // The now-playing mark on a song's row.
+    void markIfPlaying(ListCell& cell, const MPMediaItem& rowSong) const;
+    void drillDownToAlbum(const QString& name, uint32_t songsKind);
+    void drillDownToArtist(const QString& name);
+    // Search (TavoroViewController_Search.cpp).
+    void rebuildSearchIndex();
+    int searchSectionCount() const;
+    int searchRowCount(int section) const;
+    QString searchSectionTitle(int section) const;
+    ListCell searchCell(ListIndexPath indexPath) const;
+    void chooseSearchResult(ListIndexPath indexPath);
+    // The result rows of a shown section (songs, artists, albums; empty ones left out),
+    // with the list they index into; null outside.
+    const QList<int>* searchSection(int section, uint32_t* listKind) const;
+    LibrarySearch mLibrarySearch;
+    QString mSearchQuery;
+    LibrarySearch::Results mSearchResults;
     uint32_t ListChangeFlag = ListKindPlaylists;
     LetterIndex mLetterIndex;
     // The five top-level lists as the library's queries gave them when the indexes were

@@ -5,6 +5,7 @@
 #include "player/TavoroViewController.h"
 
 #include "player/PlayerImages.h"
+#include "library/VolumeLeveling.h"
 
 #include <QDir>
 #include <QFile>
@@ -133,25 +134,30 @@ void TavoroViewController::FileOpenAndFilePlay()
     session->setShouldOptimizeForNetworkUse(true);
 
     const int dockingSetting = settingValue(DockingoModeChangeKey);
+    // The song's leveling gain comes from the values the scan read, so no file is opened
+    // for it; it goes into the reader with the file.
+    const int32_t playbackGain = levelingGain(song.properties().replayGain, settingValue(VolumeLevelingKey),
+                                              settingValue(PreventClippingKey) == 2);
     const UInt32 formatID = source.mFormatID;
     const UInt32 channels = source.mChannelsPerFrame;
     auto gate = mCompletionGate;
     std::weak_ptr<AVAssetExportSession> weakSession = session;
     session->exportAsynchronouslyWithCompletionHandler([this, gate, weakSession, formatID, channels,
-                                                        importNumber, dockingSetting] {
+                                                        importNumber, dockingSetting, playbackGain] {
         if (!gate->enter())
             return;
         if (auto finished = weakSession.lock()) {
             // The newest-import check and the open and start it allows are one step.
             std::lock_guard importLock(mImportMutex);
-            exportFinished(finished, formatID, channels, importNumber, dockingSetting);
+            exportFinished(finished, formatID, channels, importNumber, dockingSetting, playbackGain);
         }
         gate->leave();
     });
 }
 
 void TavoroViewController::exportFinished(const std::shared_ptr<AVAssetExportSession>& session, UInt32 formatID,
-                                          UInt32 channels, uint64_t importNumber, int dockingSetting)
+                                          UInt32 channels, uint64_t importNumber, int dockingSetting,
+                                          int32_t playbackGain)
 {
     if (importNumber != mImportNumber.load())
         return;
@@ -179,7 +185,7 @@ void TavoroViewController::exportFinished(const std::shared_ptr<AVAssetExportSes
     }
     onMainThread(importNumber, [this] { infoButtonItem->setHidden(false); });
 
-    if (!engine.loadFiles(session->outputURL())) {
+    if (!engine.loadFiles(session->outputURL(), playbackGain)) {
         onMainThread(importNumber, [this] { fileOpenErrorAlertView(); });
         return;
     }

@@ -80,8 +80,10 @@ MusicList nameEntries(const QStringList& names)
     return list;
 }
 
+} // namespace
+
 // "artist - album", or the one of them that is there.
-QString songDetail(const MPMediaItem& s)
+QString TavoroViewController::songDetail(const MPMediaItem& s)
 {
     const QString artist = s.artist().value_or(QString());
     const QString album = s.albumTitle().value_or(QString());
@@ -89,6 +91,8 @@ QString songDetail(const MPMediaItem& s)
         return album;
     return album.isEmpty() ? artist : artist + QStringLiteral(" - ") + album;
 }
+
+namespace {
 
 // The name a sectioned list's entry is indexed and shown by.
 QString indexName(uint32_t kind, const MPMediaItem& s)
@@ -160,6 +164,7 @@ void TavoroViewController::buildListView()
     connect(mListTable, &ListView::editPressed, this, &TavoroViewController::editPlayList);
     connect(mListTable, &ListView::clearPressed, this, &TavoroViewController::removeAllList);
     connect(this, &TavoroViewController::listViewReloaded, mListTable, &ListView::reloadData);
+    connect(mListTable, &ListView::searchTextChanged, this, &TavoroViewController::searchLibrary);
     connect(this, &TavoroViewController::mediaPickerRequested, this, [this] {
         if (mMediaPicker)
             return;  // one picker at a time
@@ -235,6 +240,7 @@ void TavoroViewController::createListIndex(bool reload)
         if (!g_itemsArray.isEmpty())
             makeIndex(kind);
     }
+    rebuildSearchIndex();
     selectList(ListChangeFlag);
     if (reload)
         reloadListView();
@@ -281,6 +287,8 @@ void TavoroViewController::ListTableButtonchange(int tag)
 {
     if (tag < 0 || tag > int(ListKindPlaylists))
         return;
+    if (mListTable->isSearching())
+        mListTable->endSearch(false);
     ListChangeFlag = uint32_t(tag);
     selectList(ListChangeFlag);
     reloadListView();
@@ -303,11 +311,15 @@ void TavoroViewController::ListButtonImageUpdate(uint32_t kind)
 
 int TavoroViewController::numberOfSectionsInTableView() const
 {
+    if (searchShown())
+        return searchSectionCount();
     return isSectioned(ListChangeFlag) ? mLetterIndex.numberOfSections() : 1;
 }
 
 int TavoroViewController::numberOfRowsInSection(int section) const
 {
+    if (searchShown())
+        return searchRowCount(section);
     if (isSectioned(ListChangeFlag))
         return mLetterIndex.numberOfRowsInSection(section);
     return section == 0 ? int(g_itemsArray.size()) : 0;
@@ -315,11 +327,15 @@ int TavoroViewController::numberOfRowsInSection(int section) const
 
 QString TavoroViewController::titleForHeaderInSection(int section) const
 {
+    if (searchShown())
+        return searchSectionTitle(section);
     return isSectioned(ListChangeFlag) ? mLetterIndex.titleForHeaderInSection(section) : QString();
 }
 
 QStringList TavoroViewController::sectionIndexTitlesForTableView() const
 {
+    if (searchShown())
+        return {};
     return isSectioned(ListChangeFlag) ? mLetterIndex.sectionIndexTitles() : QStringList();
 }
 
@@ -330,6 +346,8 @@ int TavoroViewController::sectionForSectionIndexTitle(const QString& title, int 
 
 ListCell TavoroViewController::cellForRowAtIndexPath(ListIndexPath indexPath) const
 {
+    if (searchShown())
+        return searchCell(indexPath);
     const uint32_t kind = ListChangeFlag;
     ListCell cell;
     cell.subtitleStyle = kind == ListKindTitles || kind == ListKindAlbums || kind == ListKindPlaylistSongs;
@@ -376,16 +394,25 @@ ListCell TavoroViewController::cellForRowAtIndexPath(ListIndexPath indexPath) co
 
     const bool marksPlaying = kind == ListKindTitles || kind == ListKindPlaylistSongs || kind == ListKindAlbumSongs
                               || kind == ListKindArtistSongs || kind == ListKindArtistAlbumSongs;
-    if (marksPlaying && !song.isNull() && !infoButtonItem->isHidden() && !rowSong.isNull()
-        && rowSong.title() == song.title())
-        cell.accessoryImage = QStringLiteral("speaker.png");
+    if (marksPlaying)
+        markIfPlaying(cell, rowSong);
     return cell;
+}
+
+void TavoroViewController::markIfPlaying(ListCell& cell, const MPMediaItem& rowSong) const
+{
+    if (!song.isNull() && !infoButtonItem->isHidden() && !rowSong.isNull() && rowSong.title() == song.title())
+        cell.accessoryImage = QStringLiteral("speaker.png");
 }
 
 // ---- Row choice -----------------------------------------------------------------------
 
 void TavoroViewController::didSelectRowAtIndexPath(ListIndexPath indexPath)
 {
+    if (searchShown()) {
+        chooseSearchResult(indexPath);
+        return;
+    }
     const uint32_t kind = ListChangeFlag;
     if (kind != ListKindTitles)
         mListTable->syncButtonItem->setHidden(true);
@@ -403,25 +430,12 @@ void TavoroViewController::didSelectRowAtIndexPath(ListIndexPath indexPath)
         break;
     case ListKindAlbums:
     case ListKindArtistAlbums:
-        ListChangeFlag = kind == ListKindAlbums ? ListKindAlbumSongs : ListKindArtistAlbumSongs;
-        g_itemsArray = entriesOf(songsWhose(MPMediaItemPropertyAlbumTitle, name).collections());
+        drillDownToAlbum(name, kind == ListKindAlbums ? ListKindAlbumSongs : ListKindArtistAlbumSongs);
         break;
     case ListKindArtists:
-    case ListKindGenreArtists: {
-        const MPMediaQuery artistSongs = songsWhose(MPMediaItemPropertyArtist, name);
-        const QList<MPMediaItem> songs = artistSongs.items();
-        const QStringList albums = distinctTexts(songs, &MPMediaItem::albumTitle);
-        if (albums.size() == 1) {
-            ListChangeFlag = ListKindArtistSongs;
-            g_itemsArray = entriesOf(artistSongs.collections());
-            if (songs.size() > 1)
-                g_itemsArray = entriesOf(songsWhose(MPMediaItemPropertyAlbumTitle, albums.first()).collections());
-        } else {
-            ListChangeFlag = ListKindArtistAlbums;
-            g_itemsArray = nameEntries(albums);
-        }
+    case ListKindGenreArtists:
+        drillDownToArtist(name);
         break;
-    }
     case ListKindGenres: {
         ListChangeFlag = ListKindGenreArtists;
         QStringList artists = distinctTexts(songsWhose(MPMediaItemPropertyGenre, name).items(), &MPMediaItem::artist);
@@ -447,6 +461,28 @@ void TavoroViewController::didSelectRowAtIndexPath(ListIndexPath indexPath)
         break;
     }
     reloadListView();
+}
+
+void TavoroViewController::drillDownToAlbum(const QString& name, uint32_t songsKind)
+{
+    ListChangeFlag = songsKind;
+    g_itemsArray = entriesOf(songsWhose(MPMediaItemPropertyAlbumTitle, name).collections());
+}
+
+void TavoroViewController::drillDownToArtist(const QString& name)
+{
+    const MPMediaQuery artistSongs = songsWhose(MPMediaItemPropertyArtist, name);
+    const QList<MPMediaItem> songs = artistSongs.items();
+    const QStringList albums = distinctTexts(songs, &MPMediaItem::albumTitle);
+    if (albums.size() == 1) {
+        ListChangeFlag = ListKindArtistSongs;
+        g_itemsArray = entriesOf(artistSongs.collections());
+        if (songs.size() > 1)
+            g_itemsArray = entriesOf(songsWhose(MPMediaItemPropertyAlbumTitle, albums.first()).collections());
+    } else {
+        ListChangeFlag = ListKindArtistAlbums;
+        g_itemsArray = nameEntries(albums);
+    }
 }
 
 // ---- Sync, editing and the picked songs -----------------------------------------------

@@ -5,6 +5,7 @@
 #include "player/TavoroViewController.h"
 
 #include "player/PlayerImages.h"
+#include "library/VolumeLeveling.h"
 
 #include "library/DTMusicModelController.h"
 #include "platform/session/AudioSession.h"
@@ -195,6 +196,20 @@ void TavoroViewController::DockingModeSetting(const Notification& n)
     setSettingValueList(DockingoModeChangeKey, *v);
 }
 
+void TavoroViewController::volumeLevelingSetting(const Notification& n)
+{
+    const auto mode = changed(n, VolumeLevelingKey);
+    const auto preventClipping = changed(n, PreventClippingKey);
+    if (mode)
+        setSettingValueList(VolumeLevelingKey, *mode);
+    if (preventClipping)
+        setSettingValueList(PreventClippingKey, *preventClipping);
+    // The song playing changes at once; the next ones take the gain when they load.
+    if ((mode || preventClipping) && !song.isNull())
+        mGraphController->setPlaybackGain(levelingGain(song.properties().replayGain, settingValue(VolumeLevelingKey),
+                                                       settingValue(PreventClippingKey) == kOn));
+}
+
 void TavoroViewController::QuickStereoMenu()
 {
     PlayerEngine& engine = *mGraphController;
@@ -341,6 +356,15 @@ void TavoroViewController::loadSettingValueAndSetting()
             setSettingValueList(SpeedPitchPTKey, pitchValue);
             engine.setSpeedPitch(2, pitchValue);
         }
+
+        // Volume leveling takes effect at the next song load; an unknown value keeps the
+        // default.
+        const int leveling = value(QStringLiteral("LevelingMode"));
+        if (leveling >= kLevelingOff && leveling <= kLevelingAlbum)
+            setSettingValueList(VolumeLevelingKey, leveling);
+        const int preventClipping = value(QStringLiteral("PreventClipping"));
+        if (preventClipping == kOn || preventClipping == kOff)
+            setSettingValueList(PreventClippingKey, preventClipping);
     }
     loadPlayControlAndSetting();
 }

@@ -5,6 +5,7 @@
 #include "screens/EqualizerViewController.h"
 #include "screens/SpeedPitchController.h"
 #include "screens/StageModeViewController.h"
+#include "screens/VolumeLevelingViewController.h"
 
 namespace {
 
@@ -30,5 +31,7 @@ EffectScreen* newEffectScreen(const QString& title, const LiveTableRef& settings
         return make(&SpeedPitchController::getSpeedPitchSettingValue, settings);
     if (title == DockingName)
         return make(&DockingModeViewController::getDockingSettingValue, settings);
+    if (title == VolumeLevelingName)
+        return make(&VolumeLevelingViewController::getLevelingSettingValue, settings);
     return nullptr;
 }

@@ -7,6 +7,7 @@
 #include "screens/EqualizerViewController.h"
 #include "screens/SpeedPitchController.h"
 #include "screens/StageModeViewController.h"
+#include "screens/VolumeLevelingViewController.h"
 #include "screens/SettingTable.h"
 
 #include "player/SettingsMenuFactory.h"
@@ -21,9 +22,11 @@ namespace {
 constexpr int kFooterHeight = 33;
 constexpr int kHeaderHeight = 0;
 constexpr int kTopSpace = 6;  // between the bar and the first row
-constexpr int kRowHeight = 38;  // six rows and their footers fit under the bar
+// Six rows and their footers fit under the bar; the seventh, "Volume Leveling", and the
+// footer with the way back are scrolled to.
+constexpr int kRowHeight = 38;
 const QString ContactName = QStringLiteral("Contact Us");
-enum { kDockingSection = 4, kContactSection = 5 };
+enum { kDockingSection = 4, kContactSection = 6 };
 
 }  // namespace
 
@@ -33,7 +36,7 @@ const QUrl SettingViewController::kTwitterPage(QStringLiteral("https://twitter.c
 SettingViewController::SettingViewController(QWidget* parent) : ViewController(parent)
 {
     setObjectName(QStringLiteral("SettingViewController"));
-    tableDataList = {StereoName, EqualizerName, StageName, SpeedPitchName, DockingName, ContactName};
+    tableDataList = {StereoName, EqualizerName, StageName, SpeedPitchName, DockingName, VolumeLevelingName, ContactName};
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

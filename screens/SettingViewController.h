@@ -1,5 +1,5 @@
 #pragma once
-// The settings menu: six rows, one per effect screen, Docking Mode and "Contact Us".
+// The settings menu: seven rows, one per effect screen, Docking Mode, Volume Leveling and "Contact Us".
 // It pushes the chosen screen on the navigation stack with the player's live settings
 // table and is that screen's delegate: what a screen reports through
 // setSettingChangeValue is written into the shared table at once, and reaches the store

@@ -6,6 +6,8 @@
 //    thread (median_pct, worst_pct) and, for reference, in wall time (wall_worst_pct),
 //    which also counts the time the thread was not scheduled on a busy machine. An untimed
 //    0.3 ms pause between blocks lets the decoding thread keep ahead, as in real time.
+//    The "_leveled" runs play the track with a volume-leveling gain of -6.5 dB on its
+//    reader (the others at unity, which skips the gain stage).
 //  - PlayTrack: CPU time of the process (decoding thread included) playing 60 s with the
 //    equalizer through the graph into an output that pulls as fast as it can, against
 //    `ffmpeg -i same.m4a -f null -` timed in the same run; the counter `ratio` is
@@ -88,7 +90,7 @@ double CpuSeconds(int who)
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-void RenderBlock(benchmark::State& state, int effect)
+void RenderBlock(benchmark::State& state, int effect, SInt32 gain = kExtAudioFilePlaybackGainUnity)
 {
     AudioOutputSetCapture(std::make_shared<AudioCaptureOutput>(AudioCaptureOutput::Pacing::Manual, kBlock));
     auto owner = std::make_unique<AUGraphController>(3600.0);
@@ -96,7 +98,7 @@ void RenderBlock(benchmark::State& state, int effect)
     bool loaded = false;
     Quietly([&] {
         engine.initializeAUGraph(2);
-        loaded = engine.loadFiles(QUrl::fromLocalFile(QString::fromStdString(TrackPath())));
+        loaded = engine.loadFiles(QUrl::fromLocalFile(QString::fromStdString(TrackPath())), gain);
         engine.setEQMode(3);
         engine.setModeChange(4, 1);
         if (effect >= 0)
@@ -190,7 +192,9 @@ void PlayTrack(benchmark::State& state)
 } // namespace
 
 BENCHMARK_CAPTURE(RenderBlock, bypass, -1)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RenderBlock, bypass_leveled, -1, 31008)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RenderBlock, equalizer, 0)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RenderBlock, equalizer_leveled, 0, 31008)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RenderBlock, stereo3d, 1)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RenderBlock, stage, 2)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RenderBlock, speedpitch, 3)->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -6,6 +6,13 @@
 // case). Against the peer of sorting the same names with QStringList::sort (code-point
 // order), measured in the same run.
 //
+// Search: building the search index over a 100 000-song library (its song, artist and
+// album lists), against the peer of the letter index of 100 000 titles above; and one
+// keystroke in the search field of a player over that library until the list screen has
+// been drawn, typing "night river" letter by letter and deleting it again, against the
+// peer of filtering the same songs' titles, artists and albums with QString::contains
+// (case-insensitive, no accent folding, any position).
+//
 // List switch: the list button of each top-level list pressed on a player over a device
 // library of 20 000 songs held in memory (about 2 000 artists, 4 000 albums, 40 genres,
 // 20 playlists), until the list screen has been drawn; against the peer of the list's
@@ -15,6 +22,7 @@
 //       --benchmark_report_aggregates_only=true
 
 #include "player/LetterIndex.h"
+#include "player/LibrarySearch.h"
 #include "player/ListView.h"
 #include "player/TavoroViewController.h"
 
@@ -24,6 +32,7 @@
 #include "platform/media/MediaCollation.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -120,7 +129,8 @@ public:
     void set3DStereoValue(int, int) override {}
     void setStageMode(int) override {}
     void QBSInit() override {}
-    bool loadFiles(const QUrl&) override { return false; }
+    bool loadFiles(const QUrl&, int32_t) override { return false; }
+    void setPlaybackGain(int32_t) override {}
     void CloseFile() override {}
     int64_t frameCount() const override { return 0; }
     void FileSeek(int64_t) override {}
@@ -129,13 +139,13 @@ public:
     bool mfileLoadStateFlag() const override { return true; }
 };
 
-std::shared_ptr<MPMediaLibrary> makeLibrary()
+QList<MPMediaItem> makeSongs(int count)
 {
     std::mt19937 random(5);
     static const char* const genres[] = {"Rock", "Pop", "Jazz", "Folk", "Soul", "Blues", "Metal", "Disco"};
     QList<MPMediaItem> items;
-    items.reserve(kSongs);
-    for (int i = 0; i < kSongs; ++i) {
+    items.reserve(count);
+    for (int i = 0; i < count; ++i) {
         MediaItemProperties p;
         p.persistentID = quint64(i) + 1;
         p.title = randomName(random, i);
@@ -146,6 +156,12 @@ std::shared_ptr<MPMediaLibrary> makeLibrary()
         p.playbackDuration = 200.0;
         items.append(MPMediaItem(p));
     }
+    return items;
+}
+
+std::shared_ptr<MPMediaLibrary> makeLibrary(int count)
+{
+    const QList<MPMediaItem> items = makeSongs(count);
     QList<MPMediaPlaylist> playlists;
     for (int p = 0; p < 20; ++p)
         playlists.append(MPMediaPlaylist(QStringLiteral("Playlist %1").arg(p), quint64(p) + 1, items.mid(p * 50, 50)));
@@ -153,9 +169,9 @@ std::shared_ptr<MPMediaLibrary> makeLibrary()
 }
 
 struct Player {
-    Player()
+    explicit Player(int songs)
     {
-        MPMediaLibrary::setDefaultMediaLibrary(makeLibrary());
+        MPMediaLibrary::setDefaultMediaLibrary(makeLibrary(songs));
         controller = std::make_unique<TavoroViewController>(std::make_unique<SilentEngine>(),
                                                             std::make_shared<DTMusicModelController>());
         controller->viewDidLoad();
@@ -167,7 +183,7 @@ struct Player {
 
 Player& player()
 {
-    static Player p;
+    static Player p(kSongs);
     return p;
 }
 
@@ -204,6 +220,78 @@ void BM_Peer_ListQuery(benchmark::State& state)
     }
 }
 BENCHMARK(BM_Peer_ListQuery)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
+
+constexpr int kSearchSongs = 100000;
+
+MusicList entries(const QList<MPMediaItemCollection>& collections)
+{
+    MusicList list;
+    for (const MPMediaItemCollection& c : collections)
+        list.append(MusicListEntry(c));
+    return list;
+}
+
+void BM_SearchIndex100k(benchmark::State& state)
+{
+    MPMediaLibrary::setDefaultMediaLibrary(makeLibrary(kSearchSongs));
+    const MusicList songs = entries(MPMediaQuery::songsQuery().collections());
+    const MusicList artists = entries(MPMediaQuery::artistsQuery().collections());
+    const MusicList albums = entries(MPMediaQuery::albumsQuery().collections());
+    for (auto _ : state) {
+        LibrarySearch search;
+        search.build(songs, artists, albums);
+        benchmark::DoNotOptimize(search.find(QStringLiteral("zz")).songs.size());
+    }
+}
+BENCHMARK(BM_SearchIndex100k)->Unit(benchmark::kMillisecond);
+
+// The keystrokes of typing "night river" and deleting it again.
+QStringList typedTexts()
+{
+    const QString typed = QStringLiteral("night river");
+    QStringList texts;
+    for (int i = 1; i <= typed.size(); ++i)
+        texts.append(typed.left(i));
+    for (int i = typed.size() - 1; i >= 0; --i)
+        texts.append(typed.left(i));
+    return texts;
+}
+
+void BM_SearchKeystroke100k(benchmark::State& state)
+{
+    static Player searchPlayer(kSearchSongs);
+    TavoroViewController& c = *searchPlayer.controller;
+    c.ListTableButtonchange(ListKindTitles);
+    QApplication::processEvents();
+    const QStringList texts = typedTexts();
+    qsizetype next = 0;
+    for (auto _ : state) {
+        c.listTable()->searchField->setText(texts[next++ % texts.size()]);
+        QApplication::processEvents();
+        benchmark::DoNotOptimize(c.grab());
+    }
+    state.counters["songs"] = kSearchSongs;
+}
+BENCHMARK(BM_SearchKeystroke100k)->Unit(benchmark::kMillisecond)->Iterations(220);
+
+void BM_Peer_ContainsFilter100k(benchmark::State& state)
+{
+    const QList<MPMediaItem> songs = makeSongs(kSearchSongs);
+    const QStringList texts = typedTexts();
+    qsizetype next = 0;
+    for (auto _ : state) {
+        const QString query = texts[next++ % texts.size()];
+        QList<int> found;
+        for (qsizetype i = 0; i < songs.size(); ++i) {
+            const MediaItemProperties& p = songs[i].properties();
+            if (p.title.contains(query, Qt::CaseInsensitive) || p.artist->contains(query, Qt::CaseInsensitive)
+                || p.albumTitle->contains(query, Qt::CaseInsensitive))
+                found.append(int(i));
+        }
+        benchmark::DoNotOptimize(found.size());
+    }
+}
+BENCHMARK(BM_Peer_ContainsFilter100k)->Unit(benchmark::kMillisecond)->Iterations(220);
 
 } // namespace
 

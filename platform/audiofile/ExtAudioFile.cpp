@@ -19,6 +19,8 @@
 struct OpaqueExtAudioFile {
     std::unique_ptr<DecodeAhead> reader;
     AudioStreamBasicDescription client{};
+    // Set by the controlling thread, read by the render thread between reads.
+    std::atomic<SInt32> playbackGain{kExtAudioFilePlaybackGainUnity};
 };
 
 namespace {
@@ -148,6 +150,14 @@ OSStatus ExtAudioFileSetProperty(ExtAudioFileRef file, ExtAudioFilePropertyID pr
 {
     if (!file || !propertyData)
         return kAudioFileNotOpenError;
+    if (propertyID == kExtAudioFileProperty_PlaybackGain) {
+        if (propertyDataSize != sizeof(SInt32))
+            return kExtAudioFileError_InvalidPropertySize;
+        SInt32 gain = 0;
+        std::memcpy(&gain, propertyData, sizeof gain);
+        file->playbackGain.store(std::max<SInt32>(gain, 0), std::memory_order_relaxed);
+        return noErr;
+    }
     if (propertyID != kExtAudioFileProperty_ClientDataFormat)
         return kExtAudioFileError_InvalidProperty;
     if (const OSStatus injected = takeInjectedFailure(ExtAudioFileCall::SetClientDataFormat))
@@ -162,6 +172,11 @@ OSStatus ExtAudioFileSetProperty(ExtAudioFileRef file, ExtAudioFilePropertyID pr
     if (status == noErr)
         file->client = Int16InterleavedFormat(format.mSampleRate, format.mChannelsPerFrame);
     return status;
+}
+
+SInt32 ExtAudioFilePlaybackGain(ExtAudioFileRef file)
+{
+    return file ? file->playbackGain.load(std::memory_order_relaxed) : kExtAudioFilePlaybackGainUnity;
 }
 
 OSStatus ExtAudioFileRead(ExtAudioFileRef file, UInt32* ioNumberFrames, AudioBufferList* ioData)

@@ -65,9 +65,17 @@ using ExtAudioFilePropertyID = UInt32;
 //   client format is 16-bit interleaved at 44100 Hz with the file's channel count (2 when
 //   the file has more than 2). More channels are mixed down; one channel is copied to both.
 // FileLengthFrames (get, 8-byte SInt64): the length in client frames, see above.
+// PlaybackGain (set, 4-byte SInt32): the song's volume-leveling gain that whoever plays
+//   the reader applies to what it reads, in 16.16 fixed point (kExtAudioFilePlaybackGainUnity
+//   leaves the samples as they are; negative values count as 0). The reader itself does not
+//   apply it: it travels with the reader so that the gain of each song goes with its frames.
+//   Unlike the other properties it may be set while another thread reads; that thread sees
+//   it through ExtAudioFilePlaybackGain.
 constexpr ExtAudioFilePropertyID kExtAudioFileProperty_FileDataFormat = FourCC("ffmt");
 constexpr ExtAudioFilePropertyID kExtAudioFileProperty_ClientDataFormat = FourCC("cfmt");
 constexpr ExtAudioFilePropertyID kExtAudioFileProperty_FileLengthFrames = FourCC("#frm");
+constexpr ExtAudioFilePropertyID kExtAudioFileProperty_PlaybackGain = FourCC("pgan");
+constexpr SInt32 kExtAudioFilePlaybackGainUnity = 1 << 16;
 
 // Format ids of the file data format beyond those in CoreAudioTypes.h.
 constexpr UInt32 kAudioFormatFLAC = FourCC("flac");
@@ -119,6 +127,10 @@ OSStatus ExtAudioFileRead(ExtAudioFileRef file, UInt32* ioNumberFrames, AudioBuf
 // so that a short read is the end and not the decoder falling behind. For the reading
 // thread, between reads; never waits. True for a null reference.
 bool ExtAudioFileReadEnded(ExtAudioFileRef file);
+
+// The reader's PlaybackGain (unity for a null reference). For the reading thread: one
+// atomic load, never waits.
+SInt32 ExtAudioFilePlaybackGain(ExtAudioFileRef file);
 
 // Moves the read position to the given client frame; the next read starts exactly there.
 // A target at or past the length positions at the end (reads then deliver 0 frames).

@@ -15,6 +15,18 @@
 // unsigned 64-bit range (0 is never used, it means "no item").
 using MPMediaEntityPersistentID = uint64_t;
 
+// The loudness values taggers write for volume leveling, in the ReplayGain reference
+// (gains from Opus R128 tags already converted). Eight bytes per song.
+struct ReplayGainValues {
+    static constexpr int16_t kNoGain = INT16_MIN;
+    int16_t trackGain = kNoGain;  // hundredths of a dB
+    int16_t albumGain = kNoGain;
+    uint16_t trackPeak = 0;       // ten-thousandths of full scale; 0: no peak
+    uint16_t albumPeak = 0;
+
+    bool operator==(const ReplayGainValues&) const = default;
+};
+
 struct MediaItemProperties {
     MPMediaEntityPersistentID persistentID = 0;
     QByteArray filePath;               // absolute path of the audio file, as the file system's bytes
@@ -34,6 +46,7 @@ struct MediaItemProperties {
     double playbackDuration = -1.0;
     bool hasArtwork = false;           // an embedded cover was found at scan time
     CoverThumbnail coverThumbnail;     // that cover made small, empty without one
+    ReplayGainValues replayGain;
 
     bool operator==(const MediaItemProperties&) const = default;
 };

@@ -16,7 +16,7 @@ namespace {
 
 constexpr quint32 kMagic = 0x54564d43;  // "TVMC"
 // Raise whenever the entry layout or what the reader extracts from a file changes.
-constexpr quint32 kVersion = 3;
+constexpr quint32 kVersion = 4;
 // No song lasts longer: a stored duration beyond it (or negative, or not a number) is
 // taken as not known.
 constexpr double kLongestSeconds = 7.0 * 24 * 3600;
@@ -132,6 +132,8 @@ ScanCache loadScanCache(const QString& path)
             in >> song.playbackDuration >> song.hasArtwork;
             if (!(song.playbackDuration >= 0.0 && song.playbackDuration <= kLongestSeconds))
                 song.playbackDuration = -1.0;  // not known: read from the file when asked
+            in >> song.replayGain.trackGain >> song.replayGain.albumGain >> song.replayGain.trackPeak
+                >> song.replayGain.albumPeak;
             song.coverThumbnail = skipThumbnail(in, file, opened);
             texts.shareCommonTexts(song);
         }
@@ -173,6 +175,8 @@ bool saveScanCache(const QString& path, ScanCache& cache)
             writeNumber(out, song.discNumber);
             writeNumber(out, song.discCount);
             out << song.playbackDuration << song.hasArtwork;
+            out << song.replayGain.trackGain << song.replayGain.albumGain << song.replayGain.trackPeak
+                << song.replayGain.albumPeak;
             placed.push_back(writeThumbnail(out, file, song.coverThumbnail));
         }
     }

@@ -1,9 +1,13 @@
-// TagLib's part of reading a file: the song's texts and numbers, and its embedded cover.
+// TagLib's part of reading a file: the song's texts and numbers, its loudness values for volume
+// leveling, and its embedded cover.
 
 #include "platform/media/MediaFile.h"
 #include "platform/media/MediaFileReader.h"
 
 #include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/fileref.h>
@@ -14,6 +18,7 @@
 #include <taglib/opusfile.h>
 #include <taglib/oggflacfile.h>
 #include <taglib/aifffile.h>
+#include <taglib/apetag.h>
 #include <taglib/speexfile.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
@@ -135,11 +140,94 @@ TagLib::ByteVector coverOf(TagLib::File* file)
     return xiph ? firstXiphPicture(xiph->pictureList()) : TagLib::ByteVector();
 }
 
+// A ReplayGain text as taggers write it ("-6.50 dB", "+3 dB", "0.988547"): the number,
+// or nothing when the text does not start with one in `limit`.
+std::optional<double> leadingNumber(const std::optional<QString>& text, double limit)
+{
+    if (!text)
+        return std::nullopt;
+    QString number = text->trimmed();
+    if (number.endsWith(QLatin1String("db"), Qt::CaseInsensitive))
+        number.chop(2);
+    bool ok = false;
+    const double value = number.trimmed().toDouble(&ok);
+    if (!ok || !(value >= -limit && value <= limit))
+        return std::nullopt;
+    return value;
+}
+
+int16_t gainValue(std::optional<double> dB)
+{
+    return dB ? int16_t(std::lround(*dB * 100.0)) : ReplayGainValues::kNoGain;
+}
+
+uint16_t peakValue(std::optional<double> peak)
+{
+    return peak && *peak > 0.0 ? uint16_t(std::min(65535L, std::max(1L, std::lround(*peak * 10000.0)))) : 0;
+}
+
+// The texts of ReplayGain-style keys that the property map leaves out: an MP3's APE tag
+// (beside its ID3v2 tag) and an MP4's freeform atoms ("----:com.apple.iTunes:replaygain_track_gain",
+// the name in any case), added under the upper-case name.
+void addLoudnessKeys(TagLib::File* file, TagLib::PropertyMap& map)
+{
+    if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(file)) {
+        if (TagLib::APE::Tag* ape = mpeg->APETag(false)) {
+            const TagLib::PropertyMap apeMap = ape->properties();
+            for (const auto& [key, values] : apeMap)
+                if (key.startsWith("REPLAYGAIN_") && !map.contains(key))
+                    map.insert(key, values);
+        }
+    } else if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file)) {
+        TagLib::MP4::Tag* tag = mp4->tag();
+        if (!tag)
+            return;
+        for (const auto& [name, item] : tag->itemMap()) {
+            if (!name.startsWith("----:"))
+                continue;
+            const int colon = name.rfind(":");
+            const TagLib::String key = name.substr(colon + 1).upper();
+            if (key.startsWith("REPLAYGAIN_") && !map.contains(key))
+                map.insert(key, item.toStringList());
+        }
+    }
+}
+
+// Track and album gain and peak. Opus R128 gains (Q7.8 dB relative to -23 LUFS) are taken
+// before ReplayGain ones, converted to the ReplayGain reference (-18 LUFS, 5 dB louder).
+ReplayGainValues loudnessOf(TagLib::File* file, TagLib::PropertyMap map)
+{
+    addLoudnessKeys(file, map);
+    const auto r128 = [&](const char* key) -> std::optional<double> {
+        const std::optional<QString> text = textOf(map, key);
+        bool ok = false;
+        const int q78 = text ? text->trimmed().toInt(&ok) : 0;
+        if (!ok || q78 < -32768 || q78 > 32767)
+            return std::nullopt;
+        return q78 / 256.0 + 5.0;
+    };
+    constexpr double kGainLimit = 60.0;  // dB; beyond this a tag is garbage
+    constexpr double kPeakLimit = 6.0;   // full scale
+    ReplayGainValues values;
+    std::optional<double> track = r128("R128_TRACK_GAIN");
+    std::optional<double> album = r128("R128_ALBUM_GAIN");
+    if (!track)
+        track = leadingNumber(textOf(map, "REPLAYGAIN_TRACK_GAIN"), kGainLimit);
+    if (!album)
+        album = leadingNumber(textOf(map, "REPLAYGAIN_ALBUM_GAIN"), kGainLimit);
+    values.trackGain = gainValue(track);
+    values.albumGain = gainValue(album);
+    values.trackPeak = peakValue(leadingNumber(textOf(map, "REPLAYGAIN_TRACK_PEAK"), kPeakLimit));
+    values.albumPeak = peakValue(leadingNumber(textOf(map, "REPLAYGAIN_ALBUM_PEAK"), kPeakLimit));
+    return values;
+}
+
 } // namespace
 
 bool readTags(const MediaFile& file, MediaItemProperties& properties, QByteArray* cover)
 {
     properties.title.clear();
+    properties.replayGain = {};
     MediaFileTagStream stream(file);
     const TagLib::FileRef ref(&stream, true, TagLib::AudioProperties::Fast);
     bool audio = false;
@@ -162,6 +250,7 @@ bool readTags(const MediaFile& file, MediaItemProperties& properties, QByteArray
         parseCount(textOf(map, "TOTALTRACKS"), properties.albumTrackCount);
         parseCount(textOf(map, "DISCTOTAL"), properties.discCount);
         parseCount(textOf(map, "TOTALDISCS"), properties.discCount);
+        properties.replayGain = loudnessOf(ref.file(), map);
         const TagLib::ByteVector picture = coverOf(ref.file());
         properties.hasArtwork = !picture.isEmpty();
         if (cover && properties.hasArtwork)

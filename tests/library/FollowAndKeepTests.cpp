@@ -149,4 +149,6 @@ TEST_F(LibraryTest, StoreFromAnOlderModelKeepsTheDefaultsOfItsNewColumns)
     EXPECT_EQ(row->valueForKey("SpeedValue").toInt(), 10);
     EXPECT_EQ(row->valueForKey("PTValue").toInt(), 7);
     EXPECT_EQ(row->valueForKey("SPValue").toInt(), 100);
+    EXPECT_EQ(row->valueForKey("LevelingMode").toInt(), 1);      // off
+    EXPECT_EQ(row->valueForKey("PreventClipping").toInt(), 2);   // on
 }

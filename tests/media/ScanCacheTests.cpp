@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <taglib/fileref.h>
+#include <taglib/tpropertymap.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -86,6 +89,24 @@ TEST_F(ScanCacheTest, UnchangedFilesComeFromTheCacheChangedOnesAreReadAgain)
     EXPECT_EQ(stats.itemsRead, 2);
     EXPECT_EQ(stats.itemsFromCache, 1);
     EXPECT_EQ(titles(restarted), (QStringList{"one-Omega", "three-Alpha", "two-Beta, longer now"}));
+}
+
+TEST_F(ScanCacheTest, LoudnessValuesComeBackFromTheCache)
+{
+    {
+        TagLib::FileRef ref(QFile::encodeName(path("two.flac")).constData());
+        TagLib::PropertyMap map = ref.file()->properties();
+        map.replace("REPLAYGAIN_TRACK_GAIN", TagLib::String("-6.50 dB"));
+        map.replace("REPLAYGAIN_ALBUM_PEAK", TagLib::String("0.98855"));
+        ref.file()->setProperties(map);
+        ASSERT_TRUE(ref.save());
+    }
+    library().scan();
+    MPMediaLibrary restarted = library();
+    EXPECT_EQ(restarted.scan().itemsFromCache, 3);
+    const ReplayGainValues tagged{-650, ReplayGainValues::kNoGain, 0, 9886};
+    for (const MPMediaItem& item : restarted.allItems())
+        EXPECT_EQ(item.properties().replayGain, item.title() == "two-Alpha" ? tagged : ReplayGainValues());
 }
 
 TEST_F(ScanCacheTest, PersistentIDsStayAcrossRescansAndRestartsAndFollowThePath)

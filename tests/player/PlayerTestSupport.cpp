@@ -19,8 +19,9 @@ namespace {
 QTemporaryDir* g_songs = nullptr;
 }
 
-bool RecordingEngine::loadFiles(const QUrl& url)
+bool RecordingEngine::loadFiles(const QUrl& url, int32_t playbackGain)
 {
+    lastPlaybackGain = playbackGain;
     if (onLoad)
         onLoad(url);
     rec("loadFiles", {url.fileName()});

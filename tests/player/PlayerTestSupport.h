@@ -44,7 +44,9 @@ public:
     void set3DStereoValue(int w, int v) override { rec("set3DStereoValue", {w, v}); }
     void setStageMode(int p) override { rec("setStageMode", {p}); }
     void QBSInit() override { rec("QBSInit"); }
-    bool loadFiles(const QUrl& url) override;
+    bool loadFiles(const QUrl& url, int32_t playbackGain) override;
+    void setPlaybackGain(int32_t playbackGain) override { lastPlaybackGain = playbackGain; }
+    std::atomic<int32_t> lastPlaybackGain{0};
     void CloseFile() override { rec("CloseFile"); }
     int64_t frameCount() const override { return frames; }
     void FileSeek(int64_t frame) override { rec("FileSeek", {qlonglong(frame)}); }

@@ -149,6 +149,7 @@ TEST(SettingsStore, SettingsAndModesSavedOnLeavingTheForegroundAndRestoredAtStar
         center.postNotification(StereoChangeSettingNotification, nullptr, {{StereoSurroundKey, 4}});
         center.postNotification(SpeedPitchSettingNotification, nullptr, {{SpeedPitchSpeedKey, 14}, {SpeedPitchPTKey, 3}});
         center.postNotification(StageChangeSettingNotification, nullptr, {{StagePresetKey, 2}});
+        center.postNotification(VolumeLevelingSettingNotification, nullptr, {{VolumeLevelingKey, 2}, {PreventClippingKey, 1}});
         center.postNotification(UIApplicationDidEnterBackgroundNotification, nullptr, {});
     }
     PlayerHarness second;
@@ -164,6 +165,8 @@ TEST(SettingsStore, SettingsAndModesSavedOnLeavingTheForegroundAndRestoredAtStar
     EXPECT_EQ(table->integerValue(SpeedPitchPTKey), 7);
     EXPECT_EQ(table->integerValue(StagePresetKey), 0);
     EXPECT_EQ(table->integerValue(EqUserSetting6400Key), 17);
+    EXPECT_EQ(table->integerValue(VolumeLevelingKey), 2);
+    EXPECT_EQ(table->integerValue(PreventClippingKey), 1);
     EXPECT_EQ(second.player->playModeFlag(), 2);
     EXPECT_TRUE(second.player->shuffleEnabled());
     EXPECT_EQ(imageNameOf(second.player->allOncerepeatButton), "track_repeat.png");

@@ -12,6 +12,8 @@
 #include "screens/SpeedPitchController.h"
 #include "screens/StageModeViewController.h"
 #include "screens/ValueSlider.h"
+#include "screens/VolumeLevelingViewController.h"
+#include "screens/OnOffSwitch.h"
 
 #include "library/DTMusicModelController.h"
 #include "library/Setting.h"
@@ -55,7 +57,7 @@ QPushButton* alertButton(QMessageBox* alert, const QString& text)
 
 }  // namespace
 
-TEST_F(SettingsMenu, SixRowsEachOpeningItsScreenAsItsDelegate)
+TEST_F(SettingsMenu, SevenRowsEachOpeningItsScreenAsItsDelegate)
 {
     SettingViewController* menu = openMenu();
     ASSERT_NE(menu, nullptr);
@@ -68,12 +70,12 @@ TEST_F(SettingsMenu, SixRowsEachOpeningItsScreenAsItsDelegate)
         EXPECT_TRUE(row->hasDisclosureIndicator());
     }
     EXPECT_EQ(texts, QStringList({"3D.STEREO Control", "G.EQ Control", "ON.STAGE Control", "SPEED/PITCH Control",
-                                  "Docking Mode", "Contact Us"}));
+                                  "Docking Mode", "Volume Leveling", "Contact Us"}));
     screenshot("settings_menu");
 
     const char* classes[] = {"DStereoViewController", "EqualizerViewController", "StageModeViewController",
-                             "SpeedPitchController", "DockingModeViewController"};
-    for (int section = 0; section < 5; ++section) {
+                             "SpeedPitchController", "DockingModeViewController", "VolumeLevelingViewController"};
+    for (int section = 0; section < 6; ++section) {
         SCOPED_TRACE(texts[section].toStdString());
         tap(menu->settingTableView->rows()[section]);
         settle();
@@ -86,6 +88,14 @@ TEST_F(SettingsMenu, SixRowsEachOpeningItsScreenAsItsDelegate)
         EXPECT_TRUE(stack->isNavigationBarHidden()) << "an effect screen shows its own title bar";
         if (section == 1)
             screenshot("equalizer_opened");
+        if (auto* leveling = qobject_cast<VolumeLevelingViewController*>(screen)) {
+            EXPECT_TRUE(leveling->mode() == 1 && leveling->clippingSwitch->isOn());  // the defaults
+            tap(leveling->modeRow(3));
+            tap(leveling->clippingSwitch);
+            EXPECT_EQ(player->settingValueArray()->integerValue(VolumeLevelingKey), 3);
+            EXPECT_EQ(player->settingValueArray()->integerValue(PreventClippingKey), 1);
+            screenshot("volume_leveling");
+        }
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : screen, Qt::Key_Escape);
         settle();
         EXPECT_EQ(stack->topViewController(), menu);
@@ -105,7 +115,7 @@ TEST_F(SettingsMenu, ContactUsShowsOnlyTheAlertAndOpensThePages)
     SettingViewController* menu = openMenu();
     const QVariantMap before = player->settingValueArray()->dictionary();
 
-    QTest::keyClick(menu->settingTableView->rows()[5], Qt::Key_Return);
+    QTest::keyClick(menu->settingTableView->rows().last(), Qt::Key_Return);
     QMessageBox* alert = menu->contactAlert();
     ASSERT_NE(alert, nullptr);
     EXPECT_EQ(alert->windowTitle(), "Contact Us");
@@ -118,7 +128,7 @@ TEST_F(SettingsMenu, ContactUsShowsOnlyTheAlertAndOpensThePages)
     EXPECT_EQ(player->settingValueArray()->dictionary(), before);
 
     for (const char* network : {"Facebook", "Twitter"}) {
-        tap(menu->settingTableView->rows()[5]);
+        tap(menu->settingTableView->rows().last());
         tap(alertButton(menu->contactAlert(), network));
     }
     EXPECT_EQ(browser.opened, QList<QUrl>({SettingViewController::kFacebookPage, SettingViewController::kTwitterPage}));
