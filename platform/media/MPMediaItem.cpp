@@ -54,6 +54,7 @@ struct MPMediaItem::Shared {
     QString texts[TextCount];
     CoverThumbnail coverThumbnail;
     mutable std::atomic<double> duration{-1.0};
+    ReplayGainValues replayGain;
     int32_t numbers[NumberCount] = {};
     uint8_t textPresent = 0;   // bit per Text
     uint8_t numberPresent = 0; // bit per Number
@@ -65,6 +66,7 @@ struct MPMediaItem::Shared {
           title(std::move(values.title)),
           coverThumbnail(std::move(values.coverThumbnail)),
           duration(values.playbackDuration),
+          replayGain(values.replayGain),
           hasArtwork(values.hasArtwork)
     {
         std::optional<QString>* optionalTexts[TextCount] = {&values.artist, &values.albumArtist, &values.albumTitle,
@@ -119,6 +121,7 @@ MediaItemProperties MPMediaItem::properties() const
     values.playbackDuration = m_shared->duration.load(std::memory_order_relaxed);
     values.hasArtwork = m_shared->hasArtwork;
     values.coverThumbnail = m_shared->coverThumbnail;
+    values.replayGain = m_shared->replayGain;
     return values;
 }
 
