@@ -65,7 +65,8 @@ public:
     // Starts the graph. `dockingSetting` is the stored Docking Mode value (1 off, 2 on):
     // with 1 the effect master flag follows the current route.
     void startAUGraph(int dockingSetting);
-    // Stops the graph if it is running.
+    // Stops the graph if it is running. The output keeps its place: what it has buffered
+    // plays first at the next start, so stop and start lose and repeat nothing.
     void stopAUGraph();
     bool isPlaying() const { return mIsPlaying.load(std::memory_order_relaxed); }
     // Switches the client format to `channels` interleaved 16-bit channels for the mixer
@@ -142,6 +143,9 @@ private:
     void deliverRenderReports();
     void closeReader();
     bool prepareReader(ExtAudioFileRef file);
+    // Any controlling thread: drops the audio rendered before that the mixer's varispeed
+    // and the audio server still hold (a new track or a seek must not begin with it).
+    void dropBufferedAudio();
     void scheduleLockRelease();
     OSStatus render(UInt32 frames, AudioBufferList* ioData);
 

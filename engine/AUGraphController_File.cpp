@@ -37,6 +37,7 @@ bool AUGraphController::loadFiles(const QUrl& url)
     mCurFrame.store(0);
     mFrameCount.store(0);
     closeReader();
+    dropBufferedAudio();
 
     // The reader is prepared while the render path cannot see it and handed over at the
     // end, also when a step fails (it then stays open, as it was left).
@@ -55,6 +56,7 @@ bool AUGraphController::loadReader(ExtAudioFileRef file)
     mCurFrame.store(0);
     mFrameCount.store(0);
     closeReader();
+    dropBufferedAudio();
     if (file == nullptr)
         return false;
     return prepareReader(file);

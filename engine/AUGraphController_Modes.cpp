@@ -12,8 +12,8 @@
 
 namespace {
 
-constexpr int16_t kHeadroomShift = 2;
-constexpr int32_t kEffectRate = 44100;
+constexpr int16_t kHeadroomShift = kEffectHeadroomShift;
+constexpr int32_t kEffectRate = kEffectSampleRate;
 
 // Re-initialises one effect module while the render thread cannot be processing it: the
 // module's flag is cleared first and the block in progress, if any, is waited for. The

@@ -237,7 +237,7 @@ OSStatus AUGraphStop(AUGraph graph)
     if (graph == nullptr)
         return kAudio_ParamError;
     if (OutputUnit* output = graph->outputUnit())
-        return output->stop();
+        return output->pause();
     return noErr;
 }
 
@@ -276,6 +276,13 @@ OSStatus AudioUnitSetParameter(AudioUnit unit, AudioUnitParameterID parameter, A
     if (unit == nullptr)
         return kAudio_ParamError;
     return unit->setParameter(parameter, scope, element, value);
+}
+
+OSStatus AudioUnitReset(AudioUnit unit, AudioUnitScope, AudioUnitElement)
+{
+    if (unit == nullptr)
+        return kAudio_ParamError;
+    return unit->reset();
 }
 
 OSStatus AudioUnitGetParameter(AudioUnit unit, AudioUnitParameterID parameter, AudioUnitScope scope,

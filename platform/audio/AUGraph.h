@@ -29,8 +29,11 @@
 //
 // Threading: the render callback runs on the output's thread. AUGraphStop called from
 // inside the render callback only marks the graph stopped (AUGraphIsRunning answers false
-// at once) and the output winds down after the callback returns; called from any other
-// thread it returns once no callback is in progress and none will follow. Start, stop and
+// at once) and the output winds down after the callback returns, playing out what it
+// buffered; called from any other thread it returns once no callback is in progress and
+// none will follow, and the audio server's stream is corked rather than closed: what the
+// server still holds is kept and plays first at the next AUGraphStart, so a stop and a
+// start lose and repeat nothing (AudioUnitReset on the output unit drops it instead). Start, stop and
 // the property calls are meant for one controlling thread at a time; parameters may be set
 // from any thread and take effect at the next block.
 
@@ -105,6 +108,12 @@ OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID property, Audi
 OSStatus AudioUnitSetParameter(AudioUnit unit, AudioUnitParameterID parameter, AudioUnitScope scope,
                                AudioUnitElement element, AudioUnitParameterValue value,
                                UInt32 bufferOffsetInFrames);
+// Drops what a unit holds of audio rendered before. The mixer forgets what its varispeed
+// holds at its next block (safe while playing); the output unit has the audio server drop
+// what it has buffered and not played yet, keeping what is rendered after the call. Any
+// thread but the render thread.
+OSStatus AudioUnitReset(AudioUnit unit, AudioUnitScope scope, AudioUnitElement element);
+
 OSStatus AudioUnitGetParameter(AudioUnit unit, AudioUnitParameterID parameter, AudioUnitScope scope,
                                AudioUnitElement element, AudioUnitParameterValue* outValue);
 

@@ -19,6 +19,8 @@ struct OpaqueAudioUnit {
     {
         return kAudioUnitErr_InvalidParameter;
     }
+    // Drops what the unit holds of audio rendered before (AudioUnitReset).
+    virtual OSStatus reset() { return noErr; }
     virtual OSStatus initialize() = 0;
     virtual void uninitialize() = 0;
     virtual const char* kindName() const = 0;

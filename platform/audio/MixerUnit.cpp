@@ -238,6 +238,12 @@ void MixerUnit::prepareForStart()
     mGain = DbToLinear(mGainDbSeen);
 }
 
+OSStatus MixerUnit::reset()
+{
+    mResetRequested.store(true, std::memory_order_release);
+    return noErr;
+}
+
 void MixerUnit::PullInput(void* context, float* stereo, uint32_t frames)
 {
     static_cast<MixerUnit*>(context)->pullInput(stereo, frames);
@@ -288,6 +294,8 @@ void MixerUnit::pullInput(float* stereo, uint32_t frames)
 void MixerUnit::render(UInt32 frames, AudioBufferList* out, const std::atomic<bool>* keepPulling)
 {
     mKeepPulling = keepPulling;
+    if (mResetRequested.exchange(false, std::memory_order_acq_rel))
+        mVarispeed.reset();
     mVarispeed.render(mMix.data(), frames, mPlaybackRate.load(std::memory_order_relaxed), &PullInput, this);
     mKeepPulling = nullptr;
 

@@ -40,6 +40,8 @@ public:
 
     // Before the output starts pulling: forgets what the varispeed held.
     void prepareForStart();
+    // Any thread: the varispeed forgets what it holds at the start of the next block.
+    OSStatus reset() override;
 
     // Render thread: writes `frames` (at most kMaxFramesPerSlice) frames into `out`, a
     // buffer list laid out in the output format. With `keepPulling`, the input is pulled
@@ -67,6 +69,7 @@ private:
     std::atomic<float> mAzimuth{0.0f};
     std::atomic<float> mElevation{0.0f};
     std::atomic<float> mDistance{1.0f};
+    std::atomic<bool> mResetRequested{false};
 
     // Render-thread state.
     const std::atomic<bool>* mKeepPulling = nullptr; // during render() only

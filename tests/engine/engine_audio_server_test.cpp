@@ -1,6 +1,7 @@
-// 30 s of a track played by the engine into a real audio server that the test starts
-// itself, with the reader's decoding held up again and again and the render callback
-// descheduled now and then: the server's buffering and the decoding ahead ride it out.
+// The engine playing into a real audio server that the test starts itself: 30 s of a track
+// with the reader's decoding held up again and again and the render callback descheduled
+// now and then (the server's buffering and the decoding ahead ride it out); pauses that
+// lose and repeat nothing.
 
 #include "EngineTestSupport.h"
 
@@ -14,7 +15,9 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <chrono>
 #include <cstring>
@@ -31,7 +34,9 @@ int16_t CountingSample(int64_t frame, int channel)
     return channel ? int16_t(-value) : value;
 }
 
-std::string CountingWav(const std::string& name, int64_t frames)
+// A 16-bit stereo WAV of `frames` frames whose samples `sample(frame, channel)` gives.
+template <typename Sample>
+std::string StereoWav(const std::string& name, int64_t frames, Sample sample)
 {
     std::string bytes(44 + size_t(frames) * 4, '\0');
     auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&bytes[at], &v, 4); };
@@ -49,10 +54,15 @@ std::string CountingWav(const std::string& name, int64_t frames)
     std::memcpy(&bytes[36], "data", 4);
     put32(40, uint32_t(frames * 4));
     for (int64_t i = 0; i < frames; ++i) {
-        put16(44 + size_t(i) * 4, uint16_t(CountingSample(i, 0)));
-        put16(46 + size_t(i) * 4, uint16_t(CountingSample(i, 1)));
+        put16(44 + size_t(i) * 4, uint16_t(sample(i, 0)));
+        put16(46 + size_t(i) * 4, uint16_t(sample(i, 1)));
     }
     return audiofile_test::writeFile(name, bytes);
+}
+
+std::string CountingWav(const std::string& name, int64_t frames)
+{
+    return StereoWav(name, frames, CountingSample);
 }
 
 std::atomic<int> gCalls{0};
@@ -140,6 +150,51 @@ TEST_F(EngineOnAudioServer, StalledDecodingAndADescheduledCallbackNeverUnderflow
         ASSERT_EQ(samples[at + 1], CountingSample(frame, 1)) << "recorded frame " << at / 2;
     }
     EXPECT_EQ(frame, frames) << "the recording ends before the track";
+}
+
+// What reached the sink with every silent frame taken out.
+std::vector<int16_t> WithoutSilence(const std::vector<int16_t>& samples)
+{
+    std::vector<int16_t> sound;
+    for (size_t i = 0; i + 1 < samples.size(); i += 2) {
+        if (samples[i] != 0 || samples[i + 1] != 0) {
+            sound.push_back(samples[i]);
+            sound.push_back(samples[i + 1]);
+        }
+    }
+    return sound;
+}
+
+TEST_F(EngineOnAudioServer, PausesLoseAndRepeatNoFrame)
+{
+    const int64_t frames = 44100 * 4;
+    ExtAudioFileWaitForDecoding(false);
+    QBS_BYPASS_Prescale = 0;
+    ASSERT_TRUE(load(CountingWav("pauses.wav", frames)));
+    const auto recording = server.dir / "speaker.raw";
+    server.record(recording);
+    start();
+    for (int pause = 0; pause < 4; ++pause) {
+        QThread::msleep(500);
+        Stdout([&] { engine->stopAUGraph(); });
+        QThread::msleep(200);
+        start();
+    }
+    QElapsedTimer timer;
+    timer.start();
+    while (reports.empty() && timer.elapsed() < 10000) {
+        QCoreApplication::processEvents();
+        QThread::msleep(20);
+    }
+    QThread::msleep(300);
+    server.stopRecording();
+    ASSERT_EQ(reports.size(), 1u) << "the track ended";
+
+    // With the pauses' silence cut out, the track itself: every frame once, in order.
+    const std::vector<int16_t> sound = WithoutSilence(pulse_test::PulseDaemon::Recorded(recording));
+    ASSERT_EQ(sound.size(), size_t(frames) * 2) << "frames lost or repeated";
+    for (int64_t frame = 0; frame < frames; ++frame)
+        ASSERT_EQ(sound[size_t(frame) * 2], CountingSample(frame, 0)) << "track frame " << frame;
 }
 
 } // namespace
