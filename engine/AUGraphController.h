@@ -121,7 +121,9 @@ public:
     void playTimeUpDate(bool on);
     void ExtFileReadEndFlag(bool finished);
     // Moves the read position to a client frame and silences the output until the seek
-    // lock is cleared. Ignored until the first block has been read since launch.
+    // lock is cleared. Ignored until the first block has been read since launch. Only the
+    // new position is heard after it: the speed/pitch queues, the varispeed and the audio
+    // server's buffer are emptied.
     void FileSeek(SInt64 frame);
     void setFileLoadStartFlag() { mfileLoadStateFlag_.store(false, std::memory_order_relaxed); }
     bool mfileLoadStateFlag() const { return mfileLoadStateFlag_.load(std::memory_order_relaxed); }
@@ -173,4 +175,8 @@ private:
     std::unique_ptr<MainThreadSignal> mRenderReports;
     // Opening, closing and seeking the reader; never taken on the render thread.
     std::mutex mReaderMutex;
+    // Set and cleared by FileSeek alone (under mReaderMutex): while set, the render
+    // callback plays silence and touches no reader and no effect state. Unlike SeekLock,
+    // which starting, stopping and the mode calls clear, nothing else can end it early.
+    std::atomic<bool> mSeekInProgress{false};
 };

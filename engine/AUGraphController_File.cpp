@@ -6,6 +6,7 @@
 #include "engine/EngineGlobals.h"
 #include "engine/RenderGate.h"
 #include "engine/StatusLog.h"
+#include "qbs/QBS.h"
 
 #include <cstdio>
 
@@ -155,15 +156,27 @@ void AUGraphController::FileSeek(SInt64 frame)
     // Nothing has been read since launch: the request is dropped.
     if (!mFirstReadStarted.load(std::memory_order_relaxed))
         return;
-    // A read in progress is waited for rather than dropped: the lock keeps every later
+    // A read in progress is waited for rather than dropped: the seek flag keeps every later
     // block from reading, and the reader is moved only once the block in progress is done,
-    // so the next block read starts exactly at the target. The reader mutex keeps an import
-    // finishing on another thread from closing the reader while it seeks.
+    // so the next block read starts exactly at the target. Only this call sets and clears
+    // the flag, so a start, stop or mode switch on another thread cannot let a block read
+    // while the reader moves. The reader mutex keeps an import finishing on another thread
+    // from closing the reader while it seeks.
     std::lock_guard reader(mReaderMutex);
     LockSeekChange(true);
+    mSeekInProgress.store(true, std::memory_order_seq_cst);
     RenderGate::waitForRenderIdle();
     ExtAudioFileRef file = AudioFileRef();
     if (file != nullptr)
         ExtAudioFileSeek(file, frame);
     mCurFrame.store(frame);
+    // What was rendered before the seek must not be heard after it: the speed/pitch block
+    // starts again from empty queues (no block runs now), the varispeed forgets its input,
+    // and the server drops what it holds. What is rendered after the flag clears is kept.
+    QBS_PTC_Init(kEffectHeadroomShift, kEffectSampleRate);
+    Prev_Sample_Index = 0;
+    Window_Index = 0;
+    L_Prev_Sample = R_Prev_Sample = 0;
+    dropBufferedAudio();
+    mSeekInProgress.store(false, std::memory_order_seq_cst);
 }

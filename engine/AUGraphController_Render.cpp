@@ -68,7 +68,8 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
 {
     RenderGate::enter();
 
-    if (LockSeek()) {
+    // A seek is moving the reader and emptying the effect's queues: touch neither.
+    if (mSeekInProgress.load(std::memory_order_seq_cst) || LockSeek()) {
         playTimeUpDate(false);
         SilenceData(ioData);
         RenderGate::leave();

@@ -1,7 +1,7 @@
 // The engine playing into a real audio server that the test starts itself: 30 s of a track
 // with the reader's decoding held up again and again and the render callback descheduled
 // now and then (the server's buffering and the decoding ahead ride it out); pauses that
-// lose and repeat nothing.
+// lose and repeat nothing; seeks after which only the new position is heard.
 
 #include "EngineTestSupport.h"
 
@@ -196,5 +196,56 @@ TEST_F(EngineOnAudioServer, PausesLoseAndRepeatNoFrame)
     for (int64_t frame = 0; frame < frames; ++frame)
         ASSERT_EQ(sound[size_t(frame) * 2], CountingSample(frame, 0)) << "track frame " << frame;
 }
+
+// A seek while paused, with the speed/pitch effect off and on: the server, the varispeed
+// and the effect all hold audio from before the seek then. The track is 1 kHz up to the
+// seek target and 300 Hz from there; after the pause nothing at 1 kHz may be heard.
+class SeekOnAudioServer : public EngineOnAudioServer, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SeekOnAudioServer, AfterASeekOnlyTheNewPositionIsHeard)
+{
+    const int64_t target = 44100 * 5;
+    ExtAudioFileWaitForDecoding(false);
+    ASSERT_TRUE(load(StereoWav("seek.wav", target * 2, [&](int64_t frame, int) {
+        const double hz = frame < target ? 1000.0 : 300.0;
+        return int16_t(12000 * std::sin(2 * M_PI * hz * double(frame) / 44100.0));
+    })));
+    if (GetParam()) {
+        mode(3);
+        Stdout([&] { engine->setSpeedPitch(1, 15); });
+        RunEventsFor(300); // the lock after switching the effect on is released
+    }
+    const auto recording = server.dir / "speaker.raw";
+    server.record(recording);
+    start();
+    QThread::msleep(800);
+    Stdout([&] {
+        engine->stopAUGraph();
+        engine->FileSeek(target);
+        engine->LockSeekChange(false);
+    });
+    QThread::msleep(300);
+    start();
+    QThread::msleep(800);
+    server.stopRecording();
+
+    // Sign changes per 10 ms: about 20 at 1 kHz, about 6 at 300 Hz.
+    const std::vector<int16_t> samples = pulse_test::PulseDaemon::Recorded(recording);
+    size_t at = 0;
+    while (at + 1 < samples.size() && samples[at] == 0)
+        at += 2;
+    while (at + 882 < samples.size() && std::any_of(samples.begin() + at, samples.begin() + at + 882, [](int16_t s) { return s != 0; }))
+        at += 2; // to the pause's silence
+    int windows = 0;
+    for (; at + 882 < samples.size(); at += 882, ++windows) {
+        int changes = 0;
+        for (size_t i = at + 2; i < at + 882; i += 2)
+            changes += (samples[i - 2] < 0) != (samples[i] < 0);
+        ASSERT_LT(changes, 13) << "1 kHz heard " << windows * 10 << " ms after the pause began";
+    }
+    EXPECT_GT(windows, 50);
+}
+
+INSTANTIATE_TEST_SUITE_P(SpeedPitchOffAndOn, SeekOnAudioServer, ::testing::Bool());
 
 } // namespace
