@@ -150,6 +150,11 @@ private:
     void dropBufferedAudio();
     void scheduleLockRelease();
     OSStatus render(UInt32 frames, AudioBufferList* ioData);
+    // Render thread: carries out a speed change for the speed/pitch effect at the start of
+    // a piece, and the mixer's rate once the effect's output reaches it (at frame `done`
+    // of the block, with `delivered` frames of this piece).
+    void applyPendingSpeed(bool effectRuns, UInt32 done);
+    void switchRateInStep(UInt32 done, UInt32 delivered);
 
     std::atomic<bool> mIsPlaying{false};
     std::atomic<bool> mfileLoadStateFlag_{true};
@@ -179,4 +184,11 @@ private:
     // callback plays silence and touches no reader and no effect state. Unlike SeekLock,
     // which starting, stopping and the mode calls clear, nothing else can end it early.
     std::atomic<bool> mSeekInProgress{false};
+    // A speed (percent) for the render thread to carry out while speed/pitch runs; 0: none.
+    std::atomic<int> mPendingSpeed{0};
+    // Render thread (and FileSeek while it keeps the render thread out): the mixer's rate
+    // waits for the effect to deliver the first frame made with the new speed, this many
+    // frames on (-1: nothing waits), and then becomes mRateSwitchTo percent.
+    SInt64 mRateSwitchIn = -1;
+    int mRateSwitchTo = 100;
 };

@@ -177,6 +177,8 @@ void AUGraphController::FileSeek(SInt64 frame)
     Prev_Sample_Index = 0;
     Window_Index = 0;
     L_Prev_Sample = R_Prev_Sample = 0;
+    if (mRateSwitchIn > 0)
+        mRateSwitchIn = 0; // the frames it waited for are gone
     dropBufferedAudio();
     mSeekInProgress.store(false, std::memory_order_seq_cst);
 }

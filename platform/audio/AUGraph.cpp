@@ -270,12 +270,12 @@ OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID property, Audi
 }
 
 OSStatus AudioUnitSetParameter(AudioUnit unit, AudioUnitParameterID parameter, AudioUnitScope scope,
-                               AudioUnitElement element, AudioUnitParameterValue value, UInt32)
+                               AudioUnitElement element, AudioUnitParameterValue value, UInt32 bufferOffsetInFrames)
 {
     AUDIO_FAULT_POINT(AudioUnitSetParameter);
     if (unit == nullptr)
         return kAudio_ParamError;
-    return unit->setParameter(parameter, scope, element, value);
+    return unit->setParameterAt(parameter, scope, element, value, bufferOffsetInFrames);
 }
 
 OSStatus AudioUnitReset(AudioUnit unit, AudioUnitScope, AudioUnitElement)

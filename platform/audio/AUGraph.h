@@ -102,7 +102,12 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID property, Audi
 OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID property, AudioUnitScope scope,
                               AudioUnitElement element, void* outData, UInt32* ioDataSize);
 
-// Unit parameters (the mixer's, see above): an unknown parameter or a value out of range
+// Unit parameters (the mixer's, see above). A playback rate set from inside the render
+// callback, while it fills the mixer's input, steps to the new rate without a glide at
+// input frame bufferOffsetInFrames of the block being filled (from any other thread the
+// offset is ignored and the rate glides there at the next block). The speed/pitch effect
+// relies on it to change its pitch compensation on the same frame.
+// Unit parameters: an unknown parameter or a value out of range
 // kAudioUnitErr_InvalidParameter, a scope the parameter has not kAudioUnitErr_InvalidScope, an
 // element beyond the bus count kAudioUnitErr_InvalidElement. The output unit has none.
 OSStatus AudioUnitSetParameter(AudioUnit unit, AudioUnitParameterID parameter, AudioUnitScope scope,

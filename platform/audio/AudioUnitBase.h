@@ -15,6 +15,12 @@ struct OpaqueAudioUnit {
     {
         return kAudioUnitErr_InvalidParameter;
     }
+    // AudioUnitSetParameter with a buffer offset: by default the offset is not used.
+    virtual OSStatus setParameterAt(AudioUnitParameterID parameter, AudioUnitScope scope, AudioUnitElement element,
+                                    AudioUnitParameterValue value, UInt32 /*bufferOffsetInFrames*/)
+    {
+        return setParameter(parameter, scope, element, value);
+    }
     virtual OSStatus getParameter(AudioUnitParameterID, AudioUnitScope, AudioUnitElement, AudioUnitParameterValue*)
     {
         return kAudioUnitErr_InvalidParameter;

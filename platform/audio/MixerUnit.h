@@ -23,6 +23,9 @@ public:
                           AudioUnitParameterValue value) override;
     OSStatus getParameter(AudioUnitParameterID parameter, AudioUnitScope scope, AudioUnitElement element,
                           AudioUnitParameterValue* value) override;
+    // The playback rate set by the input callback during its pull steps at that input frame.
+    OSStatus setParameterAt(AudioUnitParameterID parameter, AudioUnitScope scope, AudioUnitElement element,
+                            AudioUnitParameterValue value, UInt32 bufferOffsetInFrames) override;
     OSStatus initialize() override;
     void uninitialize() override;
     const char* kindName() const override { return "3D mixer"; }
