@@ -148,6 +148,9 @@ private:
     // Any controlling thread: drops the audio rendered before that the mixer's varispeed
     // and the audio server still hold (a new track or a seek must not begin with it).
     void dropBufferedAudio();
+    // FileSeek, while no block runs: fills the speed/pitch effect's queues from the new
+    // position so that its output starts with the first block.
+    void primeSpeedPitch(ExtAudioFileRef file);
     void scheduleLockRelease();
     OSStatus render(UInt32 frames, AudioBufferList* ioData);
     // Render thread: carries out a speed change for the speed/pitch effect at the start of

@@ -179,6 +179,42 @@ void AUGraphController::FileSeek(SInt64 frame)
     L_Prev_Sample = R_Prev_Sample = 0;
     if (mRateSwitchIn > 0)
         mRateSwitchIn = 0; // the frames it waited for are gone
+    primeSpeedPitch(file);
     dropBufferedAudio();
     mSeekInProgress.store(false, std::memory_order_seq_cst);
+}
+
+void AUGraphController::primeSpeedPitch(ExtAudioFileRef file)
+{
+    // Called by FileSeek while no block runs. From empty queues the speed/pitch effect
+    // holds its output back until it has a block and a segment's hop in hand: heard,
+    // that is some 100 ms of silence after every seek. Its queues are filled here from the
+    // new position instead, up to just short of that, so the first block after the seek
+    // delivers: one segment made, and input for the next one but for less than a block.
+    if (file == nullptr || !DockingModeOnOffFlag.load() || StereoModeOnOffFlag.load() || EqModeOnOffFlag.load()
+        || StageModeOnOffFlag.load() || !PTCEnable.load())
+        return;
+    constexpr UInt32 kPiece = 256;
+    const UInt32 channels = mFileChannels.load(std::memory_order_acquire) == 1 ? 1 : 2;
+    int16_t* in = mReadBlock.get();
+    int16_t* out = mWorkBlock.get();
+    for (int guard = 0; guard < 256; ++guard) {
+        const bool segmentMade = Prev_Sample_Index >= Hop_Size.load(std::memory_order_relaxed);
+        if (segmentMade && In_Tempo_Buf_Size + SInt64(kPiece) >= Required_Sample.load(std::memory_order_relaxed))
+            break;
+        AudioBufferList list;
+        list.mNumberBuffers = 1;
+        list.mBuffers[0].mNumberChannels = channels;
+        list.mBuffers[0].mDataByteSize = kPiece * channels * sizeof(int16_t);
+        list.mBuffers[0].mData = in;
+        UInt32 frames = kPiece;
+        if (ExtAudioFileRead(file, &frames, &list) != noErr || frames < kPiece)
+            break; // what was read is queued; the blocks read on from there
+        if (channels == 1) {
+            for (UInt32 i = kPiece; i-- > 0;)
+                in[2 * i] = in[2 * i + 1] = in[i];
+        }
+        QBS_PTC(out, in, int32_t(kPiece * 2));
+        mCurFrame.fetch_add(kPiece, std::memory_order_relaxed);
+    }
 }
