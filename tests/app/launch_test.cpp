@@ -92,6 +92,7 @@ TEST(Launch, ACallEndingWhileTheWindowIsOnScreenResumesOnceAndClearsTheFlag)
 {
     LaunchedApp app;
     TavoroViewController& player = app.player();
+    ASSERT_TRUE(waitFor([&] { return !app.delegate->activationPending(); }, 3)); // the launch's own
     app.chooseSong(1);
     ASSERT_TRUE(waitFor([&] { return player.graphController().isPlaying(); }, 10));
     AudioSessionContext* session = app.delegate.get(); // what the session's callbacks get
