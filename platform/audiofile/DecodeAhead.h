@@ -12,6 +12,7 @@
 #include "platform/audiofile/AudioFileSource.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -26,7 +27,8 @@ public:
     // Frames decoded in one go by the decoding thread.
     static constexpr UInt32 kChunkFrames = 2048;
     // After a seek or a format change the control call returns once this much is decoded
-    // (or the track ends), so that playback resumes without a gap.
+    // (or the track ends), so that playback resumes without a gap; a seek waits for it at
+    // most 20 ms.
     static constexpr double kPrefillSeconds = 0.25;
 
     // Takes over a source whose client format (`rate`, `channels`) is set and which stands
@@ -63,8 +65,9 @@ private:
     void run();
     void resizeRing(UInt32 rate, UInt32 channels);
     // With mMutex held (so the decoding thread is idle): empties the ring and lets decoding
-    // start from the source's position; returns once the first part is decoded.
-    void restart(std::unique_lock<std::mutex>& lock);
+    // start from the source's position; returns once the first part is decoded, or after
+    // `timeout`.
+    void restart(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds timeout);
     size_t freeFrames() const;
 
     std::unique_ptr<AudioFileSource> mSource; // used under mMutex only

@@ -34,7 +34,8 @@ constexpr SInt64 kMaxPaddingFrames = 8192;
 constexpr SInt64 kResamplerMarginFrames = 256;
 // Output frames per step while discarding up to a resampled seek target.
 constexpr UInt32 kScratchFrames = 4096;
-// The longest one open, read or seek may wait for the file before FFmpeg gives up on it.
+// The longest one open, read or seek may wait for the file to deliver anything more
+// before FFmpeg gives up on it.
 constexpr auto kIoTimeout = std::chrono::seconds(2);
 
 void quietenFFmpegWarnings()
@@ -189,7 +190,15 @@ OSStatus FFmpegFileSource::openDecoder()
 
 int FFmpegFileSource::InterruptIfLate(void* self)
 {
-    return std::chrono::steady_clock::now() > static_cast<FFmpegFileSource*>(self)->ioDeadline_ ? 1 : 0;
+    // Reading that moves on (a long file scanned on a busy machine) is never cut short.
+    auto* source = static_cast<FFmpegFileSource*>(self);
+    const int64_t at = source->format_ && source->format_->pb ? source->format_->pb->pos : -1;
+    if (at != source->ioProgress_) {
+        source->ioProgress_ = at;
+        source->armIoDeadline();
+        return 0;
+    }
+    return std::chrono::steady_clock::now() > source->ioDeadline_ ? 1 : 0;
 }
 
 void FFmpegFileSource::armIoDeadline()
@@ -199,9 +208,10 @@ void FFmpegFileSource::armIoDeadline()
 
 int FFmpegFileSource::openDemuxer()
 {
-    // A read that hangs (a stalled network mount, a disk that stopped answering) gives up
-    // at the deadline of the call that made it instead of holding its thread, and with it
-    // the main thread that seeks, for ever.
+    // A read that makes no progress (a stalled network mount, a disk that stopped
+    // answering) gives up at its deadline instead of holding its thread, and with it the
+    // main thread that seeks, for ever. FFmpeg asks between its attempts; a read the
+    // kernel itself blocks in returns first.
     format_ = avformat_alloc_context();
     if (format_ == nullptr)
         return AVERROR(ENOMEM);

@@ -39,7 +39,8 @@ private:
     FFmpegFileSource() = default;
     OSStatus openFile(const std::string& path);
     int openDemuxer();
-    // FFmpeg's interrupt callback: true once the deadline of the call in progress passed.
+    // FFmpeg's interrupt callback: true once the call in progress has read nothing more
+    // for kIoTimeout.
     static int InterruptIfLate(void* self);
     void armIoDeadline();
     // Sets up a new decoder for the stream. Used at every repositioning instead of a flush:
@@ -66,6 +67,7 @@ private:
 
     std::string path_;
     std::chrono::steady_clock::time_point ioDeadline_{};
+    int64_t ioProgress_ = -1; // the file position the interrupt callback saw last
     AVFormatContext* format_ = nullptr;
     const AVCodec* codec_ = nullptr;
     AVCodecContext* decoder_ = nullptr;
