@@ -9,6 +9,7 @@
 //    recorder's own buffering (20 ms) makes this up to that much late or early.
 // Run: engine_transport_bench [--pauses N] [--seeks N]
 
+#include "Quietly.h"
 #include "engine/AUGraphController.h"
 #include "engine/EngineGlobals.h"
 #include "platform/audio/AudioCapture.h"
@@ -16,6 +17,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "qbs/QBS.h"
 #include "tests/audio/PulseDaemon.h"
+#include "tests/engine/StereoWav.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -44,44 +46,10 @@ int16_t Counting(int64_t frame)
 template <typename Sample>
 void WriteWav(const std::string& path, int64_t frames, Sample sample)
 {
-    std::string bytes(44 + size_t(frames) * 4, '\0');
-    auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&bytes[at], &v, 4); };
-    auto put16 = [&](size_t at, uint16_t v) { std::memcpy(&bytes[at], &v, 2); };
-    std::memcpy(&bytes[0], "RIFF", 4);
-    put32(4, uint32_t(bytes.size() - 8));
-    std::memcpy(&bytes[8], "WAVEfmt ", 8);
-    put32(16, 16);
-    put16(20, 1);
-    put16(22, 2);
-    put32(24, 44100);
-    put32(28, 44100 * 4);
-    put16(32, 4);
-    put16(34, 16);
-    std::memcpy(&bytes[36], "data", 4);
-    put32(40, uint32_t(frames * 4));
-    for (int64_t i = 0; i < frames; ++i) {
-        const uint16_t s = uint16_t(sample(i));
-        put16(44 + size_t(i) * 4, s);
-        put16(46 + size_t(i) * 4, s);
-    }
+    const std::string bytes = StereoWavBytes(frames, [&](int64_t frame, int) { return int16_t(sample(frame)); });
     FILE* file = std::fopen(path.c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
-}
-
-// Engine output goes to /dev/null while `work` runs.
-template <typename Work>
-void Quietly(Work work)
-{
-    std::fflush(stdout);
-    const int saved = dup(1);
-    FILE* null = std::fopen("/dev/null", "w");
-    dup2(fileno(null), 1);
-    work();
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-    std::fclose(null);
 }
 
 size_t RecordedFrames(const std::filesystem::path& file)
