@@ -63,9 +63,9 @@ protected:
     }
     void TearDown() override
     {
-        QBS_BYPASS_Prescale = 2;
         if (engine)
             Stdout([&] { engine->stopAUGraph(); });
+        QBS_BYPASS_Prescale = 2; // once no block runs
         server.stop();
         EngineTest::TearDown();
     }
