@@ -68,6 +68,12 @@ void TavoroAppDelegate::backgroundAUGraphInit()
     mTavoroViewController->setUIDefaults();
 }
 
+void TavoroAppDelegate::interruptionDidEnd()
+{
+    if (mWindow && mWindow->isVisible() && !mWindow->isMinimized())
+        applicationDidBecomeActive();
+}
+
 void TavoroAppDelegate::applicationDidBecomeActive()
 {
     // After InterruptionResume::kDelaySeconds the player's playstart resumes what an

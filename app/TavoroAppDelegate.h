@@ -46,6 +46,11 @@ public:
     // After the activation wait the player resumes playback an interruption stopped.
     void applicationDidBecomeActive();
     bool activationPending() const { return mActivation.isPending(); }
+    // The end of an interruption (a call) while the window is on screen counts as becoming
+    // active: no window event would tell, so the song would otherwise never resume and the
+    // interruption flag stay set for a later restore. Hidden or minimised, the restore
+    // resumes it as usual.
+    void interruptionDidEnd() override;
     void applicationWillResignActive() {}
     void applicationDidEnterBackground() {}
 

@@ -39,6 +39,7 @@ AUGraphController::~AUGraphController()
         mGraph = nullptr;
         mMixer = nullptr;
         mMixerNode = 0;
+        mOutputUnit = nullptr;
     }
     std::lock_guard reader(mReaderMutex);
     closeReader();
@@ -63,6 +64,7 @@ void AUGraphController::initializeAUGraph(int channels)
         DisposeAUGraph(mGraph);
         mGraph = nullptr;
         mMixer = nullptr;
+        mOutputUnit = nullptr;
     }
     OSStatus result = NewAUGraph(&mGraph);
     if (result) {
@@ -105,6 +107,10 @@ void AUGraphController::initializeAUGraph(int channels)
         PrintStatusLine("AUGraphNodeInfo result", result);
         return;
     }
+    // Only for dropping what the output holds (dropBufferedAudio); without it nothing is
+    // dropped, so a failure here is not worth a line.
+    if (AUGraphNodeInfo(mGraph, outputNode, nullptr, &mOutputUnit) != noErr)
+        mOutputUnit = nullptr;
 
     UInt32 numbuses = 1;
     std::printf("set input bus count %lu\n", static_cast<unsigned long>(numbuses));
@@ -179,10 +185,22 @@ void AUGraphController::startAUGraph(int dockingSetting)
     PlayTimerUpdateDictionary = QVariantMap();
 }
 
+void AUGraphController::dropBufferedAudio()
+{
+    // The varispeed forgets its input at its next block; the server drops what it holds.
+    if (mMixer != nullptr)
+        AudioUnitReset(mMixer, kAudioUnitScope_Global, 0);
+    if (mOutputUnit != nullptr)
+        AudioUnitReset(mOutputUnit, kAudioUnitScope_Global, 0);
+}
+
 void AUGraphController::stopAUGraph()
 {
     // The render thread stops through stopFromRenderThread; the output stops and waits for
-    // a render in progress here, which never waits for this thread in turn.
+    // a render in progress here, which never waits for this thread in turn. Stopping here
+    // pauses the output where it stands (the audio server's stream is corked, keeping what
+    // it holds), so the next start goes on at the first frame not heard yet: a pause, an
+    // interruption or a route change loses and repeats nothing.
     std::printf("STOP\n");
     Boolean running = false;
     OSStatus result = AUGraphIsRunning(mGraph, &running);

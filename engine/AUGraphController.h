@@ -65,7 +65,8 @@ public:
     // Starts the graph. `dockingSetting` is the stored Docking Mode value (1 off, 2 on):
     // with 1 the effect master flag follows the current route.
     void startAUGraph(int dockingSetting);
-    // Stops the graph if it is running.
+    // Stops the graph if it is running. The output keeps its place: what it has buffered
+    // plays first at the next start, so stop and start lose and repeat nothing.
     void stopAUGraph();
     bool isPlaying() const { return mIsPlaying.load(std::memory_order_relaxed); }
     // Switches the client format to `channels` interleaved 16-bit channels for the mixer
@@ -124,7 +125,9 @@ public:
     void playTimeUpDate(bool on);
     void ExtFileReadEndFlag(bool finished);
     // Moves the read position to a client frame and silences the output until the seek
-    // lock is cleared. Ignored until the first block has been read since launch.
+    // lock is cleared. Ignored until the first block has been read since launch. Only the
+    // new position is heard after it: the speed/pitch queues, the varispeed and the audio
+    // server's buffer are emptied.
     void FileSeek(SInt64 frame);
     void setFileLoadStartFlag() { mfileLoadStateFlag_.store(false, std::memory_order_relaxed); }
     bool mfileLoadStateFlag() const { return mfileLoadStateFlag_.load(std::memory_order_relaxed); }
@@ -146,8 +149,19 @@ private:
     void deliverRenderReports();
     void closeReader();
     bool prepareReader(ExtAudioFileRef file);
+    // Any controlling thread: drops the audio rendered before that the mixer's varispeed
+    // and the audio server still hold (a new track or a seek must not begin with it).
+    void dropBufferedAudio();
+    // FileSeek, while no block runs: fills the speed/pitch effect's queues from the new
+    // position so that its output starts with the first block.
+    void primeSpeedPitch(ExtAudioFileRef file);
     void scheduleLockRelease();
     OSStatus render(UInt32 frames, AudioBufferList* ioData);
+    // Render thread: carries out a speed change for the speed/pitch effect at the start of
+    // a piece, and the mixer's rate once the effect's output reaches it (at frame `done`
+    // of the block, with `delivered` frames of this piece).
+    void applyPendingSpeed(bool effectRuns, UInt32 done);
+    void switchRateInStep(UInt32 done, UInt32 delivered);
 
     std::atomic<bool> mIsPlaying{false};
     std::atomic<bool> mfileLoadStateFlag_{true};
@@ -174,4 +188,15 @@ private:
     std::unique_ptr<MainThreadSignal> mRenderReports;
     // Opening, closing and seeking the reader; never taken on the render thread.
     std::mutex mReaderMutex;
+    // Set and cleared by FileSeek alone (under mReaderMutex): while set, the render
+    // callback plays silence and touches no reader and no effect state. Unlike SeekLock,
+    // which starting, stopping and the mode calls clear, nothing else can end it early.
+    std::atomic<bool> mSeekInProgress{false};
+    // A speed (percent) for the render thread to carry out while speed/pitch runs; 0: none.
+    std::atomic<int> mPendingSpeed{0};
+    // Render thread (and FileSeek while it keeps the render thread out): the mixer's rate
+    // waits for the effect to deliver the first frame made with the new speed, this many
+    // frames on (-1: nothing waits), and then becomes mRateSwitchTo percent.
+    SInt64 mRateSwitchIn = -1;
+    int mRateSwitchTo = 100;
 };

@@ -6,6 +6,7 @@
 #include "engine/EngineGlobals.h"
 #include "engine/RenderGate.h"
 #include "engine/StatusLog.h"
+#include "qbs/QBS.h"
 
 #include <cstdio>
 
@@ -37,6 +38,7 @@ bool AUGraphController::loadFiles(const QUrl& url, SInt32 playbackGain)
     mCurFrame.store(0);
     mFrameCount.store(0);
     closeReader();
+    dropBufferedAudio();
 
     // The reader is prepared while the render path cannot see it and handed over at the
     // end, also when a step fails (it then stays open, as it was left).
@@ -56,6 +58,7 @@ bool AUGraphController::loadReader(ExtAudioFileRef file)
     mCurFrame.store(0);
     mFrameCount.store(0);
     closeReader();
+    dropBufferedAudio();
     if (file == nullptr)
         return false;
     return prepareReader(file);
@@ -161,15 +164,65 @@ void AUGraphController::FileSeek(SInt64 frame)
     // Nothing has been read since launch: the request is dropped.
     if (!mFirstReadStarted.load(std::memory_order_relaxed))
         return;
-    // A read in progress is waited for rather than dropped: the lock keeps every later
+    // A read in progress is waited for rather than dropped: the seek flag keeps every later
     // block from reading, and the reader is moved only once the block in progress is done,
-    // so the next block read starts exactly at the target. The reader mutex keeps an import
-    // finishing on another thread from closing the reader while it seeks.
+    // so the next block read starts exactly at the target. Only this call sets and clears
+    // the flag, so a start, stop or mode switch on another thread cannot let a block read
+    // while the reader moves. The reader mutex keeps an import finishing on another thread
+    // from closing the reader while it seeks.
     std::lock_guard reader(mReaderMutex);
     LockSeekChange(true);
+    mSeekInProgress.store(true, std::memory_order_seq_cst);
     RenderGate::waitForRenderIdle();
     ExtAudioFileRef file = AudioFileRef();
     if (file != nullptr)
         ExtAudioFileSeek(file, frame);
     mCurFrame.store(frame);
+    // What was rendered before the seek must not be heard after it: the speed/pitch block
+    // starts again from empty queues (no block runs now), the varispeed forgets its input,
+    // and the server drops what it holds. What is rendered after the flag clears is kept.
+    QBS_PTC_Init(kEffectHeadroomShift, kEffectSampleRate);
+    Prev_Sample_Index = 0;
+    Window_Index = 0;
+    L_Prev_Sample = R_Prev_Sample = 0;
+    if (mRateSwitchIn > 0)
+        mRateSwitchIn = 0; // the frames it waited for are gone
+    primeSpeedPitch(file);
+    dropBufferedAudio();
+    mSeekInProgress.store(false, std::memory_order_seq_cst);
+}
+
+void AUGraphController::primeSpeedPitch(ExtAudioFileRef file)
+{
+    // Called by FileSeek while no block runs. From empty queues the speed/pitch effect
+    // holds its output back until it has a block and a segment's hop in hand: heard,
+    // that is some 100 ms of silence after every seek. Its queues are filled here from the
+    // new position instead, up to just short of that, so the first block after the seek
+    // delivers: one segment made, and input for the next one but for less than a block.
+    if (file == nullptr || !DockingModeOnOffFlag.load() || StereoModeOnOffFlag.load() || EqModeOnOffFlag.load()
+        || StageModeOnOffFlag.load() || !PTCEnable.load())
+        return;
+    constexpr UInt32 kPiece = 256;
+    const UInt32 channels = mFileChannels.load(std::memory_order_acquire) == 1 ? 1 : 2;
+    int16_t* in = mReadBlock.get();
+    int16_t* out = mWorkBlock.get();
+    for (int guard = 0; guard < 256; ++guard) {
+        const bool segmentMade = Prev_Sample_Index >= Hop_Size.load(std::memory_order_relaxed);
+        if (segmentMade && In_Tempo_Buf_Size + SInt64(kPiece) >= Required_Sample.load(std::memory_order_relaxed))
+            break;
+        AudioBufferList list;
+        list.mNumberBuffers = 1;
+        list.mBuffers[0].mNumberChannels = channels;
+        list.mBuffers[0].mDataByteSize = kPiece * channels * sizeof(int16_t);
+        list.mBuffers[0].mData = in;
+        UInt32 frames = kPiece;
+        if (ExtAudioFileRead(file, &frames, &list) != noErr || frames < kPiece)
+            break; // what was read is queued; the blocks read on from there
+        if (channels == 1) {
+            for (UInt32 i = kPiece; i-- > 0;)
+                in[2 * i] = in[2 * i + 1] = in[i];
+        }
+        QBS_PTC(out, in, int32_t(kPiece * 2));
+        mCurFrame.fetch_add(kPiece, std::memory_order_relaxed);
+    }
 }

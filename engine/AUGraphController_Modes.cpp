@@ -12,8 +12,8 @@
 
 namespace {
 
-constexpr int16_t kHeadroomShift = 2;
-constexpr int32_t kEffectRate = 44100;
+constexpr int16_t kHeadroomShift = kEffectHeadroomShift;
+constexpr int32_t kEffectRate = kEffectSampleRate;
 
 // Re-initialises one effect module while the render thread cannot be processing it: the
 // module's flag is cleared first and the block in progress, if any, is waited for. The
@@ -99,6 +99,9 @@ void AUGraphController::setModeChange(int mode, int8_t on)
             scheduleLockRelease();
         } else {
             PTCEnable.store(false, std::memory_order_seq_cst);
+            // A speed change the render thread has not carried out yet goes to the mixer now.
+            if (const int pending = mPendingSpeed.exchange(0); pending != 0)
+                setSpeedNormal(pending);
             std::printf("SpeedPitch Off\n");
         }
         break;
@@ -135,10 +138,15 @@ void AUGraphController::setSpeedPitch(int selector, int value)
 {
     if (selector == 1) {
         speedvalue.store(int16_t(value * 10));
-        setSpeedNormal(speedvalue.load());
         if (PTCEnable.load()) {
             std::printf("setSpeedPitch speed value:%d\n", int(speedvalue.load()));
-            QBS_PTC_Set(speedvalue.load(), array[ptValue.load()]);
+            std::printf("QBS_Speed:%d QBS_Pitch:%d", int(speedvalue.load()), int(array[ptValue.load()]));
+            // The mixer's rate and the effect's pitch compensation change together: the
+            // render thread sets the effect's rates between two blocks and the mixer's rate
+            // at the first frame the effect delivers with them (see render()).
+            mPendingSpeed.store(speedvalue.load(), std::memory_order_release);
+        } else {
+            setSpeedNormal(speedvalue.load());
         }
     } else if (selector == 2) {
         // Pitch 1..13 selects the steps -6..+6; anything else would index past the table.

@@ -48,6 +48,22 @@ void ApplyPlaybackGain(int16_t* samples, size_t count, SInt32 gain)
     }
 }
 
+// True when ProcessOneEffect picks the speed/pitch effect.
+bool SpeedPitchRuns()
+{
+    return DockingModeOnOffFlag.load(std::memory_order_seq_cst) && !StereoModeOnOffFlag.load(std::memory_order_seq_cst)
+        && !EqModeOnOffFlag.load(std::memory_order_seq_cst) && !StageModeOnOffFlag.load(std::memory_order_seq_cst)
+        && PTCEnable.load(std::memory_order_seq_cst);
+}
+
+// Sets the mixer's playback rate from inside the render callback: it steps at frame
+// `offset` of the block this callback delivers.
+void SetMixerRateAt(int percent, UInt32 offset)
+{
+    AudioUnitSetParameter(mMixer, k3DMixerParam_PlaybackRate, kAudioUnitScope_Input, 0, Float32(percent) / 100.0f,
+                          offset);
+}
+
 // Copies frames of one channel to both sides of a stereo block, in place (back to front).
 void SpreadMonoToStereo(int16_t* block, UInt32 frames)
 {
@@ -59,6 +75,34 @@ void SpreadMonoToStereo(int16_t* block, UInt32 frames)
 }
 
 } // namespace
+
+void AUGraphController::applyPendingSpeed(bool effectRuns, UInt32 done)
+{
+    const int speed = mPendingSpeed.exchange(0, std::memory_order_acq_rel);
+    if (speed == 0)
+        return;
+    if (!effectRuns) {
+        SetMixerRateAt(speed, done);
+        return;
+    }
+    // Every frame the effect holds in its output queue was made at the old speed; the
+    // segments from this piece on use the new one, and their frames come after those.
+    QBS_PTC_SetRates(int16_t(speed), array[ptValue.load(std::memory_order_relaxed)]);
+    mRateSwitchIn = Prev_Sample_Index;
+    mRateSwitchTo = speed;
+}
+
+void AUGraphController::switchRateInStep(UInt32 done, UInt32 delivered)
+{
+    if (mRateSwitchIn < 0)
+        return;
+    if (mRateSwitchIn >= SInt64(delivered)) {
+        mRateSwitchIn -= delivered;
+        return;
+    }
+    SetMixerRateAt(mRateSwitchTo, done + UInt32(mRateSwitchIn));
+    mRateSwitchIn = -1;
+}
 
 void AUGraphController::SilenceData(AudioBufferList* ioData)
 {
@@ -80,7 +124,8 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
 {
     RenderGate::enter();
 
-    if (LockSeek()) {
+    // A seek is moving the reader and emptying the effect's queues: touch neither.
+    if (mSeekInProgress.load(std::memory_order_seq_cst) || LockSeek()) {
         playTimeUpDate(false);
         SilenceData(ioData);
         RenderGate::leave();
@@ -157,6 +202,7 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
             SpreadMonoToStereo(in, piece);
 
         const UInt32 pieceOut = done < outFrames ? std::min(piece, outFrames - done) : 0;
+        applyPendingSpeed(SpeedPitchRuns(), done);
         if (outChannels == 2) {
             ProcessOneEffect(out + 2 * done, in, int32_t(pieceOut * 2));
         } else {
@@ -166,6 +212,7 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
             for (UInt32 i = 0; i < pieceOut; ++i)
                 out[done + i] = int16_t((int32_t(work[2 * i]) + int32_t(work[2 * i + 1])) >> 1);
         }
+        switchRateInStep(done, pieceOut);
         done += piece;
     } while (done < frames);
 

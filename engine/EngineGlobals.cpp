@@ -3,6 +3,7 @@
 AUGraph mGraph = nullptr;
 AudioUnit mMixer = nullptr;
 AUNode mMixerNode = 0;
+AudioUnit mOutputUnit = nullptr;
 CAStreamBasicDescription mClientFormat;
 CAStreamBasicDescription mOutputFormat;
 

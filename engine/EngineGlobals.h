@@ -18,6 +18,8 @@
 extern AUGraph mGraph;
 extern AudioUnit mMixer;
 extern AUNode mMixerNode;
+// The output unit: AudioUnitReset on it drops what the audio server holds.
+extern AudioUnit mOutputUnit;
 // The audio the engine handles: the mixer's input format and the client format files are
 // decoded to (16-bit interleaved, 44100 Hz, 2 or 1 channels).
 extern CAStreamBasicDescription mClientFormat;
@@ -34,6 +36,9 @@ extern std::atomic<bool> PTCEnable;
 // Speed in percent of normal, and pitch as an index into `array` (6 = unchanged).
 extern std::atomic<int16_t> speedvalue;
 extern std::atomic<int16_t> ptValue;
+// Every effect is initialised with this headroom shift at this rate.
+inline constexpr int16_t kEffectHeadroomShift = 2;
+inline constexpr int32_t kEffectSampleRate = 44100;
 // Pitch steps in semitones by index; indexes 0 to 12 are used.
 extern const int16_t array[14];
 

@@ -86,9 +86,13 @@ void interruptionListener(void* inClientData, UInt32 inInterruptionState)
         std::printf("Session interrupted! --- %s ---\n", "End Interruption");
         if (player)
             player->backgroundThread();
-        // Playback itself resumes only when the application becomes active again.
-        if (inInterruptionState == kAudioSessionEndInterruption)
+        // Playback itself resumes only when the application becomes active again, which the
+        // end of the interruption counts as while the window stays on screen.
+        if (inInterruptionState == kAudioSessionEndInterruption) {
             AudioSessionSetActive(true);
+            if (inClientData != nullptr)
+                static_cast<AudioSessionContext*>(inClientData)->interruptionDidEnd();
+        }
     }
     std::fflush(stdout);
 }

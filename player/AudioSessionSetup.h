@@ -17,6 +17,9 @@ class TavoroViewController;
 class AudioSessionContext {
 public:
     virtual TavoroViewController* tavoroViewController() const = 0;
+    // An interruption ended (after the session is active again). Nothing by default; the
+    // application delegate counts it as becoming active while its window is on screen.
+    virtual void interruptionDidEnd() {}
 
 protected:
     ~AudioSessionContext() = default;

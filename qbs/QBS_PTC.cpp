@@ -410,6 +410,10 @@ void QBS_PTC_Init(int16_t shift, int32_t rate) {
 
 void QBS_PTC_Set(int16_t speed, int16_t pitch) {
   std::printf("QBS_Speed:%d QBS_Pitch:%d", speed, pitch);
+  QBS_PTC_SetRates(speed, pitch);
+}
+
+void QBS_PTC_SetRates(int16_t speed, int16_t pitch) {
   const int32_t index = TableIndex(speed, pitch);
   const int64_t tempo = Tempo_Table[index];
   const int32_t window = Window_Size.load(std::memory_order_relaxed);

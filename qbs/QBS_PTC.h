@@ -109,6 +109,9 @@ void QBS_PTC_Init(int16_t shift, int32_t rate);
 // outside those ranges are clamped to the nearest valid one. Callable while the render
 // thread processes: the change takes effect at the next segment.
 void QBS_PTC_Set(int16_t speed, int16_t pitch);
+// QBS_PTC_Set without the line: no I/O, so the render thread may call it between blocks
+// (a segment then never mixes old and new values).
+void QBS_PTC_SetRates(int16_t speed, int16_t pitch);
 
 // Takes count / 2 interleaved stereo frames from `in` and writes at most that many to
 // `out`; frames it does not write stay as they were. Any count is accepted: the input is

@@ -16,6 +16,7 @@
 // back short (engine_server_bench measures real-time playing).
 // Run: engine_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
+#include "Quietly.h"
 #include "engine/AUGraphController.h"
 #include "engine/EngineGlobals.h"
 #include "platform/audio/AudioCapture.h"
@@ -58,21 +59,6 @@ const std::string& TrackPath()
         return p;
     }();
     return path;
-}
-
-// Runs `work` with standard output sent to /dev/null (the engine's progress lines).
-template <typename Work>
-void Quietly(Work work)
-{
-    std::fflush(stdout);
-    const int saved = dup(1);
-    FILE* null = std::fopen("/dev/null", "w");
-    dup2(fileno(null), 1);
-    work();
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-    std::fclose(null);
 }
 
 double ThreadCpuSeconds()

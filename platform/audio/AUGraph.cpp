@@ -237,7 +237,7 @@ OSStatus AUGraphStop(AUGraph graph)
     if (graph == nullptr)
         return kAudio_ParamError;
     if (OutputUnit* output = graph->outputUnit())
-        return output->stop();
+        return output->pause();
     return noErr;
 }
 
@@ -270,12 +270,19 @@ OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID property, Audi
 }
 
 OSStatus AudioUnitSetParameter(AudioUnit unit, AudioUnitParameterID parameter, AudioUnitScope scope,
-                               AudioUnitElement element, AudioUnitParameterValue value, UInt32)
+                               AudioUnitElement element, AudioUnitParameterValue value, UInt32 bufferOffsetInFrames)
 {
     AUDIO_FAULT_POINT(AudioUnitSetParameter);
     if (unit == nullptr)
         return kAudio_ParamError;
-    return unit->setParameter(parameter, scope, element, value);
+    return unit->setParameterAt(parameter, scope, element, value, bufferOffsetInFrames);
+}
+
+OSStatus AudioUnitReset(AudioUnit unit, AudioUnitScope, AudioUnitElement)
+{
+    if (unit == nullptr)
+        return kAudio_ParamError;
+    return unit->reset();
 }
 
 OSStatus AudioUnitGetParameter(AudioUnit unit, AudioUnitParameterID parameter, AudioUnitScope scope,

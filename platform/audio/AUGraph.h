@@ -29,8 +29,11 @@
 //
 // Threading: the render callback runs on the output's thread. AUGraphStop called from
 // inside the render callback only marks the graph stopped (AUGraphIsRunning answers false
-// at once) and the output winds down after the callback returns; called from any other
-// thread it returns once no callback is in progress and none will follow. Start, stop and
+// at once) and the output winds down after the callback returns, playing out what it
+// buffered; called from any other thread it returns once no callback is in progress and
+// none will follow, and the audio server's stream is corked rather than closed: what the
+// server still holds is kept and plays first at the next AUGraphStart, so a stop and a
+// start lose and repeat nothing (AudioUnitReset on the output unit drops it instead). Start, stop and
 // the property calls are meant for one controlling thread at a time; parameters may be set
 // from any thread and take effect at the next block.
 
@@ -99,12 +102,23 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID property, Audi
 OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID property, AudioUnitScope scope,
                               AudioUnitElement element, void* outData, UInt32* ioDataSize);
 
-// Unit parameters (the mixer's, see above): an unknown parameter or a value out of range
+// Unit parameters (the mixer's, see above). A playback rate set from inside the render
+// callback, while it fills the mixer's input, steps to the new rate without a glide at
+// input frame bufferOffsetInFrames of the block being filled (from any other thread the
+// offset is ignored and the rate glides there at the next block). The speed/pitch effect
+// relies on it to change its pitch compensation on the same frame.
+// Unit parameters: an unknown parameter or a value out of range
 // kAudioUnitErr_InvalidParameter, a scope the parameter has not kAudioUnitErr_InvalidScope, an
 // element beyond the bus count kAudioUnitErr_InvalidElement. The output unit has none.
 OSStatus AudioUnitSetParameter(AudioUnit unit, AudioUnitParameterID parameter, AudioUnitScope scope,
                                AudioUnitElement element, AudioUnitParameterValue value,
                                UInt32 bufferOffsetInFrames);
+// Drops what a unit holds of audio rendered before. The mixer forgets what its varispeed
+// holds at its next block (safe while playing); the output unit has the audio server drop
+// what it has buffered and not played yet, keeping what is rendered after the call. Any
+// thread but the render thread.
+OSStatus AudioUnitReset(AudioUnit unit, AudioUnitScope scope, AudioUnitElement element);
+
 OSStatus AudioUnitGetParameter(AudioUnit unit, AudioUnitParameterID parameter, AudioUnitScope scope,
                                AudioUnitElement element, AudioUnitParameterValue* outValue);
 

@@ -15,10 +15,18 @@ struct OpaqueAudioUnit {
     {
         return kAudioUnitErr_InvalidParameter;
     }
+    // AudioUnitSetParameter with a buffer offset: by default the offset is not used.
+    virtual OSStatus setParameterAt(AudioUnitParameterID parameter, AudioUnitScope scope, AudioUnitElement element,
+                                    AudioUnitParameterValue value, UInt32 /*bufferOffsetInFrames*/)
+    {
+        return setParameter(parameter, scope, element, value);
+    }
     virtual OSStatus getParameter(AudioUnitParameterID, AudioUnitScope, AudioUnitElement, AudioUnitParameterValue*)
     {
         return kAudioUnitErr_InvalidParameter;
     }
+    // Drops what the unit holds of audio rendered before (AudioUnitReset).
+    virtual OSStatus reset() { return noErr; }
     virtual OSStatus initialize() = 0;
     virtual void uninitialize() = 0;
     virtual const char* kindName() const = 0;

@@ -6,6 +6,9 @@
 
 namespace {
 
+// The mixer whose input callback runs on this thread right now (render thread).
+thread_local const MixerUnit* tPullingMixer = nullptr;
+
 constexpr double kSampleRate = 44100.0;
 constexpr float kMinGainDb = -120.0f;
 constexpr float kMaxGainDb = 20.0f;
@@ -238,6 +241,22 @@ void MixerUnit::prepareForStart()
     mGain = DbToLinear(mGainDbSeen);
 }
 
+OSStatus MixerUnit::setParameterAt(AudioUnitParameterID parameter, AudioUnitScope scope, AudioUnitElement element,
+                                   AudioUnitParameterValue value, UInt32 bufferOffsetInFrames)
+{
+    const OSStatus status = setParameter(parameter, scope, element, value);
+    // Only the render thread inside this mixer's own pull gets here with tPullingMixer set.
+    if (status == noErr && parameter == k3DMixerParam_PlaybackRate && tPullingMixer == this)
+        mVarispeed.stepAt(value, bufferOffsetInFrames);
+    return status;
+}
+
+OSStatus MixerUnit::reset()
+{
+    mResetRequested.store(true, std::memory_order_release);
+    return noErr;
+}
+
 void MixerUnit::PullInput(void* context, float* stereo, uint32_t frames)
 {
     static_cast<MixerUnit*>(context)->pullInput(stereo, frames);
@@ -267,8 +286,12 @@ void MixerUnit::pullInput(float* stereo, uint32_t frames)
 
     AudioUnitRenderActionFlags flags = 0;
     OSStatus status = kAudioUnitErr_NoConnection;
-    if (mCallback.inputProc)
+    if (mCallback.inputProc) {
+        const MixerUnit* outer = tPullingMixer;
+        tPullingMixer = this;
         status = mCallback.inputProc(mCallback.inputProcRefCon, &flags, &stamp, 0, frames, &list);
+        tPullingMixer = outer;
+    }
     if (status != noErr) {
         std::memset(stereo, 0, size_t(frames) * 2 * sizeof(float));
         return;
@@ -288,6 +311,8 @@ void MixerUnit::pullInput(float* stereo, uint32_t frames)
 void MixerUnit::render(UInt32 frames, AudioBufferList* out, const std::atomic<bool>* keepPulling)
 {
     mKeepPulling = keepPulling;
+    if (mResetRequested.exchange(false, std::memory_order_acq_rel))
+        mVarispeed.reset();
     mVarispeed.render(mMix.data(), frames, mPlaybackRate.load(std::memory_order_relaxed), &PullInput, this);
     mKeepPulling = nullptr;
 

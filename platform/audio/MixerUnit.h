@@ -23,6 +23,9 @@ public:
                           AudioUnitParameterValue value) override;
     OSStatus getParameter(AudioUnitParameterID parameter, AudioUnitScope scope, AudioUnitElement element,
                           AudioUnitParameterValue* value) override;
+    // The playback rate set by the input callback during its pull steps at that input frame.
+    OSStatus setParameterAt(AudioUnitParameterID parameter, AudioUnitScope scope, AudioUnitElement element,
+                            AudioUnitParameterValue value, UInt32 bufferOffsetInFrames) override;
     OSStatus initialize() override;
     void uninitialize() override;
     const char* kindName() const override { return "3D mixer"; }
@@ -40,6 +43,8 @@ public:
 
     // Before the output starts pulling: forgets what the varispeed held.
     void prepareForStart();
+    // Any thread: the varispeed forgets what it holds at the start of the next block.
+    OSStatus reset() override;
 
     // Render thread: writes `frames` (at most kMaxFramesPerSlice) frames into `out`, a
     // buffer list laid out in the output format. With `keepPulling`, the input is pulled
@@ -67,6 +72,7 @@ private:
     std::atomic<float> mAzimuth{0.0f};
     std::atomic<float> mElevation{0.0f};
     std::atomic<float> mDistance{1.0f};
+    std::atomic<bool> mResetRequested{false};
 
     // Render-thread state.
     const std::atomic<bool>* mKeepPulling = nullptr; // during render() only

@@ -14,4 +14,14 @@ public:
     // Ends pulling; when it returns no pull is in progress and none will follow. Never called
     // from a pull. Also cleans up after a backend that wound down by itself.
     virtual void stop() = 0;
+    // Holds the output where it stands: when it returns no pull is in progress and none
+    // follows until resume(), and what the output has buffered and not played yet plays
+    // after resume(), so nothing is lost or repeated. False when this output cannot hold
+    // (it then has to be stopped). Never called from a pull.
+    virtual bool pause() { return false; }
+    // Goes on after pause(); false when the output can no longer play (it then has to be
+    // stopped and started afresh).
+    virtual bool resume() { return false; }
+    // Drops what the output has buffered and not played yet; any controlling thread.
+    virtual void flush() {}
 };

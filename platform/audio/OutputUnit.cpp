@@ -122,6 +122,14 @@ OSStatus OutputUnit::start()
     std::lock_guard lock(mControlMutex);
     if (mRunning.load())
         return noErr;
+    if (mPaused) {
+        // Going on where it stands: the mixer keeps what its varispeed holds, too.
+        mPaused = false;
+        mRunning.store(true);
+        if (mBackend->resume())
+            return noErr;
+        mRunning.store(false);
+    }
     // A render that stopped the unit itself may still be winding down.
     reapBackend();
     mSource->prepareForStart();
@@ -144,8 +152,39 @@ OSStatus OutputUnit::stop()
     return noErr;
 }
 
+OSStatus OutputUnit::pause()
+{
+    if (tRenderingUnit == this)
+        return stop();
+    std::lock_guard lock(mControlMutex);
+    if (mPaused || !mRunning.load())
+        return noErr;
+    // The output stops pulling first, so no render sees the unit stopped and winds it down.
+    if (mBackend && mBackend->pause()) {
+        mPaused = true;
+        mRunning.store(false);
+        while (mActiveRenders.load() > 0)
+            std::this_thread::yield();
+        return noErr;
+    }
+    mRunning.store(false);
+    reapBackend();
+    return noErr;
+}
+
+OSStatus OutputUnit::reset()
+{
+    if (tRenderingUnit == this)
+        return kAudioUnitErr_CannotDoInCurrentContext;
+    std::lock_guard lock(mControlMutex);
+    if (mBackend)
+        mBackend->flush();
+    return noErr;
+}
+
 void OutputUnit::reapBackend()
 {
+    mPaused = false;
     if (mBackend) {
         mBackend->stop();
         mActiveName.store("");

@@ -32,11 +32,16 @@ public:
     void connect(MixerUnit* source) { mSource = source; }
     MixerUnit* source() const { return mSource; }
 
-    // Controlling thread. start() picks the output and starts it pulling; stop() from the
-    // render thread only marks the unit stopped, from any other thread it also waits until
-    // no render is in progress.
+    // Controlling thread. start() picks the output and starts it pulling, or lets a paused
+    // output go on where it stands; stop() from the render thread only marks the unit
+    // stopped, from any other thread it also waits until no render is in progress and
+    // releases the output. pause() is stop() for an output that can hold its place (the
+    // audio server's stream is corked): what it has buffered plays after the next start().
     OSStatus start();
     OSStatus stop();
+    OSStatus pause();
+    // Drops what the output has buffered and not played yet (any controlling thread).
+    OSStatus reset() override;
     bool isRunning() const { return mRunning.load(); }
     const char* activeName() const;
 
@@ -60,8 +65,9 @@ private:
     std::atomic<bool> mRunning{false};
     std::atomic<int> mActiveRenders{0};
 
-    std::mutex mControlMutex; // start/stop/reap, never taken on the render thread
+    std::mutex mControlMutex; // start/stop/pause/reset/reap, never taken on the render thread
     std::unique_ptr<OutputBackend> mBackend;
+    bool mPaused = false; // mBackend holds its place (under mControlMutex)
     std::atomic<const char*> mActiveName{""};
 
     // Render-thread buffers in the mixer's output format.

@@ -47,6 +47,7 @@ bool PulseOutput::start(OutputUnit& unit)
     mUnit = &unit;
     mWoundDown = false;
     mPlaying = false;
+    mCorked = false;
 
     pa_sample_spec sampleSpec{PA_SAMPLE_S16LE, uint32_t(OutputUnit::kSampleRate), 2};
     pa_buffer_attr buffering;
@@ -101,12 +102,68 @@ void PulseOutput::stop()
         connection.lock();
         release();
         mPlaying = false;
+        mCorked = false;
         connection.unlock();
     }
     if (mFallback) {
         mFallback->stop();
         mFallback.reset();
     }
+}
+
+bool PulseOutput::pause()
+{
+    if (!mStream)
+        return false;
+    PulseConnection& connection = PulseConnection::instance();
+    connection.lock();
+    // A stream that wound down at the end of a track, or that the server lost, cannot hold.
+    const bool holds = !mWoundDown && !mFallback && pa_stream_get_state(mStream) == PA_STREAM_READY;
+    if (holds) {
+        // From here on write requests are left alone, so what the stream holds stays as it
+        // is; the server stops playing it and takes back what its sink had not played yet.
+        mCorked = true;
+        if (pa_operation* operation = pa_stream_cork(mStream, 1, nullptr, nullptr))
+            pa_operation_unref(operation);
+    }
+    connection.unlock();
+    return holds;
+}
+
+bool PulseOutput::resume()
+{
+    if (!mStream)
+        return false;
+    PulseConnection& connection = PulseConnection::instance();
+    connection.lock();
+    const bool ready = !mFallback && pa_stream_get_state(mStream) == PA_STREAM_READY;
+    if (ready) {
+        mCorked = false;
+        if (pa_operation* operation = pa_stream_cork(mStream, 0, nullptr, nullptr))
+            pa_operation_unref(operation);
+        // A request that came while corked was left unanswered: answer it now, or the
+        // stream would run with that much less buffered.
+        const size_t writable = pa_stream_writable_size(mStream);
+        if (writable != size_t(-1) && writable > 0)
+            write(writable);
+    }
+    connection.unlock();
+    return ready;
+}
+
+void PulseOutput::flush()
+{
+    if (!mStream)
+        return;
+    PulseConnection& connection = PulseConnection::instance();
+    connection.lock();
+    // Audio written after this call is kept: the server handles the stream's commands in
+    // the order they were sent.
+    if (!mWoundDown && pa_stream_get_state(mStream) == PA_STREAM_READY) {
+        if (pa_operation* operation = pa_stream_flush(mStream, nullptr, nullptr))
+            pa_operation_unref(operation);
+    }
+    connection.unlock();
 }
 
 void PulseOutput::release()
@@ -133,6 +190,16 @@ void PulseOutput::StateChanged(pa_stream* stream, void* self)
 
 void PulseOutput::WriteRequested(pa_stream*, size_t bytes, void* self)
 {
+    // The connection's thread renders the audio: ask once for real-time scheduling, as an
+    // audio player's output thread does, so that busy processes at normal priority cannot
+    // hold it up past the buffering. Refused without the privilege; it then stays as it is.
+    thread_local bool scheduled = false;
+    if (!scheduled) {
+        scheduled = true;
+        sched_param param{};
+        param.sched_priority = kRealtimePriority;
+        pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    }
     static_cast<PulseOutput*>(self)->write(bytes);
 }
 
@@ -154,18 +221,10 @@ void PulseOutput::EventReceived(pa_stream*, const char* name, pa_proplist*, void
 
 void PulseOutput::write(size_t bytes)
 {
-    // The connection's thread renders the audio: ask once for real-time scheduling, as an
-    // audio player's output thread does, so that busy processes at normal priority cannot
-    // hold it up past the buffering. Refused without the privilege; it then stays as it is.
-    thread_local bool scheduled = false;
-    if (!scheduled) {
-        scheduled = true;
-        sched_param param{};
-        param.sched_priority = kRealtimePriority;
-        pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
-    }
+    // With the connection's lock held: on its thread for a write request, or on the
+    // controlling thread in resume().
     constexpr size_t kFrameBytes = 4;
-    while (!mWoundDown && bytes >= kFrameBytes) {
+    while (!mWoundDown && !mCorked && bytes >= kFrameBytes) {
         size_t size = std::min(bytes, size_t(kChunkFrames) * kFrameBytes);
         void* data = nullptr;
         if (pa_stream_begin_write(mStream, &data, &size) < 0 || data == nullptr)

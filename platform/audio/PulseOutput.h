@@ -1,7 +1,8 @@
 #pragma once
 // Plays through a playback stream of the audio server: 44100 Hz 16-bit stereo, about 100 ms
 // buffered in the server, filled from its write requests in pieces of about 20 ms on the
-// connection's thread. If the server goes away while playing, the null output takes over so
+// connection's thread. The control calls (start, stop, pause, resume, flush) come from a
+// controlling thread and take the connection's lock, under which every write request runs. If the server goes away while playing, the null output takes over so
 // that playback (and the position) keeps moving.
 
 #include "platform/audio/NullOutput.h"
@@ -30,6 +31,12 @@ public:
     const char* name() const override { return "pulse"; }
     bool start(OutputUnit& unit) override;
     void stop() override;
+    // Pausing corks the stream: the server keeps what it holds and asks for nothing until
+    // it is uncorked, so the song goes on at the first frame not heard yet.
+    bool pause() override;
+    bool resume() override;
+    // Has the server drop what it holds for the stream (pa_stream_flush).
+    void flush() override;
 
 private:
     static void WriteRequested(pa_stream* stream, size_t bytes, void* self);
@@ -43,5 +50,6 @@ private:
     pa_stream* mStream = nullptr;
     bool mWoundDown = false;
     bool mPlaying = false; // start() succeeded
+    bool mCorked = false;  // paused: write requests are left unanswered until resume()
     std::unique_ptr<NullOutput> mFallback;
 };

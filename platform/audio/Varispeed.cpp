@@ -68,6 +68,7 @@ void Varispeed::reset()
     mLastRatio = 0.0;
     mPosition = mFed = 0.0;
     mDiscard = 0;
+    mStepPending = false;
     mFifoStart = mFifoFrames = 0;
     mHistoryWrite = mHistoryFrames = 0;
 }
@@ -86,27 +87,77 @@ void Varispeed::render(float* out, uint32_t frames, double rate, Pull pull, void
             leave();
     }
 
+    size_t first = 0; // output frames already in place
     if (!mResampling && mFifoFrames == 0) {
         // The exact path: the input goes straight to the output.
         pull(context, out, frames);
-        remember(out, frames);
-        return;
+        if (!mStepPending) {
+            remember(out, frames);
+            return;
+        }
+        // The rate steps inside this block: the frames before the step are in place, the
+        // rest goes the way of the new rate.
+        first = std::min<size_t>(mStepOffset, frames);
+        mStepOffset = first;
+        std::memcpy(mInput.data(), out, size_t(frames) * 2 * sizeof(float));
+        consume(mInput.data(), frames);
+        // consume() queued all of the block; what was delivered in place is not wanted again.
+        const size_t drop = std::min(first, mFifoFrames);
+        mFifoStart += drop;
+        mFifoFrames -= drop;
     }
-    for (int pulls = 0; mFifoFrames < frames; ++pulls) {
+    const size_t wanted = frames - first;
+    for (int pulls = 0; mFifoFrames < wanted; ++pulls) {
         if (pulls == kMaxPullsPerBlock) {
             // The resampler makes nothing of its input (it failed): silence rather than
             // pulling for ever on the render thread.
-            std::memset(out, 0, size_t(frames) * 2 * sizeof(float));
+            std::memset(out + first * 2, 0, wanted * 2 * sizeof(float));
             return;
         }
         pull(context, mInput.data(), frames);
-        remember(mInput.data(), frames);
-        if (mResampling)
-            feed(mInput.data(), frames);
-        else
-            append(mInput.data(), frames);
+        consume(mInput.data(), frames);
     }
-    take(out, frames);
+    take(out + first * 2, wanted);
+}
+
+void Varispeed::stepAt(double rate, uint32_t offset)
+{
+    mStepPending = true;
+    mStepRate = std::clamp(rate, kMinRate, kMaxRate);
+    mStepOffset = offset;
+}
+
+void Varispeed::consume(const float* in, size_t frames)
+{
+    const size_t split = mStepPending ? std::min(mStepOffset, frames) : frames;
+    remember(in, split);
+    if (mResampling)
+        feed(in, split);
+    else
+        append(in, split);
+    if (!mStepPending)
+        return;
+    mStepPending = false;
+    applyStep(mStepRate);
+    remember(in + split * 2, frames - split);
+    if (mResampling)
+        feed(in + split * 2, frames - split);
+    else
+        append(in + split * 2, frames - split);
+}
+
+void Varispeed::applyStep(double rate)
+{
+    // Entering primes the resampler with the input up to the step, so its next output is
+    // the frame at the step.
+    if (!mResampling && rate != 1.0)
+        enter();
+    if (!mResampling)
+        return;
+    mTarget = mGlideFrom = rate;
+    mGlideLeft = 0;
+    src_set_ratio(mResampler, 1.0 / rate);
+    mLastRatio = 1.0 / rate;
 }
 
 void Varispeed::enter()

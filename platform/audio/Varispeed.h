@@ -45,10 +45,19 @@ public:
     // 0.5..2.0), pulling input in blocks of `frames`. Render thread.
     void render(float* out, uint32_t frames, double rate, Pull pull, void* context);
 
+    // Render thread, from inside the pull of render(): the rate steps to `rate` (no glide)
+    // at input frame `offset` of the block being pulled, so the frames from there on play
+    // at the new rate and those before it at the old one.
+    void stepAt(double rate, uint32_t offset);
+
     // Render-thread view, for diagnostics and tests.
     bool resampling() const { return mResampling; }
 
 private:
+    // Takes one pulled block: the input history, then the resampler or the FIFO, split at
+    // a step scheduled during its pull.
+    void consume(const float* in, size_t frames);
+    void applyStep(double rate);
     void enter();
     void leave();
     void startGlide(double rate);
@@ -67,6 +76,9 @@ private:
     double mPosition = 0.0;   // input position of its next output, in frames fed since enter()
     double mFed = 0.0;        // input frames fed since enter()
     size_t mDiscard = 0;
+    bool mStepPending = false;
+    double mStepRate = 1.0;
+    size_t mStepOffset = 0;
 
     uint32_t mMaxFrames = 0;
     std::vector<float> mInput;   // one pulled block

@@ -9,8 +9,10 @@ namespace {
 // Offline readers that wait poll the ring this often.
 constexpr auto kWaitPoll = std::chrono::microseconds(200);
 // A control call gives up waiting for the first part after this long (a stalled disk); the
-// reads then run short until decoding catches up.
+// reads then run short until decoding catches up. A seek comes from the main thread (a
+// dragged slider), which must not freeze: it waits for the first part only briefly.
 constexpr auto kPrefillTimeout = std::chrono::seconds(5);
+constexpr auto kSeekPrefillTimeout = std::chrono::milliseconds(20);
 
 std::atomic<unsigned> gStallMs{0};
 std::atomic<unsigned> gStallEveryMs{0};
@@ -116,7 +118,7 @@ bool DecodeAhead::decodeChunk(std::unique_lock<std::mutex>& lock, std::chrono::s
     return true;
 }
 
-void DecodeAhead::restart(std::unique_lock<std::mutex>& lock)
+void DecodeAhead::restart(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds timeout)
 {
     const SInt64 position = mSource->tell();
     mWriteCount.store(0, std::memory_order_relaxed);
@@ -127,7 +129,7 @@ void DecodeAhead::restart(std::unique_lock<std::mutex>& lock)
     const uint64_t wanted = std::min<uint64_t>(uint64_t(double(mRate) * kPrefillSeconds), mRingFrames - kChunkFrames);
     lock.unlock();
     mWake.notify_all();
-    const auto deadline = std::chrono::steady_clock::now() + kPrefillTimeout;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (mWriteCount.load(std::memory_order_acquire) < wanted && mState.load(std::memory_order_acquire) == Decoding
            && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::microseconds(500));
@@ -141,7 +143,7 @@ OSStatus DecodeAhead::setClientFormat(UInt32 rate, UInt32 channels)
         resizeRing(rate, channels);
         mLength.store(mSource->lengthFrames(), std::memory_order_release);
     }
-    restart(lock);
+    restart(lock, kPrefillTimeout);
     return status;
 }
 
@@ -149,7 +151,7 @@ OSStatus DecodeAhead::seek(SInt64 frame)
 {
     std::unique_lock lock(mMutex);
     const OSStatus status = mSource->seek(frame);
-    restart(lock);
+    restart(lock, kSeekPrefillTimeout);
     return status;
 }
 

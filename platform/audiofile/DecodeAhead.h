@@ -33,7 +33,8 @@ public:
     // Frames decoded in one go by the decoding thread.
     static constexpr UInt32 kChunkFrames = 2048;
     // After a seek or a format change the control call returns once this much is decoded
-    // (or the track ends), so that playback resumes without a gap.
+    // (or the track ends), so that playback resumes without a gap; a seek waits for it at
+    // most 20 ms.
     static constexpr double kPrefillSeconds = 0.25;
 
     // Takes over a source whose client format (`rate`, `channels`) is set and which stands
@@ -72,8 +73,9 @@ private:
     bool decodeChunk(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point& lastStall);
     void resizeRing(UInt32 rate, UInt32 channels);
     // With mMutex held (so the decoding thread is idle): empties the ring and lets decoding
-    // start from the source's position; returns once the first part is decoded.
-    void restart(std::unique_lock<std::mutex>& lock);
+    // start from the source's position; returns once the first part is decoded, or after
+    // `timeout`.
+    void restart(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds timeout);
     size_t freeFrames() const;
     // The free room that is worth a run of decoding.
     size_t refillFrames() const { return mRingFrames / 2; }

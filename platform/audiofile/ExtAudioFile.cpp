@@ -21,11 +21,13 @@ struct OpaqueExtAudioFile {
     AudioStreamBasicDescription client{};
     // Set by the controlling thread, read by the render thread between reads.
     std::atomic<SInt32> playbackGain{kExtAudioFilePlaybackGainUnity};
+    std::atomic<bool> seeking{false};
 };
 
 namespace {
 
 std::atomic<bool> gReadsWait{false};
+std::atomic<long> gReadsDuringSeek{0};
 
 constexpr UInt32 kMinClientRate = 8000;
 constexpr UInt32 kMaxClientRate = 192000;
@@ -190,6 +192,8 @@ OSStatus ExtAudioFileRead(ExtAudioFileRef file, UInt32* ioNumberFrames, AudioBuf
         buffer.mDataByteSize = 0;
         return injected;
     }
+    if (file->seeking.load(std::memory_order_seq_cst))
+        gReadsDuringSeek.fetch_add(1, std::memory_order_relaxed);
     const UInt32 frames = std::min(*ioNumberFrames, buffer.mDataByteSize / bytesPerFrame);
     UInt32 delivered = 0;
     const OSStatus status = file->reader->read(static_cast<int16_t*>(buffer.mData), frames, &delivered,
@@ -207,7 +211,15 @@ OSStatus ExtAudioFileSeek(ExtAudioFileRef file, SInt64 frameOffset)
         return injected;
     if (frameOffset < 0)
         return kExtAudioFileError_InvalidSeek;
-    return file->reader->seek(frameOffset);
+    file->seeking.store(true, std::memory_order_seq_cst);
+    const OSStatus status = file->reader->seek(frameOffset);
+    file->seeking.store(false, std::memory_order_seq_cst);
+    return status;
+}
+
+long ExtAudioFileReadsDuringSeek()
+{
+    return gReadsDuringSeek.load();
 }
 
 OSStatus ExtAudioFileTell(ExtAudioFileRef file, SInt64* outFrameOffset)

@@ -160,6 +160,11 @@ void ExtAudioFileWaitForDecoding(bool wait);
 // hold it up.
 void ExtAudioFileStallDecoding(unsigned stallMs, unsigned everyMs);
 
+// Reads that ran while a seek on the same reader was in progress, since the process
+// started. The caller must keep the two apart (see Threads above), so this stays 0; such a
+// read may deliver frames from before or after the seek and corrupt the reader's position.
+long ExtAudioFileReadsDuringSeek();
+
 // The calls a test can make fail.
 enum class ExtAudioFileCall {
     Open,                  // ExtAudioFileOpenURL / ExtAudioFileOpenMemory

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <numeric>
@@ -49,6 +50,9 @@ constexpr SInt64 kMaxPaddingFrames = 8192;
 constexpr SInt64 kResamplerMarginFrames = 256;
 // Output frames per step while discarding up to a resampled seek target.
 constexpr UInt32 kScratchFrames = 4096;
+// The longest one open, read or seek may wait for the file to deliver anything more
+// before FFmpeg gives up on it.
+constexpr auto kIoTimeout = std::chrono::seconds(2);
 
 void quietenFFmpegWarnings()
 {
@@ -78,12 +82,12 @@ SInt64 samplesSkippedIn(const AVPacket& packet)
 }
 
 // Containers whose packets carry, after a seek, the same timestamps as when read from the
-// start: an index (MP4, and MP3 once scanned), fixed-size frames (WAV, AIFF) or sample
-// numbers in every frame (FLAC). Ogg's timestamps after a seek are offset by a varying
-// amount, so there the reader walks the packets from the start instead (no decoding).
+// start: an index (MP4, and MP3 once scanned), fixed-size frames (WAV, AIFF), sample
+// numbers in every frame (FLAC) or granule positions on every page (Ogg, whose demuxer
+// finds the page by bisection; see firstPacketPtsUnreliable_ for its one exception).
 bool hasExactSeekTimestamps(const char* demuxer)
 {
-    for (const char* name : {"wav", "aiff", "flac", "mp3", "mov,mp4,m4a,3gp,3g2,mj2"}) {
+    for (const char* name : {"wav", "aiff", "flac", "mp3", "ogg", "mov,mp4,m4a,3gp,3g2,mj2"}) {
         if (std::strcmp(demuxer, name) == 0)
             return true;
     }
@@ -150,6 +154,7 @@ OSStatus FFmpegFileSource::openFile(const std::string& path)
     seekPrerollFrames_ = decodesWithoutPreroll(params) ? 0 : std::max(kLossyPrerollFrames, params.seek_preroll);
     firstPacketPts_ = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
     seekByTimestamp_ = hasExactSeekTimestamps(format_->iformat->name);
+    firstPacketPtsUnreliable_ = std::strcmp(format_->iformat->name, "ogg") == 0;
 
     packet_ = av_packet_alloc();
     frame_ = av_frame_alloc();
@@ -209,11 +214,35 @@ OSStatus FFmpegFileSource::openDecoder()
     return noErr;
 }
 
+int FFmpegFileSource::InterruptIfLate(void* self)
+{
+    // Reading that moves on (a long file scanned on a busy machine) is never cut short.
+    auto* source = static_cast<FFmpegFileSource*>(self);
+    const int64_t at = source->input_->position();
+    if (at != source->ioProgress_) {
+        source->ioProgress_ = at;
+        source->armIoDeadline();
+        return 0;
+    }
+    return std::chrono::steady_clock::now() > source->ioDeadline_ ? 1 : 0;
+}
+
+void FFmpegFileSource::armIoDeadline()
+{
+    ioDeadline_ = std::chrono::steady_clock::now() + kIoTimeout;
+}
+
 int FFmpegFileSource::openDemuxer()
 {
     // Only the file itself, through its descriptor, and only an audio demuxer: a crafted
-    // playlist or reference file must not make FFmpeg open anything else.
-    return input_->open(&format_, path_.c_str());
+    // playlist or reference file must not make FFmpeg open anything else. A read that
+    // makes no progress (a stalled network mount, a disk that stopped answering) gives up
+    // at its deadline instead of holding its thread, and with it the main thread that
+    // seeks, for ever. FFmpeg asks between its attempts; a read the kernel itself blocks
+    // in returns first.
+    armIoDeadline();
+    const AVIOInterruptCB interrupt{&InterruptIfLate, this};
+    return input_->open(&format_, path_.c_str(), nullptr, FFmpegInput::kDefaultBufferSize, &interrupt);
 }
 
 void FFmpegFileSource::discardOtherStreams()
@@ -226,6 +255,7 @@ void FFmpegFileSource::discardOtherStreams()
 
 OSStatus FFmpegFileSource::measureByScanning(SInt64& fileFrames)
 {
+    armIoDeadline(); // the whole file is read: a deadline of its own
     AVStream* stream = format_->streams[stream_];
     int64_t duration = 0;
     SInt64 skipped = 0;
@@ -256,6 +286,7 @@ OSStatus FFmpegFileSource::measureByScanning(SInt64& fileFrames)
 
 OSStatus FFmpegFileSource::setClientFormat(UInt32 rate, UInt32 channels)
 {
+    armIoDeadline();
     if (channels < 1 || channels > 2 || rate == 0)
         return kAudioFileUnsupportedDataFormatError;
     clientRate_ = rate;
@@ -337,7 +368,12 @@ OSStatus FFmpegFileSource::nextFrame()
             haveFrame_ = false;
             return noErr;
         }
-        result = av_read_frame(format_, packet_);
+        if (heldPacket_) {
+            heldPacket_ = false;
+            result = 0;
+        } else {
+            result = av_read_frame(format_, packet_);
+        }
         if (result < 0) {
             if (result != AVERROR_EOF && !avio_feof(format_->pb)) {
                 if (++decodeErrors_ > kMaxDecodeErrorsInARow)
@@ -401,7 +437,11 @@ void FFmpegFileSource::takeFrame()
 
 OSStatus FFmpegFileSource::restartAtBeginning()
 {
-    if (seekByTimestamp_) {
+    if (heldPacket_) {
+        av_packet_unref(packet_);
+        heldPacket_ = false;
+    }
+    if (seekByTimestamp_ && !firstPacketPtsUnreliable_) {
         if (av_seek_frame(format_, stream_, firstPacketPts_, AVSEEK_FLAG_BACKWARD) < 0
             && avformat_seek_file(format_, stream_, INT64_MIN, firstPacketPts_, INT64_MAX, 0) < 0)
             return kAudioFileInvalidFileError;
@@ -426,11 +466,13 @@ OSStatus FFmpegFileSource::restartAtBeginning()
 OSStatus FFmpegFileSource::positionDecoderAt(SInt64 fileFrame)
 {
     dropBefore_ = fileFrame;
-    const SInt64 start = fileFrame - seekPrerollFrames_;
+    // In Ogg the first page after a seek is dropped (dropFirstPageAfterSeek): land a
+    // page's length earlier, so the packets kept still begin before the pre-roll.
+    const SInt64 start = fileFrame - seekPrerollFrames_ - (firstPacketPtsUnreliable_ ? SInt64(fileRate_) : 0);
     if (start > 0 && seekByTimestamp_) {
         AVStream* stream = format_->streams[stream_];
         const int64_t ts = av_rescale_q(originPtsIndex_ + start, AVRational{1, fileRate_}, stream->time_base);
-        if (avformat_seek_file(format_, stream_, INT64_MIN, ts, ts, 0) >= 0) {
+        if (avformat_seek_file(format_, stream_, INT64_MIN, ts, ts, 0) >= 0 && dropFirstPageAfterSeek()) {
             if (const OSStatus status = openDecoder(); status != noErr)
                 return status;
             haveFrame_ = demuxDone_ = decoderDone_ = false;
@@ -452,6 +494,28 @@ OSStatus FFmpegFileSource::positionDecoderAt(SInt64 fileFrame)
     if (status == noErr)
         status = nextFrame();
     return status;
+}
+
+bool FFmpegFileSource::dropFirstPageAfterSeek()
+{
+    heldPacket_ = false;
+    if (!firstPacketPtsUnreliable_)
+        return true;
+    // The packets of one page share its position. The first packet of the next page is
+    // kept for the new decoder; the pre-roll before the target covers what it needs.
+    int64_t firstPage = -1;
+    while (av_read_frame(format_, packet_) >= 0) {
+        if (packet_->stream_index == stream_) {
+            if (firstPage < 0)
+                firstPage = packet_->pos;
+            if (packet_->pos != firstPage && packet_->pts != AV_NOPTS_VALUE) {
+                heldPacket_ = true;
+                return true;
+            }
+        }
+        av_packet_unref(packet_);
+    }
+    return false;
 }
 
 OSStatus FFmpegFileSource::skipPacketsBefore(SInt64 fileFrame)
@@ -528,6 +592,7 @@ OSStatus FFmpegFileSource::produce(int16_t* out, int frames, int* produced)
 
 OSStatus FFmpegFileSource::read(int16_t* out, UInt32 frames, UInt32* delivered)
 {
+    armIoDeadline();
     *delivered = 0;
     if (pendingError_ != noErr) {
         const OSStatus status = pendingError_;
@@ -564,6 +629,7 @@ OSStatus FFmpegFileSource::read(int16_t* out, UInt32 frames, UInt32* delivered)
 
 OSStatus FFmpegFileSource::seek(SInt64 frame)
 {
+    armIoDeadline();
     pendingError_ = noErr;
     dataEnded_ = false;
     if (frame >= clientLength_) {

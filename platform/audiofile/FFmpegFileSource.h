@@ -9,6 +9,7 @@
 
 #include "platform/audiofile/AudioFileSource.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,10 @@ private:
     FFmpegFileSource() = default;
     OSStatus openFile(const std::string& path);
     int openDemuxer();
+    // FFmpeg's interrupt callback: true once the call in progress has read nothing more
+    // for kIoTimeout.
+    static int InterruptIfLate(void* self);
+    void armIoDeadline();
     // Sets up a new decoder for the stream. Used at every repositioning instead of a flush:
     // a flush leaves some decoder state as it was (AAC's noise-substitution generator, for
     // one), so what follows would depend on how much was decoded before; a new decoder
@@ -51,6 +56,10 @@ private:
     OSStatus restartAtBeginning();
     OSStatus positionDecoderAt(SInt64 fileFrame);
     OSStatus skipPacketsBefore(SInt64 fileFrame);
+    // After a demuxer seek: reads past the first page of the stream when its timestamps
+    // cannot be trusted, keeping the next packet in packet_ (heldPacket_) for the decoder;
+    // false when the file ends first.
+    bool dropFirstPageAfterSeek();
     OSStatus nextFrame();
     void takeFrame();
     OSStatus produce(int16_t* out, int frames, int* produced);
@@ -60,6 +69,8 @@ private:
     std::string path_;
     int fd_ = -1;  // the file, opened once; every demuxer reads it through input_
     std::unique_ptr<FFmpegInput> input_;
+    std::chrono::steady_clock::time_point ioDeadline_{};
+    int64_t ioProgress_ = -1; // the file position the interrupt callback saw last
     AVFormatContext* format_ = nullptr;
     const AVCodec* codec_ = nullptr;
     AVCodecContext* decoder_ = nullptr;
@@ -68,6 +79,13 @@ private:
     SwrContext* resampler_ = nullptr;
     int stream_ = -1;
     bool seekByTimestamp_ = false;  // the demuxer's seek gives exact timestamps
+    // After a seek the timestamps of the first page's packets may be off by up to a block:
+    // in Ogg Vorbis they are worked out backwards from the page's granule with packet
+    // lengths that depend on the packet before, which the demuxer has not seen. Every
+    // later page's packets carry exact ones, counted on from the granule of the page
+    // before, so the first page is dropped. A restart from the beginning reopens the file,
+    // so the first packets come with the timestamps of the first open.
+    bool firstPacketPtsUnreliable_ = false;
     int seekPrerollFrames_ = 0;     // frames decoded before a seek target (lossy codecs)
     AudioStreamBasicDescription fileFormat_{};
 
@@ -86,6 +104,7 @@ private:
     bool syncOnPts_ = false;       // take the next frame's index from its pts
     bool frameIndexKnown_ = true;  // false when that frame had no pts
     SInt64 dropBefore_ = 0;        // decoded samples before this file index are dropped
+    bool heldPacket_ = false;      // packet_ holds a packet read ahead, for the decoder
     bool demuxDone_ = false;
     bool decoderDone_ = false;
     bool resamplerDrained_ = false;

@@ -101,7 +101,8 @@ int64_t FFmpegInput::seek(void* opaque, int64_t offset, int whence)
     return offset;
 }
 
-int FFmpegInput::open(AVFormatContext** context, const char* name, const AVInputFormat* format, int bufferSize)
+int FFmpegInput::open(AVFormatContext** context, const char* name, const AVInputFormat* format, int bufferSize,
+                      const AVIOInterruptCB* interrupt)
 {
     releaseIo();
     m_position = 0;
@@ -119,6 +120,8 @@ int FFmpegInput::open(AVFormatContext** context, const char* name, const AVInput
     opened->pb = m_io;
     opened->flags |= AVFMT_FLAG_CUSTOM_IO;
     opened->io_open = &refuseOpen;
+    if (interrupt)
+        opened->interrupt_callback = *interrupt;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "format_whitelist", kAudioDemuxers, 0);
     av_dict_set(&options, "protocol_whitelist", "file", 0);

@@ -12,6 +12,7 @@
 struct AVFormatContext;
 struct AVInputFormat;
 struct AVIOContext;
+struct AVIOInterruptCB;
 
 // Up to `length` bytes at `offset` into `buffer`: the count, 0 at the end, -1 on error.
 using InputReadAt = int64_t (*)(const void* source, int64_t offset, uint8_t* buffer, int length);
@@ -31,8 +32,12 @@ public:
     // AVERROR code; a demuxer outside the audio ones fails. A previous context opened
     // here must be closed (avformat_close_input) before, and every context before this
     // object goes.
+    // `interrupt`, when given, is the context's interrupt callback.
+    static constexpr int kDefaultBufferSize = 32 * 1024;
     int open(AVFormatContext** context, const char* name, const AVInputFormat* format = nullptr,
-             int bufferSize = 32 * 1024);
+             int bufferSize = kDefaultBufferSize, const AVIOInterruptCB* interrupt = nullptr);
+    // The byte offset the next read starts at: it moves while the demuxer makes progress.
+    int64_t position() const { return m_position; }
 
     // Called with the URL of every open a demuxer attempts beside the file (each one is
     // refused). For tests; any thread.

@@ -7,6 +7,7 @@
 #include "engine/EngineGlobals.h"
 #include "library/DTMusicModelController.h"
 #include "library/SettingKeys.h"
+#include "player/AudioSessionSetup.h"
 #include "player/PlayerImages.h"
 
 #include <gtest/gtest.h>
@@ -90,6 +91,22 @@ TEST(Launch, HidingOrMinimisingTheWindowSavesAndShowingItResumesAfterTheWait)
     window->showMinimized();
     EXPECT_TRUE(app.lifecycle->isInBackground());
     EXPECT_EQ(storedShuffle(), "0");
+}
+
+TEST(Launch, ACallEndingWhileTheWindowIsOnScreenResumesOnceAndClearsTheFlag)
+{
+    LaunchedApp app;
+    TavoroViewController& player = app.player();
+    ASSERT_TRUE(waitFor([&] { return !app.delegate->activationPending(); }, 3)); // the launch's own
+    app.chooseSong(1);
+    ASSERT_TRUE(waitFor([&] { return player.graphController().isPlaying(); }, 10));
+    AudioSessionContext* session = app.delegate.get(); // what the session's callbacks get
+    interruptionListener(session, kAudioSessionBeginInterruption);
+    EXPECT_TRUE(player.interruptPlayStopFlag());
+    EXPECT_FALSE(player.graphController().isPlaying());
+    interruptionListener(session, kAudioSessionEndInterruption);
+    ASSERT_TRUE(waitFor([&] { return player.graphController().isPlaying(); }, 3)) << "not resumed after the call";
+    EXPECT_FALSE(player.interruptPlayStopFlag()) << "a later restore would start playback";
 }
 
 TEST(Playback, ChoosingASongFlipsToThePlayerAndItsSamplesReachTheOutput)

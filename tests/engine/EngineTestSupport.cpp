@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "EngineTestSupport.h"
+#include "StereoWav.h"
 
 #include "engine/EngineGlobals.h"
 #include "platform/audio/AudioTestFaults.h"
@@ -42,6 +43,11 @@ std::string StatusLine(const std::string& prefix, OSStatus status, bool asUnsign
 std::string MakeTrack(const std::string& name, double seconds, int rate, int channels, const std::string& codec)
 {
     return audiofile_test::makeTrack(name, rate, channels, int(seconds * rate), codec);
+}
+
+std::string StereoWav(const std::string& name, int64_t frames, const std::function<int16_t(int64_t, int)>& sample)
+{
+    return audiofile_test::writeFile(name, StereoWavBytes(frames, sample));
 }
 
 void ResetEffectHistory()

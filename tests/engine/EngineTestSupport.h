@@ -21,6 +21,9 @@ std::string StatusLine(const std::string& prefix, OSStatus status, bool asUnsign
 // A track of `seconds` of the fixtures' test signal at `rate` Hz, encoded by the ffmpeg
 // arguments `codec`; answers its path.
 std::string MakeTrack(const std::string& name, double seconds, int rate, int channels, const std::string& codec);
+// A 16-bit stereo WAV at 44100 Hz of `frames` frames whose samples `sample(frame, channel)`
+// gives; answers its path.
+std::string StereoWav(const std::string& name, int64_t frames, const std::function<int16_t(int64_t, int)>& sample);
 // Effect `mode` (0..3, -1 bypass) applied to `input` from fresh module state in blocks of
 // `blockFrames`, the last one zero-padded as the render path pads it. The engine's effect
 // tests compare against this, the same effects library applied offline: they check the

@@ -1,6 +1,7 @@
-// 30 s of a track played by the engine into a real audio server that the test starts
-// itself, with the reader's decoding held up again and again and the render callback
-// descheduled now and then: the server's buffering and the decoding ahead ride it out.
+// The engine playing into a real audio server that the test starts itself: 30 s of a track
+// with the reader's decoding held up again and again and the render callback descheduled
+// now and then (the server's buffering and the decoding ahead ride it out); pauses that
+// lose and repeat nothing; seeks after which only the new position is heard.
 
 #include "EngineTestSupport.h"
 
@@ -14,7 +15,9 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <chrono>
 #include <cstring>
@@ -33,26 +36,7 @@ int16_t CountingSample(int64_t frame, int channel)
 
 std::string CountingWav(const std::string& name, int64_t frames)
 {
-    std::string bytes(44 + size_t(frames) * 4, '\0');
-    auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&bytes[at], &v, 4); };
-    auto put16 = [&](size_t at, uint16_t v) { std::memcpy(&bytes[at], &v, 2); };
-    std::memcpy(&bytes[0], "RIFF", 4);
-    put32(4, uint32_t(bytes.size() - 8));
-    std::memcpy(&bytes[8], "WAVEfmt ", 8);
-    put32(16, 16);
-    put16(20, 1);
-    put16(22, 2);
-    put32(24, 44100);
-    put32(28, 44100 * 4);
-    put16(32, 4);
-    put16(34, 16);
-    std::memcpy(&bytes[36], "data", 4);
-    put32(40, uint32_t(frames * 4));
-    for (int64_t i = 0; i < frames; ++i) {
-        put16(44 + size_t(i) * 4, uint16_t(CountingSample(i, 0)));
-        put16(46 + size_t(i) * 4, uint16_t(CountingSample(i, 1)));
-    }
-    return audiofile_test::writeFile(name, bytes);
+    return StereoWav(name, frames, CountingSample);
 }
 
 std::atomic<int> gCalls{0};
@@ -79,9 +63,9 @@ protected:
     }
     void TearDown() override
     {
-        QBS_BYPASS_Prescale = 2;
         if (engine)
             Stdout([&] { engine->stopAUGraph(); });
+        QBS_BYPASS_Prescale = 2; // once no block runs
         server.stop();
         EngineTest::TearDown();
     }
@@ -141,5 +125,88 @@ TEST_F(EngineOnAudioServer, StalledDecodingAndADescheduledCallbackNeverUnderflow
     }
     EXPECT_EQ(frame, frames) << "the recording ends before the track";
 }
+
+TEST_F(EngineOnAudioServer, PausesLoseAndRepeatNoFrame)
+{
+    const int64_t frames = 44100 * 4;
+    ExtAudioFileWaitForDecoding(false);
+    QBS_BYPASS_Prescale = 0;
+    ASSERT_TRUE(load(CountingWav("pauses.wav", frames)));
+    const auto recording = server.dir / "speaker.raw";
+    server.record(recording);
+    start();
+    for (int pause = 0; pause < 4; ++pause) {
+        QThread::msleep(500);
+        Stdout([&] { engine->stopAUGraph(); });
+        QThread::msleep(200);
+        start();
+    }
+    QElapsedTimer timer;
+    timer.start();
+    while (reports.empty() && timer.elapsed() < 10000) {
+        QCoreApplication::processEvents();
+        QThread::msleep(20);
+    }
+    QThread::msleep(300);
+    server.stopRecording();
+    ASSERT_EQ(reports.size(), 1u) << "the track ended";
+
+    // With the pauses' silence cut out, the track itself: every frame once, in order.
+    std::vector<int16_t> left;
+    for (int16_t sample : pulse_test::PulseDaemon::Recorded(recording))
+        if (sample > 0) // the right channel is negative, silence 0
+            left.push_back(sample);
+    ASSERT_EQ(left.size(), size_t(frames)) << "frames lost or repeated";
+    for (int64_t frame = 0; frame < frames; ++frame)
+        ASSERT_EQ(left[size_t(frame)], CountingSample(frame, 0)) << "track frame " << frame;
+}
+
+// A seek while paused, with the speed/pitch effect off and on: the server, the varispeed
+// and the effect all hold audio from before the seek then. The track is 1 kHz up to the
+// seek target and 300 Hz from there; after the pause nothing at 1 kHz may be heard.
+class SeekOnAudioServer : public EngineOnAudioServer, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SeekOnAudioServer, AfterASeekOnlyTheNewPositionIsHeard)
+{
+    const int64_t target = 44100 * 5;
+    ExtAudioFileWaitForDecoding(false);
+    ASSERT_TRUE(load(StereoWav("seek.wav", target * 2, [&](int64_t frame, int) {
+        const double hz = frame < target ? 1000.0 : 300.0;
+        return int16_t(12000 * std::sin(2 * M_PI * hz * double(frame) / 44100.0));
+    })));
+    if (GetParam()) {
+        mode(3);
+        Stdout([&] { engine->setSpeedPitch(1, 15); });
+        RunEventsFor(300); // the lock after switching the effect on is released
+    }
+    const auto recording = server.dir / "speaker.raw";
+    server.record(recording);
+    start();
+    QThread::msleep(800);
+    Stdout([&] {
+        engine->stopAUGraph();
+        engine->FileSeek(target);
+        engine->LockSeekChange(false);
+    });
+    QThread::msleep(300);
+    start();
+    QThread::msleep(800);
+    server.stopRecording();
+
+    // Sign changes per 10 ms: about 20 at 1 kHz, about 6 at 300 Hz.
+    const std::vector<int16_t> samples = pulse_test::PulseDaemon::Recorded(recording);
+    const auto sound = std::find_if(samples.begin(), samples.end(), [](int16_t s) { return s != 0; });
+    size_t at = size_t(std::search_n(sound, samples.end(), 882, 0) - samples.begin()) & ~size_t(1); // the pause
+    int windows = 0;
+    for (; at + 882 < samples.size(); at += 882, ++windows) {
+        int changes = 0;
+        for (size_t i = at + 2; i < at + 882; i += 2)
+            changes += (samples[i - 2] < 0) != (samples[i] < 0);
+        ASSERT_LT(changes, 13) << "1 kHz heard " << windows * 10 << " ms after the pause began";
+    }
+    EXPECT_GT(windows, 50);
+}
+
+INSTANTIATE_TEST_SUITE_P(SpeedPitchOffAndOn, SeekOnAudioServer, ::testing::Bool());
 
 } // namespace

@@ -99,7 +99,7 @@ TEST_F(EngineHandOver, DecoderFallingBehindGivesSilenceAndTheTrackStillEndsOnceA
     EXPECT_EQ(reports[0].value(MusciPlayfinishKey).toInt(), 1);
 }
 
-TEST_F(EngineHandOver, SeeksWhileAnImportCompletesAndClosesNeverUseAFreedReader)
+TEST_F(EngineHandOver, SeeksWhileAnImportCompletesAndClosesNeverUseAFreedReaderNorReadWhileItMoves)
 {
     // The import's completion thread stops, closes, opens and starts over and over, while
     // the main thread seeks as a dragged slider does; the graph plays all along.
@@ -110,6 +110,7 @@ TEST_F(EngineHandOver, SeeksWhileAnImportCompletesAndClosesNeverUseAFreedReader)
     const std::string b = MakeTrack("handB.m4a", 1.0, 44100, 2, "-c:a aac");
     ASSERT_TRUE(load(a));
     start();
+    const long overlapsBefore = ExtAudioFileReadsDuringSeek();
     std::atomic<bool> stop{false};
     std::atomic<int> imports{0};
     Stdout([&] {
@@ -134,6 +135,7 @@ TEST_F(EngineHandOver, SeeksWhileAnImportCompletesAndClosesNeverUseAFreedReader)
         engine->stopAUGraph();
     });
     EXPECT_GE(imports.load(), 5);
+    EXPECT_EQ(ExtAudioFileReadsDuringSeek() - overlapsBefore, 0) << "a start on the import's thread let blocks read while the reader moved";
     EXPECT_TRUE(running->waitUntilStopped(5.0));
 }
 

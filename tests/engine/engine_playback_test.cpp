@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 
 namespace {
 
@@ -258,6 +259,42 @@ TEST_F(EngineReport, ReportsFollowTheOpenStartAndStop)
     Stdout([&] { engine.reset(); });
     RunEventsFor(150);
     EXPECT_TRUE(reports.empty());
+}
+
+// The effect's pitch compensation and the mixer's rate change on the same frame: through
+// speed changes up and down, a 440 Hz sine never plays at another pitch.
+TEST_F(EnginePlayback, SpeedChangesWithSpeedPitchOnNeverPlayAtTheWrongPitch)
+{
+    ASSERT_TRUE(load(StereoWav("sine440.wav", 44100 * 8, [](int64_t frame, int) {
+        return int16_t(12000 * std::sin(2 * M_PI * 440.0 * double(frame) / 44100.0));
+    })));
+    mode(3);
+    RunEventsFor(300); // the lock set when the effect is switched on is released
+    start();
+    capture->pull(44100);
+    for (int speed : {15, 8, 20, 10}) {
+        Stdout([&] { engine->setSpeedPitch(1, speed); });
+        capture->pull(33075);
+    }
+    // The frequency in every 20 ms window that is not fading in, from its rising zero
+    // crossings; the step itself may disturb one window, but no two in a row are off.
+    const std::vector<int16_t> played = capture->samples();
+    bool offBefore = false;
+    for (size_t at = 0; at + 2 * 882 <= played.size(); at += 2 * 882) {
+        std::vector<double> rises;
+        for (size_t i = at + 2; i < at + 2 * 882; i += 2) {
+            if (played[i - 2] < 0 && played[i] >= 0)
+                rises.push_back(double(i / 2) - double(played[i]) / double(played[i] - played[i - 2]));
+        }
+        const bool sounding = std::any_of(played.begin() + long(at), played.begin() + long(at + 2 * 882),
+                                          [](int16_t s) { return std::abs(s) > 1500; });
+        if (!sounding || rises.size() < 4)
+            continue;
+        const double hz = 44100.0 * double(rises.size() - 1) / (rises.back() - rises.front());
+        const bool off = std::abs(hz - 440.0) > 440.0 * 0.03;
+        ASSERT_FALSE(off && offBefore) << hz << " Hz at " << at / 2 * 1000 / 44100 << " ms";
+        offBefore = off;
+    }
 }
 
 } // namespace
