@@ -91,7 +91,7 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
     const UInt32 outFrames = std::min<UInt32>(frames, outBuffer.mDataByteSize / (2 * outChannels));
     int16_t* out = static_cast<int16_t*>(outBuffer.mData);
 
-    const ExtAudioFileRef file = AudioFileRef();
+    ExtAudioFileRef file = AudioFileRef();
     const UInt32 fileChannels = mFileChannels.load(std::memory_order_acquire) == 1 ? 1 : 2;
 
     // The reader only copies frames it decoded ahead. A read that comes back short before
@@ -110,7 +110,20 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
             readList.mBuffers[0].mDataByteSize = piece * fileChannels * sizeof(int16_t);
             readList.mBuffers[0].mData = in;
             delivered = piece;
-            const OSStatus status = ExtAudioFileRead(file, &delivered, &readList);
+            OSStatus status = ExtAudioFileRead(file, &delivered, &readList);
+            delivered = std::min(delivered, piece);
+            if (status == noErr && delivered < piece && ExtAudioFileReadEnded(file)) {
+                // The song ended inside this block: when the next one is prepared, it goes
+                // on from the end frame and fills the rest of the block.
+                if (ExtAudioFileRef next = moveOnToNextReader(file, done + delivered, frames)) {
+                    file = next;
+                    UInt32 more = piece - delivered;
+                    readList.mBuffers[0].mDataByteSize = more * fileChannels * sizeof(int16_t);
+                    readList.mBuffers[0].mData = in + delivered * fileChannels;
+                    status = ExtAudioFileRead(file, &more, &readList);
+                    delivered += std::min(more, piece - delivered);
+                }
+            }
             if (status != noErr) {
                 ExtFileReadEndFlag(true);
                 SilenceData(ioData);
@@ -120,7 +133,6 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
                 mRenderReports->raise();
                 return status;
             }
-            delivered = std::min(delivered, piece);
             if (delivered < piece) {
                 readStopped = true;
                 if (!ExtAudioFileReadEnded(file)) {
