@@ -30,6 +30,8 @@ public:
 
     bool loadFiles(const QUrl& url) override { return mEngine->loadFiles(url); }
     void CloseFile() override { mEngine->CloseFile(); }
+    bool prepareNextFile(const QUrl& url) override { return mEngine->prepareNextFile(url); }
+    void discardNextFile() override { mEngine->discardNextFile(); }
     int64_t frameCount() const override { return mEngine->frameCount(); }
     void FileSeek(int64_t frame) override { mEngine->FileSeek(frame); }
     void LockSeekChange(bool locked) override { mEngine->LockSeekChange(locked); }

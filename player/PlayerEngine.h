@@ -34,6 +34,9 @@ public:
     // Track file and position.
     virtual bool loadFiles(const QUrl& url) = 0;
     virtual void CloseFile() = 0;
+    // The song to follow the open one without a gap (see AUGraphController).
+    virtual bool prepareNextFile(const QUrl& url) = 0;
+    virtual void discardNextFile() = 0;
     virtual int64_t frameCount() const = 0;
     virtual void FileSeek(int64_t frame) = 0;
     virtual void LockSeekChange(bool locked) = 0;

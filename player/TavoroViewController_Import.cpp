@@ -4,6 +4,7 @@
 
 #include "player/TavoroViewController.h"
 
+#include "player/ExportChoice.h"
 #include "player/PlayerImages.h"
 
 #include <QDir>
@@ -15,50 +16,7 @@
 #include <QSlider>
 #include <QStandardPaths>
 
-#include <algorithm>
 
-namespace {
-
-struct ExportChoice {
-    QString fileType;   // empty: the format cannot be exported
-    QString extension;  // empty with it
-};
-
-// `sourceURL` names the song's own file, whose extension is kept for formats that go out
-// in their own container.
-ExportChoice exportChoiceFor(const AudioStreamBasicDescription& source, const QUrl& sourceURL)
-{
-    switch (source.mFormatID) {
-    case kAudioFormatMPEG4AAC:
-    case kAudioFormatAppleLossless:
-        return {AVFileTypeAppleM4A, QStringLiteral("m4a")};
-    case kAudioFormatMPEGLayer3:
-        return {AVFileTypeQuickTimeMovie, QStringLiteral("mp3")};
-    case kAudioFormatLinearPCM:
-        if ((source.mFormatFlags & kAudioFormatFlagIsBigEndian) && source.mFormatFlags != 10)
-            return {AVFileTypeAIFF, QStringLiteral("aif")};
-        return {AVFileTypeWAVE, QStringLiteral("wav")};
-    case kAudioFormatFLAC:
-        return {AVFileTypeFLAC, QStringLiteral("flac")};
-    case kAudioFormatVorbis:
-        return {AVFileTypeOggVorbis, QStringLiteral("ogg")};
-    case kAudioFormatOpus:
-        return {AVFileTypeOpus, QStringLiteral("opus")};
-    default: {
-        // Any other format the reader decodes keeps the extension of its container.
-        const QString extension = QFileInfo(sourceURL.path()).suffix().toLower();
-        const bool plain = !extension.isEmpty() && extension.size() <= 8
-                           && std::all_of(extension.begin(), extension.end(), [](QChar c) {
-                                  return (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9');
-                              });
-        if (source.mFormatID == 0 || !plain)
-            return {};
-        return {AVFileTypeAudio, extension};
-    }
-    }
-}
-
-} // namespace
 
 void TavoroViewController::backgroundThread()
 {
@@ -88,6 +46,8 @@ std::shared_ptr<AVAssetExportSession> TavoroViewController::currentExportSession
 void TavoroViewController::FileOpenAndFilePlay()
 {
     PlayerEngine& engine = *mGraphController;
+    // Whatever was prepared to follow the last song does not follow this one.
+    discardPreparedSong();
     engine.setFileLoadStartFlag();
     backgroundThread();
 
@@ -112,8 +72,11 @@ void TavoroViewController::FileOpenAndFilePlay()
     }
 
     const QList<AVAssetTrack> tracks = songAsset->tracksWithMediaType(AVMediaTypeAudio);
-    if (tracks.isEmpty() || tracks.first().formatDescriptions().isEmpty())
+    if (tracks.isEmpty() || tracks.first().formatDescriptions().isEmpty()) {
+        // Nothing the player can decode: said as for a failed export, and as late.
+        onMainThread(importNumber, [this] { importFailed(); });
         return;
+    }
     const AudioStreamBasicDescription source = tracks.first().formatDescriptions().first();
     const ExportChoice choice = exportChoiceFor(source, assetURL);
     session->setOutputFileType(choice.fileType);
@@ -159,7 +122,7 @@ void TavoroViewController::exportFinished(const std::shared_ptr<AVAssetExportSes
     if (status == AVAssetExportSessionStatusFailed) {
         const NSError error = session->error();
         (void)error;
-        onMainThread(importNumber, [this] { fileOpenErrorAlertView(); });
+        onMainThread(importNumber, [this] { importFailed(); });
         return;
     }
     if (status != AVAssetExportSessionStatusCompleted)
@@ -180,13 +143,17 @@ void TavoroViewController::exportFinished(const std::shared_ptr<AVAssetExportSes
     onMainThread(importNumber, [this] { infoButtonItem->setHidden(false); });
 
     if (!engine.loadFiles(session->outputURL())) {
-        onMainThread(importNumber, [this] { fileOpenErrorAlertView(); });
+        onMainThread(importNumber, [this] { importFailed(); });
         return;
     }
     const int64_t length = engine.frameCount();
-    onMainThread(importNumber, [this, length] {
+    const QString opened = session->outputURL().toLocalFile();
+    onMainThread(importNumber, [this, length, opened] {
         setPlayOrPauseButtonImage(true);
         setSliderMaximum(length);
+        mPlayingExportPath = opened;
+        mUnplayableInARow = 0;
+        prepareNextSong();
     });
     if (importNumber == mImportNumber.load())
         engine.startAUGraph(dockingSetting);

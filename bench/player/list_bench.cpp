@@ -122,6 +122,8 @@ public:
     void QBSInit() override {}
     bool loadFiles(const QUrl&) override { return false; }
     void CloseFile() override {}
+    bool prepareNextFile(const QUrl&) override { return false; }
+    void discardNextFile() override {}
     int64_t frameCount() const override { return 0; }
     void FileSeek(int64_t) override {}
     void LockSeekChange(bool) override {}

@@ -46,6 +46,8 @@ public:
     void QBSInit() override { rec("QBSInit"); }
     bool loadFiles(const QUrl& url) override;
     void CloseFile() override { rec("CloseFile"); }
+    bool prepareNextFile(const QUrl&) override { return false; }
+    void discardNextFile() override {}
     int64_t frameCount() const override { return frames; }
     void FileSeek(int64_t frame) override { rec("FileSeek", {qlonglong(frame)}); }
     void LockSeekChange(bool locked) override { rec("LockSeekChange", {int(locked)}); }
