@@ -195,6 +195,8 @@ private:
     std::atomic<int> mEndsPending{0};
     std::atomic<SInt64> mEndFrameCount{0};
     std::atomic<int> mErrorStopsPending{0};
+    // Of those, the stops on a read from an open song (its decoding failed).
+    std::atomic<int> mReadFailuresPending{0};
     // Songs the render path moved on from without stopping.
     std::atomic<int> mMovesPending{0};
     // The prepared next song's reader and length (the length is stored before the reader

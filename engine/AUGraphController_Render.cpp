@@ -129,6 +129,8 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
                 SilenceData(ioData);
                 RenderGate::leave();
                 stopFromRenderThread();
+                if (file != nullptr) // a song that cannot be decoded, not a read with nothing open
+                    mReadFailuresPending.fetch_add(1, std::memory_order_relaxed);
                 mErrorStopsPending.fetch_add(1, std::memory_order_release);
                 mRenderReports->raise();
                 return status;

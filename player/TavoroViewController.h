@@ -308,7 +308,7 @@ private:
     void discardPreparedSong();
     // The engine went on to the prepared song: the screen follows.
     void movedOnToPreparedSong();
-    // The chosen song cannot be imported or opened.
+    // The song cannot be imported, opened or decoded.
     void importFailed();
     // Shows queue entry `index` as the current song (SelectMusicPlay without the speed).
     void showSong(int index);

@@ -116,6 +116,7 @@ void TavoroViewController::movedOnToPreparedSong()
     // The engine plays the prepared song already: the screen, the queue position and the
     // list follow it. The effects keep their state, and the graph is not touched.
     const int row = mPreparedRow;
+    mAutoMove = true;
     mPreparedRow = -1;
     mPreparedSong = MPMediaItem();
     mPrepareSession.reset();
@@ -131,8 +132,8 @@ void TavoroViewController::movedOnToPreparedSong()
 
 void TavoroViewController::importFailed()
 {
-    // A song that cannot be played: the alert once (an alert still open stands for it),
-    // the player shown as not playing at position 0.
+    // A song that cannot be imported, opened or decoded: the alert once (an alert still
+    // open stands for it), the player shown as not playing at position 0.
     setSliderValue(0);
     setSliderMaximum(0);
     const bool automatic = mAutoMove;

@@ -45,12 +45,17 @@ void TavoroViewController::updatingPlaybakcTime(const Notification& notification
     const int64_t position = notification.userInfo.value(MusicPlayTimerKey).toLongLong();
     const bool finished = notification.userInfo.value(MusciPlayfinishKey).toInt() != 0;
     const bool movedOn = notification.userInfo.value(MusicPlayMovedOnKey).toInt() != 0;
+    const bool readFailed = notification.userInfo.value(MusicPlayReadFailedKey).toInt() != 0;
     PlayTime.store(position, std::memory_order_relaxed);
 
     // The engine posts both reports on the main thread. A report posted on any other thread
     // is queued to the main thread, never waited for: the poster may be a thread the main
     // thread itself waits for when it stops or starts the graph.
-    auto work = [this, position, finished, movedOn] {
+    auto work = [this, position, finished, movedOn, readFailed] {
+        if (readFailed) {
+            importFailed();
+            return;
+        }
         if (movedOn) {
             // The engine went on to the song prepared behind this one; when that song was
             // discarded meanwhile (the user moved elsewhere), the user's move stands.

@@ -49,10 +49,13 @@ protected:
     void play(size_t frames, int songs, const std::function<bool()>& done = [] { return false; })
     {
         bool late = false; // the next song never came: no more waiting for it
+        int idle = 0;
         for (int guard = 0; guard < 20000 && capture->frames() < frames && !done(); ++guard) {
             if (titles.size() < songs && !late)
                 late = !waitFor([&] { return engine->hasNextFile(); }, 3);
-            if (capture->pull(1024) == 0)
+            if (capture->pull(1024) == 0 && ++idle > 600)
+                break; // stopped for good
+            if (capture->frames() == 0 || idle > 0)
                 QTest::qWait(5);
             QCoreApplication::processEvents();
         }
@@ -137,6 +140,22 @@ TEST_F(NextSong, NextPressedWhileTheNextSongIsBeingPreparedPlaysOnFromTheSongItC
     const auto [silence, span] = silenceInside();
     EXPECT_LT(silence, 4u);
     EXPECT_NEAR(double(span), 0.6 * 44100 + 0.7 * 44100, 4);
+}
+
+TEST_F(NextSong, SongThatFailsToDecodeIsSkippedWithOneAlert)
+{
+    const QList<MPMediaItem> songs = {makeSong("decode-0", "pcm_s16le", "wav", 0.5),
+                                      makeSong("decode-1", "pcm_s16le", "wav", 0.6),
+                                      makeSong("decode-2", "pcm_s16le", "wav", 0.5)};
+    player->setItemsArray(listOf(songs));
+    ExtAudioFileFailNext(ExtAudioFileCall::Read, kAudioFileInvalidFileError, 32); // inside the second song
+    player->chooseSongAtListIndex(0);
+    play(SIZE_MAX, 2, [&] { return player->currentSong().isNull(); });
+    ExtAudioFileClearFailures();
+
+    EXPECT_EQ(titles, QStringList({"decode-0", "decode-1", "decode-2", ""}));
+    ASSERT_NE(player->fileErrorAlert(), nullptr);
+    EXPECT_EQ(player->findChildren<QMessageBox*>().size(), 1);
 }
 
 // The recording engine: its loads succeed for real files; imports of the undecodable songs
