@@ -310,6 +310,8 @@ private:
     void movedOnToPreparedSong();
     // The song cannot be imported, opened or decoded.
     void importFailed();
+    // Moves on from a song that cannot play, by the play modes but never to itself.
+    void skipToNextSong();
     // Shows queue entry `index` as the current song (SelectMusicPlay without the speed).
     void showSong(int index);
     void exportFinished(const std::shared_ptr<AVAssetExportSession>& session, UInt32 sourceFormatID,

@@ -153,6 +153,12 @@ void TavoroViewController::importFailed()
             mGraphController->stopAUGraph();
         return;
     }
+    skipToNextSong();
+}
+
+void TavoroViewController::skipToNextSong()
+{
+    // One-track repeat would reload the damaged file; move on to the next song instead.
     const uint8_t mode = PlayModeFlag;
     if (PlayModeFlag == 2)
         PlayModeFlag = 0;

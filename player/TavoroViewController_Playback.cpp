@@ -248,12 +248,7 @@ void TavoroViewController::alertView(QMessageBox* /*alert*/, int buttonIndex)
         emit songChanged();
         return;
     }
-    // One-track repeat would reload the damaged file; move on to the next song instead.
-    const uint8_t mode = PlayModeFlag;
-    if (PlayModeFlag == 2)
-        PlayModeFlag = 0;
-    MusicPlaybackState();
-    PlayModeFlag = mode;
+    skipToNextSong();
 }
 
 void TavoroViewController::setUIDefaults()
