@@ -73,8 +73,10 @@ void TavoroViewController::FileOpenAndFilePlay()
 
     const QList<AVAssetTrack> tracks = songAsset->tracksWithMediaType(AVMediaTypeAudio);
     if (tracks.isEmpty() || tracks.first().formatDescriptions().isEmpty()) {
-        // Nothing the player can decode: said as for a failed export, and as late.
-        onMainThread(importNumber, [this] { importFailed(); });
+        // A file with nothing the player can decode is said as a failed export is, and as
+        // late; an item that names no file at all ends the import silently.
+        if (!assetURL.isEmpty())
+            onMainThread(importNumber, [this] { importFailed(); });
         return;
     }
     const AudioStreamBasicDescription source = tracks.first().formatDescriptions().first();
