@@ -221,7 +221,13 @@ void AUGraphController::stopAUGraph()
 
 bool AUGraphController::InputStremFormatChange(int channels)
 {
-    mClientFormat.SetCanonical(UInt32(channels), true);
+    {
+        // A prepared next song was given the old format: it cannot follow the open one.
+        std::lock_guard reader(mReaderMutex);
+        if (ExtAudioFileRef next = takeBackNextReader())
+            ExtAudioFileDispose(next);
+        mClientFormat.SetCanonical(UInt32(channels), true);
+    }
     mClientFormat.PrintFormat(stdout, "", "AudioStreamBasicDescription:");
 
     OSStatus result = AudioUnitSetProperty(mMixer, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0,

@@ -18,6 +18,14 @@
 // The open reader is handed over under mReaderMutex: opening, closing and seeking (main
 // thread, import thread) take it, so none of them disposes of a reader another is using;
 // the render thread never takes it and is kept out by the render gate (RenderGate.h).
+//
+// Between songs the graph keeps running: a controlling thread opens the next song in a
+// second reader (prepareNextFile) and leaves it in the next-reader slot. When the current
+// reader ends within a block, the render callback takes the prepared one out of the slot,
+// makes it the current reader, puts the finished one in the retired slot and goes on
+// filling the same block from the new song. The main thread then disposes of the retired
+// reader and posts the end report of the finished song with MusicPlayMovedOnKey, without
+// stopping the graph.
 
 #include "engine/MusicPlayTimerNotification.h"
 #include "platform/audio/AudioUnitTypes.h"
@@ -113,8 +121,20 @@ public:
     // The same for a reader that is already open (for example one serving PCM from
     // memory); the engine takes it over, also when it answers false.
     bool loadReader(ExtAudioFileRef file);
-    // Disposes of the open file. Stop the graph first.
+    // Disposes of the open file (and of a prepared next one). Stop the graph first.
     void CloseFile();
+    // Opens the song that is to follow the open one without a gap: the reader gets the
+    // client format and starts decoding; the render path moves on to it when the open
+    // reader ends. A song prepared before is discarded first. False, with the reader
+    // disposed of, when the file cannot be opened or is empty. Controlling threads.
+    // `playbackGain` is the song's leveling gain, as with loadFiles.
+    bool prepareNextFile(const QUrl& url, SInt32 playbackGain = kExtAudioFilePlaybackGainUnity);
+    // The same for a reader that is already open; the engine takes it over.
+    bool prepareNextReader(ExtAudioFileRef file);
+    // Discards the prepared next song, if the render path has not moved on to it yet.
+    void discardNextFile();
+    // True while a prepared next song waits in its slot.
+    bool hasNextFile() const { return mNextReader.load(std::memory_order_seq_cst) != nullptr; }
     SInt64 frameCount() const { return mFrameCount.load(std::memory_order_relaxed); }
     ExtAudioFileRef AudioFileRef() const;
     void incrementFrames(UInt32 frames);
@@ -148,6 +168,9 @@ private:
     // Main thread: logs the stops the render thread made and posts its end reports.
     void deliverRenderReports();
     void closeReader();
+    // With mReaderMutex held: empties the next-reader slot and waits until no block can
+    // take it any more; answers the reader that was there, for disposal.
+    ExtAudioFileRef takeBackNextReader();
     bool prepareReader(ExtAudioFileRef file);
     // Any controlling thread: drops the audio rendered before that the mixer's varispeed
     // and the audio server still hold (a new track or a seek must not begin with it).
@@ -155,6 +178,13 @@ private:
     // FileSeek, while no block runs: fills the speed/pitch effect's queues from the new
     // position so that its output starts with the first block.
     void primeSpeedPitch(ExtAudioFileRef file);
+    // Render thread: at the end of the current reader, makes the prepared one current.
+    // `usedOfBlock` is the frames of this block the finished song filled. Answers the new
+    // reader, or nullptr when none is prepared (or the last retired one is still waiting
+    // for disposal).
+    ExtAudioFileRef moveOnToNextReader(ExtAudioFileRef finished, UInt32 usedOfBlock, UInt32 blockFrames);
+    // Main thread: disposes of the reader the render path retired.
+    void disposeRetiredReader();
     void scheduleLockRelease();
     OSStatus render(UInt32 frames, AudioBufferList* ioData);
     // Render thread: carries out a speed change for the speed/pitch effect at the start of
@@ -185,6 +215,16 @@ private:
     std::atomic<int> mEndsPending{0};
     std::atomic<SInt64> mEndFrameCount{0};
     std::atomic<int> mErrorStopsPending{0};
+    // Of those, the stops on a read from an open song (its decoding failed).
+    std::atomic<int> mReadFailuresPending{0};
+    // Songs the render path moved on from without stopping.
+    std::atomic<int> mMovesPending{0};
+    // The prepared next song's reader and length (the length is stored before the reader
+    // is published, and only after no block can still take an earlier one), and the
+    // reader the render path finished with, waiting for the main thread to dispose of it.
+    std::atomic<ExtAudioFileRef> mNextReader{nullptr};
+    std::atomic<SInt64> mNextFrameCount{0};
+    std::atomic<ExtAudioFileRef> mRetiredReader{nullptr};
     std::unique_ptr<MainThreadSignal> mRenderReports;
     // Opening, closing and seeking the reader; never taken on the render thread.
     std::mutex mReaderMutex;

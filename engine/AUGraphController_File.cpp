@@ -23,13 +23,20 @@ void PublishReader(ExtAudioFileRef file, UInt32 channels)
 
 void AUGraphController::closeReader()
 {
-    // Called with mReaderMutex held. Empty the slot first, then wait for a block that may still be reading from the old
-    // reader; after that no block can reach it.
+    // Called with mReaderMutex held. The prepared next song goes first, so that no block
+    // can move on to it any more; then the current and the retired readers are emptied from
+    // their slots and, once a block that may still be reading them has left, disposed of.
+    // A move the render path made meanwhile is not reported: its song is gone.
+    ExtAudioFileRef next = takeBackNextReader();
     ExtAudioFileRef old = mxafref.exchange(nullptr, std::memory_order_seq_cst);
-    if (old == nullptr)
+    ExtAudioFileRef retired = mRetiredReader.exchange(nullptr, std::memory_order_seq_cst);
+    mMovesPending.store(0, std::memory_order_relaxed);
+    if (old == nullptr && retired == nullptr && next == nullptr)
         return;
     RenderGate::waitForRenderIdle();
-    ExtAudioFileDispose(old);
+    for (ExtAudioFileRef reader : {next, old, retired})
+        if (reader != nullptr)
+            ExtAudioFileDispose(reader);
 }
 
 bool AUGraphController::loadFiles(const QUrl& url, SInt32 playbackGain)

@@ -148,11 +148,11 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
     const UInt32 outFrames = std::min<UInt32>(frames, outBuffer.mDataByteSize / (2 * outChannels));
     int16_t* out = static_cast<int16_t*>(outBuffer.mData);
 
-    const ExtAudioFileRef file = AudioFileRef();
+    ExtAudioFileRef file = AudioFileRef();
     const UInt32 fileChannels = mFileChannels.load(std::memory_order_acquire) == 1 ? 1 : 2;
     // The gain travels with the reader: whichever song's frames this block reads, its own
-    // gain applies to them, before the effect.
-    const SInt32 gain = ExtAudioFilePlaybackGain(file);
+    // gain applies to them, before the effect (across a move to the next song too).
+    SInt32 gain = ExtAudioFilePlaybackGain(file);
 
     // The reader only copies frames it decoded ahead. A read that comes back short before
     // the end means its decoder is behind: the rest of the block plays as silence and the
@@ -163,6 +163,7 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
         const UInt32 piece = std::min(frames - done, kMaxFramesPerRead);
         int16_t* in = mReadBlock.get();
         UInt32 delivered = 0;
+        UInt32 scaled = 0; // frames of this piece already scaled by the finished song's gain
         if (!readStopped) {
             AudioBufferList readList;
             readList.mNumberBuffers = 1;
@@ -170,17 +171,34 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
             readList.mBuffers[0].mDataByteSize = piece * fileChannels * sizeof(int16_t);
             readList.mBuffers[0].mData = in;
             delivered = piece;
-            const OSStatus status = ExtAudioFileRead(file, &delivered, &readList);
+            OSStatus status = ExtAudioFileRead(file, &delivered, &readList);
+            delivered = std::min(delivered, piece);
+            if (status == noErr && delivered < piece && ExtAudioFileReadEnded(file)) {
+                // The song ended inside this block: when the next one is prepared, it goes
+                // on from the end frame and fills the rest of the block.
+                if (ExtAudioFileRef next = moveOnToNextReader(file, done + delivered, frames)) {
+                    ApplyPlaybackGain(in + scaled * fileChannels, size_t(delivered - scaled) * fileChannels, gain);
+                    scaled = delivered;
+                    file = next;
+                    gain = ExtAudioFilePlaybackGain(file);
+                    UInt32 more = piece - delivered;
+                    readList.mBuffers[0].mDataByteSize = more * fileChannels * sizeof(int16_t);
+                    readList.mBuffers[0].mData = in + delivered * fileChannels;
+                    status = ExtAudioFileRead(file, &more, &readList);
+                    delivered += std::min(more, piece - delivered);
+                }
+            }
             if (status != noErr) {
                 ExtFileReadEndFlag(true);
                 SilenceData(ioData);
                 RenderGate::leave();
                 stopFromRenderThread();
+                if (file != nullptr) // a song that cannot be decoded, not a read with nothing open
+                    mReadFailuresPending.fetch_add(1, std::memory_order_relaxed);
                 mErrorStopsPending.fetch_add(1, std::memory_order_release);
                 mRenderReports->raise();
                 return status;
             }
-            delivered = std::min(delivered, piece);
             if (delivered < piece) {
                 readStopped = true;
                 if (!ExtAudioFileReadEnded(file)) {
@@ -194,7 +212,7 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
                 }
             }
         }
-        ApplyPlaybackGain(in, size_t(delivered) * fileChannels, gain);
+        ApplyPlaybackGain(in + scaled * fileChannels, size_t(delivered - scaled) * fileChannels, gain);
         // Frames past the end of the track, or not decoded yet, play as silence through the
         // effect.
         std::memset(in + delivered * fileChannels, 0, (piece - delivered) * fileChannels * sizeof(int16_t));

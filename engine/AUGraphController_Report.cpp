@@ -78,8 +78,30 @@ void AUGraphController::stopFromRenderThread()
 
 void AUGraphController::deliverRenderReports()
 {
+    // Moves onto a prepared song come before any stop: a stop ends the chain of songs.
+    for (int moves = mMovesPending.exchange(0, std::memory_order_acquire); moves > 0; --moves) {
+        disposeRetiredReader();
+        // The graph goes on; the log and the reports show the start of the next song.
+        std::printf("PLAY\n");
+        {
+            std::lock_guard lock(PlayTimerUpdateMutex);
+            PlayTimerUpdateDictionary = QVariantMap();
+        }
+        QVariantMap report;
+        report.insert(MusicPlayTimerKey, qint64(mEndFrameCount.load(std::memory_order_relaxed)));
+        report.insert(MusciPlayfinishKey, 1);
+        report.insert(MusicPlayMovedOnKey, 1);
+        NotificationCenter::defaultCenter().postNotification(MusicPlayTimerNotification, this, report);
+    }
     for (int stops = mErrorStopsPending.exchange(0, std::memory_order_acquire); stops > 0; --stops)
         std::printf("STOP\nStopAuGraph~~~~\n");
+    for (int failures = mReadFailuresPending.exchange(0, std::memory_order_relaxed); failures > 0; --failures) {
+        // The song cannot be decoded further: the player says so and moves on.
+        QVariantMap report;
+        report.insert(MusicPlayTimerKey, qint64(currentFrame()));
+        report.insert(MusicPlayReadFailedKey, 1);
+        NotificationCenter::defaultCenter().postNotification(MusicPlayTimerNotification, this, report);
+    }
     for (int ends = mEndsPending.exchange(0, std::memory_order_acquire); ends > 0; --ends) {
         std::printf("STOP\nStopAuGraph~~~~\n");
         QVariantMap report;

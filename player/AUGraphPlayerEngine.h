@@ -31,6 +31,11 @@ public:
     bool loadFiles(const QUrl& url, int32_t playbackGain) override { return mEngine->loadFiles(url, playbackGain); }
     void setPlaybackGain(int32_t playbackGain) override { mEngine->setPlaybackGain(playbackGain); }
     void CloseFile() override { mEngine->CloseFile(); }
+    bool prepareNextFile(const QUrl& url, int32_t playbackGain) override
+    {
+        return mEngine->prepareNextFile(url, playbackGain);
+    }
+    void discardNextFile() override { mEngine->discardNextFile(); }
     int64_t frameCount() const override { return mEngine->frameCount(); }
     void FileSeek(int64_t frame) override { mEngine->FileSeek(frame); }
     void LockSeekChange(bool locked) override { mEngine->LockSeekChange(locked); }

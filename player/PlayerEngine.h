@@ -37,6 +37,9 @@ public:
     // Changes the leveling gain of the song playing (its open reader).
     virtual void setPlaybackGain(int32_t playbackGain) = 0;
     virtual void CloseFile() = 0;
+    // The song to follow the open one without a gap (see AUGraphController).
+    virtual bool prepareNextFile(const QUrl& url, int32_t playbackGain) = 0;
+    virtual void discardNextFile() = 0;
     virtual int64_t frameCount() const = 0;
     virtual void FileSeek(int64_t frame) = 0;
     virtual void LockSeekChange(bool locked) = 0;

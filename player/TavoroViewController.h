@@ -6,6 +6,7 @@
 //   TavoroViewController_Playback.cpp  transport, position, seeking, end of track
 //   TavoroViewController_Queue.cpp     song choice, next/previous, shuffle and repeat
 //   TavoroViewController_Import.cpp    export of the chosen song and opening it
+//   TavoroViewController_NextSong.cpp  the next song prepared ahead, unplayable songs
 //   TavoroViewController_Settings.cpp  effect change handlers, restore and save, docking
 //   TavoroViewController_MainScreen.cpp control strip, flips, panel taps, cover reflection
 //   TavoroViewController_List.cpp      library lists, letter index, drill-down, rebuild
@@ -42,6 +43,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 
 class DTMusicModelController;
 class ListView;
@@ -291,6 +294,9 @@ private:
     void nextPressed();
     void previousPressed();
     int settingValue(const QString& key) const;
+    // The leveling gain (16.16) the current settings give `item`, from the values the scan
+    // read, so no file is opened for it.
+    int32_t levelingGainOf(const MPMediaItem& item) const;
     // Switches one effect off in the engine and marks it off in the live settings.
     void switchEffectOff(int mode, const QString& key);
     int playControlValue(const QString& key) const;
@@ -299,6 +305,27 @@ private:
     void setSliderMaximum(int64_t frames);
     void setSliderValue(int64_t frames);
     void showPlaybackTimes(int64_t position);
+    // The next song by the play modes: the row of the queue in use, none at the end of a
+    // play-once queue.
+    std::optional<int> nextRowByPlayMode() const;
+    // Discards what was prepared and, while a song is loaded, imports the next one and has
+    // the engine open it behind the current one.
+    void prepareNextSong();
+    void preparedExportFinished(const std::shared_ptr<AVAssetExportSession>& session, uint64_t number,
+                                bool needsOneChannel, int32_t playbackGain);
+    // After a change of the play modes: prepares the song they make next, unless it is the
+    // one prepared already.
+    void preparedSongFollowsModes();
+    // Forgets the prepared song and takes it back from the engine.
+    void discardPreparedSong();
+    // The engine went on to the prepared song: the screen follows.
+    void movedOnToPreparedSong();
+    // The song cannot be imported, opened or decoded.
+    void importFailed();
+    // Moves on from a song that cannot play, by the play modes but never to itself.
+    void skipToNextSong();
+    // Shows queue entry `index` as the current song (SelectMusicPlay without the speed).
+    void showSong(int index);
     void exportFinished(const std::shared_ptr<AVAssetExportSession>& session, UInt32 sourceFormatID,
                         UInt32 sourceChannels, uint64_t importNumber, int dockingSetting, int32_t playbackGain);
     // Runs screen work of an import on the main thread, unless a newer import has begun
@@ -344,6 +371,23 @@ private:
     int bgTask = 0;
     QPointer<QMessageBox> mFileErrorAlert;
     std::shared_ptr<CompletionGate> mCompletionGate = std::make_shared<CompletionGate>();
+
+    // The next song: the row and song being prepared (-1 and none when nothing is), the
+    // number that tells a current preparation from a discarded one, its export, and the
+    // files the playing and the prepared song were exported to. mPrepareMutex keeps the
+    // completions of two preparations apart.
+    int mPreparedRow = -1;
+    MPMediaItem mPreparedSong;
+    std::atomic<uint64_t> mPrepareNumber{0};
+    std::mutex mPrepareMutex;
+    std::shared_ptr<AVAssetExportSession> mPrepareSession;
+    QString mPlayingExportPath;
+    QString mPreparedExportPath;
+    // The current import is the player's own move (end of a song, skip after a failure);
+    // the songs that failed in a row on such moves; whether the alert's OK moves on.
+    bool mAutoMove = false;
+    int mUnplayableInARow = 0;
+    bool mAlertMovesOn = true;
 
     // Settings bridge.
     uint8_t HwDockingState = 0;

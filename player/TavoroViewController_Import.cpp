@@ -4,8 +4,8 @@
 
 #include "player/TavoroViewController.h"
 
+#include "player/ExportChoice.h"
 #include "player/PlayerImages.h"
-#include "library/VolumeLeveling.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,50 +16,7 @@
 #include <QSlider>
 #include <QStandardPaths>
 
-#include <algorithm>
 
-namespace {
-
-struct ExportChoice {
-    QString fileType;   // empty: the format cannot be exported
-    QString extension;  // empty with it
-};
-
-// `sourceURL` names the song's own file, whose extension is kept for formats that go out
-// in their own container.
-ExportChoice exportChoiceFor(const AudioStreamBasicDescription& source, const QUrl& sourceURL)
-{
-    switch (source.mFormatID) {
-    case kAudioFormatMPEG4AAC:
-    case kAudioFormatAppleLossless:
-        return {AVFileTypeAppleM4A, QStringLiteral("m4a")};
-    case kAudioFormatMPEGLayer3:
-        return {AVFileTypeQuickTimeMovie, QStringLiteral("mp3")};
-    case kAudioFormatLinearPCM:
-        if ((source.mFormatFlags & kAudioFormatFlagIsBigEndian) && source.mFormatFlags != 10)
-            return {AVFileTypeAIFF, QStringLiteral("aif")};
-        return {AVFileTypeWAVE, QStringLiteral("wav")};
-    case kAudioFormatFLAC:
-        return {AVFileTypeFLAC, QStringLiteral("flac")};
-    case kAudioFormatVorbis:
-        return {AVFileTypeOggVorbis, QStringLiteral("ogg")};
-    case kAudioFormatOpus:
-        return {AVFileTypeOpus, QStringLiteral("opus")};
-    default: {
-        // Any other format the reader decodes keeps the extension of its container.
-        const QString extension = QFileInfo(sourceURL.path()).suffix().toLower();
-        const bool plain = !extension.isEmpty() && extension.size() <= 8
-                           && std::all_of(extension.begin(), extension.end(), [](QChar c) {
-                                  return (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9');
-                              });
-        if (source.mFormatID == 0 || !plain)
-            return {};
-        return {AVFileTypeAudio, extension};
-    }
-    }
-}
-
-} // namespace
 
 void TavoroViewController::backgroundThread()
 {
@@ -89,6 +46,8 @@ std::shared_ptr<AVAssetExportSession> TavoroViewController::currentExportSession
 void TavoroViewController::FileOpenAndFilePlay()
 {
     PlayerEngine& engine = *mGraphController;
+    // Whatever was prepared to follow the last song does not follow this one.
+    discardPreparedSong();
     engine.setFileLoadStartFlag();
     backgroundThread();
 
@@ -113,8 +72,13 @@ void TavoroViewController::FileOpenAndFilePlay()
     }
 
     const QList<AVAssetTrack> tracks = songAsset->tracksWithMediaType(AVMediaTypeAudio);
-    if (tracks.isEmpty() || tracks.first().formatDescriptions().isEmpty())
+    if (tracks.isEmpty() || tracks.first().formatDescriptions().isEmpty()) {
+        // A file with nothing the player can decode is said as a failed export is, and as
+        // late; an item that names no file at all ends the import silently.
+        if (!assetURL.isEmpty())
+            onMainThread(importNumber, [this] { importFailed(); });
         return;
+    }
     const AudioStreamBasicDescription source = tracks.first().formatDescriptions().first();
     const ExportChoice choice = exportChoiceFor(source, assetURL);
     session->setOutputFileType(choice.fileType);
@@ -134,10 +98,8 @@ void TavoroViewController::FileOpenAndFilePlay()
     session->setShouldOptimizeForNetworkUse(true);
 
     const int dockingSetting = settingValue(DockingoModeChangeKey);
-    // The song's leveling gain comes from the values the scan read, so no file is opened
-    // for it; it goes into the reader with the file.
-    const int32_t playbackGain = levelingGain(song.properties().replayGain, settingValue(VolumeLevelingKey),
-                                              settingValue(PreventClippingKey) == 2);
+    // The song's leveling gain goes into the reader with the file.
+    const int32_t playbackGain = levelingGainOf(song);
     const UInt32 formatID = source.mFormatID;
     const UInt32 channels = source.mChannelsPerFrame;
     auto gate = mCompletionGate;
@@ -165,7 +127,7 @@ void TavoroViewController::exportFinished(const std::shared_ptr<AVAssetExportSes
     if (status == AVAssetExportSessionStatusFailed) {
         const NSError error = session->error();
         (void)error;
-        onMainThread(importNumber, [this] { fileOpenErrorAlertView(); });
+        onMainThread(importNumber, [this] { importFailed(); });
         return;
     }
     if (status != AVAssetExportSessionStatusCompleted)
@@ -186,13 +148,17 @@ void TavoroViewController::exportFinished(const std::shared_ptr<AVAssetExportSes
     onMainThread(importNumber, [this] { infoButtonItem->setHidden(false); });
 
     if (!engine.loadFiles(session->outputURL(), playbackGain)) {
-        onMainThread(importNumber, [this] { fileOpenErrorAlertView(); });
+        onMainThread(importNumber, [this] { importFailed(); });
         return;
     }
     const int64_t length = engine.frameCount();
-    onMainThread(importNumber, [this, length] {
+    const QString opened = session->outputURL().toLocalFile();
+    onMainThread(importNumber, [this, length, opened] {
         setPlayOrPauseButtonImage(true);
         setSliderMaximum(length);
+        mPlayingExportPath = opened;
+        mUnplayableInARow = 0;
+        prepareNextSong();
     });
     if (importNumber == mImportNumber.load())
         engine.startAUGraph(dockingSetting);

@@ -44,12 +44,25 @@ void TavoroViewController::updatingPlaybakcTime(const Notification& notification
 {
     const int64_t position = notification.userInfo.value(MusicPlayTimerKey).toLongLong();
     const bool finished = notification.userInfo.value(MusciPlayfinishKey).toInt() != 0;
+    const bool movedOn = notification.userInfo.value(MusicPlayMovedOnKey).toInt() != 0;
+    const bool readFailed = notification.userInfo.value(MusicPlayReadFailedKey).toInt() != 0;
     PlayTime.store(position, std::memory_order_relaxed);
 
     // The engine posts both reports on the main thread. A report posted on any other thread
     // is queued to the main thread, never waited for: the poster may be a thread the main
     // thread itself waits for when it stops or starts the graph.
-    auto work = [this, position, finished] {
+    auto work = [this, position, finished, movedOn, readFailed] {
+        if (readFailed) {
+            importFailed();
+            return;
+        }
+        if (movedOn) {
+            // The engine went on to the song prepared behind this one; when that song was
+            // discarded meanwhile (the user moved elsewhere), the user's move stands.
+            if (mPreparedRow >= 0)
+                movedOnToPreparedSong();
+            return;
+        }
         if (position != 0) {
             setSliderValue(position);
             showPlaybackTimes(position);
@@ -71,6 +84,8 @@ void TavoroViewController::updatingPlaybakcTime(const Notification& notification
 void TavoroViewController::MusicPlaybackState()
 {
     PlayerEngine& engine = *mGraphController;
+    discardPreparedSong();
+    mAutoMove = true;
     setSliderValue(0);
     setSliderMaximum(0);
     engine.QBSInit();
@@ -222,7 +237,8 @@ void TavoroViewController::playstart()
 
 void TavoroViewController::alertView(QMessageBox* /*alert*/, int buttonIndex)
 {
-    if (buttonIndex != 0)
+    // After a song the player skipped by itself, OK only closes the alert.
+    if (buttonIndex != 0 || !mAlertMovesOn)
         return;
     if (queueLength() < 2) {
         infoButtonItem->setHidden(true);
@@ -232,12 +248,7 @@ void TavoroViewController::alertView(QMessageBox* /*alert*/, int buttonIndex)
         emit songChanged();
         return;
     }
-    // One-track repeat would reload the damaged file; move on to the next song instead.
-    const uint8_t mode = PlayModeFlag;
-    if (PlayModeFlag == 2)
-        PlayModeFlag = 0;
-    MusicPlaybackState();
-    PlayModeFlag = mode;
+    skipToNextSong();
 }
 
 void TavoroViewController::setUIDefaults()

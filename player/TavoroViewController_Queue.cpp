@@ -39,6 +39,8 @@ void TavoroViewController::chooseSongAtListIndex(int listIndex)
     PlayerEngine& engine = *mGraphController;
     // A load still waiting from the transport buttons would follow this one.
     mChoiceLoad->cancel();
+    mAutoMove = false;
+    mUnplayableInARow = 0;
     if (engine.isPlaying()) {
         engine.stopAUGraph();
         engine.CloseFile();
@@ -62,9 +64,14 @@ void TavoroViewController::chooseSongAtListIndex(int listIndex)
 
 void TavoroViewController::SelectMusicPlay(int index)
 {
-    setSliderMaximum(0);
     if (settingValue(SpeedPitchOnOffKey) == 2)
         mGraphController->setSpeedPitch(1, settingValue(SpeedPitchSpeedKey));
+    showSong(index);
+}
+
+void TavoroViewController::showSong(int index)
+{
+    setSliderMaximum(0);
     const MusicList& queue = enableShuffleMode ? currentShufflePlayListArray : currentPlayListArray;
     song = index >= 0 && index < queue.size() ? queue[index].song() : MPMediaItem();
     emit songChanged();
@@ -80,6 +87,8 @@ void TavoroViewController::ChoiceMusicPlay(double delaySeconds)
 {
     printf("ChoiceMusicPlay\n");
     fflush(stdout);
+    mAutoMove = false;
+    mUnplayableInARow = 0;
     SelectMusicPlay(SeclectMusicRow);
     mChoiceLoad->schedule(delaySeconds, [this] { FileOpenAndFilePlay(); });
 }
@@ -94,6 +103,7 @@ void TavoroViewController::nextPressed()
     PlayerEngine& engine = *mGraphController;
     if (song.isNull())
         return;
+    discardPreparedSong();
     const int n = queueLength();
     engine.QBSInit();
     if (n == 0 || !engine.mfileLoadStateFlag())
@@ -126,6 +136,7 @@ void TavoroViewController::previousPressed()
     PlayerEngine& engine = *mGraphController;
     if (song.isNull())
         return;
+    discardPreparedSong();
     engine.QBSInit();
     const int n = queueLength();
     if (n == 0 || !engine.mfileLoadStateFlag())
@@ -170,6 +181,7 @@ bool TavoroViewController::returnToTheList()
     if (ends) {
         PlayerEngine& engine = *mGraphController;
         mChoiceLoad->cancel();
+        discardPreparedSong();
         if (engine.isPlaying())
             engine.stopAUGraph();
         engine.CloseFile();
@@ -219,12 +231,14 @@ void TavoroViewController::PlayModeButtonchange(int tag)
             SeclectMusicRow = 0;
             showQueuePosition(1);
         }
+        preparedSongFollowsModes();
         return;
     }
     if (tag == 0) {
         PlayModeFlag = PlayModeFlag + 1 > 2 ? 0 : PlayModeFlag + 1;
         setPlayControl(PlayModeKey, PlayModeFlag);
         PlayModeButtonImage(PlayModeFlag);
+        preparedSongFollowsModes();
         return;
     }
     if (tag == 1 || tag == 2)

@@ -196,6 +196,12 @@ void TavoroViewController::DockingModeSetting(const Notification& n)
     setSettingValueList(DockingoModeChangeKey, *v);
 }
 
+int32_t TavoroViewController::levelingGainOf(const MPMediaItem& item) const
+{
+    return levelingGain(item.properties().replayGain, settingValue(VolumeLevelingKey),
+                        settingValue(PreventClippingKey) == kOn);
+}
+
 void TavoroViewController::volumeLevelingSetting(const Notification& n)
 {
     const auto mode = changed(n, VolumeLevelingKey);
@@ -204,10 +210,13 @@ void TavoroViewController::volumeLevelingSetting(const Notification& n)
         setSettingValueList(VolumeLevelingKey, *mode);
     if (preventClipping)
         setSettingValueList(PreventClippingKey, *preventClipping);
-    // The song playing changes at once; the next ones take the gain when they load.
-    if ((mode || preventClipping) && !song.isNull())
-        mGraphController->setPlaybackGain(levelingGain(song.properties().replayGain, settingValue(VolumeLevelingKey),
-                                                       settingValue(PreventClippingKey) == kOn));
+    // The song playing changes at once; the one prepared to follow it is prepared again
+    // with its new gain, and later ones take the gain when they load.
+    if ((mode || preventClipping) && !song.isNull()) {
+        mGraphController->setPlaybackGain(levelingGainOf(song));
+        if (mPreparedRow >= 0)
+            prepareNextSong();
+    }
 }
 
 void TavoroViewController::QuickStereoMenu()

@@ -132,6 +132,8 @@ public:
     bool loadFiles(const QUrl&, int32_t) override { return false; }
     void setPlaybackGain(int32_t) override {}
     void CloseFile() override {}
+    bool prepareNextFile(const QUrl&, int32_t) override { return false; }
+    void discardNextFile() override {}
     int64_t frameCount() const override { return 0; }
     void FileSeek(int64_t) override {}
     void LockSeekChange(bool) override {}

@@ -48,6 +48,8 @@ public:
     void setPlaybackGain(int32_t playbackGain) override { lastPlaybackGain = playbackGain; }
     std::atomic<int32_t> lastPlaybackGain{0};
     void CloseFile() override { rec("CloseFile"); }
+    bool prepareNextFile(const QUrl&, int32_t) override { return false; }
+    void discardNextFile() override {}
     int64_t frameCount() const override { return frames; }
     void FileSeek(int64_t frame) override { rec("FileSeek", {qlonglong(frame)}); }
     void LockSeekChange(bool locked) override { rec("LockSeekChange", {int(locked)}); }

@@ -121,12 +121,13 @@ TEST_F(Import, UnplayableSourcesEndInTheNotice)
     }
 }
 
-TEST_F(Import, SongWithoutAudioChangesNothingVisible)
+TEST_F(Import, SongWithoutAudioSaysSoAndIsNotPlaying)
 {
     choose(makeSong("not-audio", "", "m4a"));
-    QTest::qWait(200);
-    EXPECT_EQ(h.player->fileErrorAlert(), nullptr);
+    ASSERT_TRUE(waitFor([&] { return h.player->fileErrorAlert() != nullptr; }));
     EXPECT_TRUE(h.engine->callsStartingWith("loadFiles").isEmpty());
+    EXPECT_EQ(imageNameOf(h.player->playOrPauseToggleButton), "play.png");
+    EXPECT_EQ(h.player->playbackSlider->maximum(), 0);
     // Play and pause stay ignored until another song is chosen.
     h.engine->clearCalls();
     h.player->playOrPauseToggleButton->click();
