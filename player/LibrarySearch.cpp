@@ -185,17 +185,6 @@ size_t findWord(std::string_view text, std::string_view word, size_t from, bool 
     return pos;
 }
 
-// The properties of an entry's song, read in place: no handle is copied, so building the
-// index of a large library writes nothing into the songs it reads. `holder` keeps the song
-// of an entry that is not a collection.
-const MediaItemProperties& propertiesOf(const MusicListEntry& entry, MPMediaItem& holder)
-{
-    if (const MPMediaItemCollection* collection = entry.collection(); collection && !collection->items().isEmpty())
-        return collection->items().first().properties();
-    holder = entry.song();
-    return holder.properties();
-}
-
 } // namespace
 
 std::string searchFolded(const QString& text)
@@ -249,22 +238,23 @@ QList<int> LibrarySearch::FoldedList::find(const std::vector<std::string>& words
 
 void LibrarySearch::build(const MusicList& songs, const MusicList& artists, const MusicList& albums)
 {
+    // The texts are read from each entry's song (a collection's first one); the
+    // temporaries they come in live until each entry is added.
     const auto text = [](const std::optional<QString>& t) { return t ? QStringView(*t) : QStringView(); };
     mSongs = {};
     mArtists = {};
     mAlbums = {};
     mSongs.blob.reserve(size_t(songs.size()) * 64);
-    MPMediaItem holder;
     for (const MusicListEntry& entry : songs) {
-        const MediaItemProperties& p = propertiesOf(entry, holder);
-        mSongs.add({p.title, text(p.artist), text(p.albumTitle), text(p.albumArtist), text(p.genre),
-                    text(p.composer)});
+        const MPMediaItem s = entry.song();
+        mSongs.add({s.title(), text(s.artist()), text(s.albumTitle()), text(s.albumArtist()), text(s.genre()),
+                    text(s.composer())});
     }
     for (const MusicListEntry& entry : artists)
-        mArtists.add({text(propertiesOf(entry, holder).artist)});
+        mArtists.add({text(entry.song().artist())});
     for (const MusicListEntry& entry : albums) {
-        const MediaItemProperties& p = propertiesOf(entry, holder);
-        mAlbums.add({text(p.albumTitle), text(p.artist), text(p.albumArtist)});
+        const MPMediaItem s = entry.song();
+        mAlbums.add({text(s.albumTitle()), text(s.artist()), text(s.albumArtist())});
     }
 }
 

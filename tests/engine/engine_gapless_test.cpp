@@ -43,15 +43,17 @@ protected:
         return paths;
     }
     // Plays the songs in order, preparing each next one once the one before has started,
-    // as the player does; answers what reached the output.
-    std::vector<int16_t> playInOrder(const std::vector<std::string>& songs)
+    // as the player does, with its leveling gain from `gains` (unity where none is given);
+    // answers what reached the output.
+    std::vector<int16_t> playInOrder(const std::vector<std::string>& songs, const std::vector<SInt32>& gains = {})
     {
         EXPECT_TRUE(load(songs[0]));
         start();
         Stdout([&] {
             for (size_t prepared = 1; capture->pull(kBlock) == kBlock; QCoreApplication::processEvents()) {
                 if (prepared < songs.size() && prepared == movesReported() + 1) {
-                    EXPECT_TRUE(engine->prepareNextFile(QUrl::fromLocalFile(QString::fromStdString(songs[prepared++]))));
+                    const SInt32 gain = prepared < gains.size() ? gains[prepared] : kExtAudioFilePlaybackGainUnity;
+                    EXPECT_TRUE(engine->prepareNextFile(QUrl::fromLocalFile(QString::fromStdString(songs[prepared++])), gain));
                 }
             }
         });
@@ -125,6 +127,25 @@ TEST_P(GaplessJoin, ThreeSongsPlayBackAsTheSignalTheyWereCutFrom)
         const auto around = played.begin() + 2 * (starts[i] - 512);
         EXPECT_EQ(std::search_n(around, around + 2048, 8, int16_t(0)), around + 2048) << "silence at join " << i;
     }
+}
+
+// The leveling gain travels with each song's reader: across a join inside a block, the
+// finished song's frames keep its gain and the next song's frames get their own.
+TEST_F(GaplessJoin, EachSongKeepsItsOwnLevelingGainAcrossTheJoins)
+{
+    const Codec wav{"gain", "wav", "-c:a pcm_s16le", true, true, -1};
+    const std::vector<int16_t> signal = audiofile_test::testSignal(44100, 2, kCuts[3]);
+    const SInt32 half = kExtAudioFilePlaybackGainUnity / 2;
+    std::vector<int16_t> leveled = signal;
+    for (size_t i = 2 * size_t(kCuts[1]); i < 2 * size_t(kCuts[2]); ++i)
+        leveled[i] = int16_t((int32_t(signal[i]) * half + 0x8000) >> 16);
+    std::vector<int16_t> expected = ApplyEffectOffline(wav.effect, leveled, kBlock);
+    mode(wav.effect);
+    const std::vector<int16_t> played =
+        playInOrder(cutSongs(wav, signal), {kExtAudioFilePlaybackGainUnity, half, kExtAudioFilePlaybackGainUnity});
+    ASSERT_GE(played.size(), expected.size());
+    const auto differ = std::mismatch(expected.begin(), expected.end(), played.begin());
+    EXPECT_EQ(differ.first, expected.end()) << "first difference at frame " << (differ.first - expected.begin()) / 2;
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, GaplessJoin,
