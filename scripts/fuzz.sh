@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (clang, in build-fuzz) and runs each one in turn for SECONDS
-# (default 60) or, when FUZZ_RUNS is set, until that many executions if sooner. Each works
+# (default 60) or, when FUZZ_RUNS is set, until that many executions if sooner
+# (FUZZ_RSS_MB: the memory limit, 2560 MB unless set). Each works
 # on its own corpus in build-fuzz/corpus/NAME, started from the generated seeds and kept
 # between runs; inputs that break a target land in build-fuzz/findings/NAME (copy them
 # into fuzz/regressions/NAME once mended: the test command replays them).
@@ -29,7 +30,7 @@ for target in "${targets[@]}"; do
   log=build-fuzz/findings/$target.log
   start=$(date +%s)
   if ! build-fuzz/fuzz/"$target" -max_total_time="$seconds" -runs="${FUZZ_RUNS:--1}" -timeout=30 \
-        -rss_limit_mb=2560 -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1; then
+        -rss_limit_mb="${FUZZ_RSS_MB:-2560}" -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1; then
     status=1
   fi
   elapsed=$(( $(date +%s) - start ))
