@@ -172,6 +172,9 @@ private:
     // take it any more; answers the reader that was there, for disposal.
     ExtAudioFileRef takeBackNextReader();
     bool prepareReader(ExtAudioFileRef file);
+    // Opens a song's file with its leveling gain set on the reader; nullptr (the failure
+    // logged) when it cannot be opened. Any controlling thread.
+    static ExtAudioFileRef openTrackFile(const QUrl& url, SInt32 playbackGain);
     // Any controlling thread: drops the audio rendered before that the mixer's varispeed
     // and the audio server still hold (a new track or a seek must not begin with it).
     void dropBufferedAudio();

@@ -49,14 +49,20 @@ bool AUGraphController::loadFiles(const QUrl& url, SInt32 playbackGain)
 
     // The reader is prepared while the render path cannot see it and handed over at the
     // end, also when a step fails (it then stays open, as it was left).
+    ExtAudioFileRef file = openTrackFile(url, playbackGain);
+    return file != nullptr && prepareReader(file);
+}
+
+ExtAudioFileRef AUGraphController::openTrackFile(const QUrl& url, SInt32 playbackGain)
+{
     ExtAudioFileRef file = nullptr;
-    OSStatus result = ExtAudioFileOpenURL(url.toEncoded().toStdString(), &file);
+    const OSStatus result = ExtAudioFileOpenURL(url.toEncoded().toStdString(), &file);
     if (result || file == nullptr) {
         PrintStatusLine("ExtAudioFileOpenURL result", result);
-        return false;
+        return nullptr;
     }
     ExtAudioFileSetProperty(file, kExtAudioFileProperty_PlaybackGain, sizeof playbackGain, &playbackGain);
-    return prepareReader(file);
+    return file;
 }
 
 bool AUGraphController::loadReader(ExtAudioFileRef file)

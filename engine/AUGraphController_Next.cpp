@@ -27,14 +27,8 @@ ExtAudioFileRef AUGraphController::takeBackNextReader()
 
 bool AUGraphController::prepareNextFile(const QUrl& url, SInt32 playbackGain)
 {
-    ExtAudioFileRef file = nullptr;
-    const OSStatus result = ExtAudioFileOpenURL(url.toEncoded().toStdString(), &file);
-    if (result || file == nullptr) {
-        PrintStatusLine("ExtAudioFileOpenURL result", result);
-        return false;
-    }
-    ExtAudioFileSetProperty(file, kExtAudioFileProperty_PlaybackGain, sizeof playbackGain, &playbackGain);
-    return prepareNextReader(file);
+    ExtAudioFileRef file = openTrackFile(url, playbackGain);
+    return file != nullptr && prepareNextReader(file);
 }
 
 bool AUGraphController::prepareNextReader(ExtAudioFileRef file)
