@@ -238,23 +238,25 @@ QList<int> LibrarySearch::FoldedList::find(const std::vector<std::string>& words
 
 void LibrarySearch::build(const MusicList& songs, const MusicList& artists, const MusicList& albums)
 {
-    // The texts are read from each entry's song (a collection's first one); the
-    // temporaries they come in live until each entry is added.
-    const auto text = [](const std::optional<QString>& t) { return t ? QStringView(*t) : QStringView(); };
+    // The texts are read in place from each entry's song (a collection's first one),
+    // which the entry keeps alive while they are folded.
     mSongs = {};
     mArtists = {};
     mAlbums = {};
     mSongs.blob.reserve(size_t(songs.size()) * 64);
     for (const MusicListEntry& entry : songs) {
-        const MPMediaItem s = entry.song();
-        mSongs.add({s.title(), text(s.artist()), text(s.albumTitle()), text(s.albumArtist()), text(s.genre()),
-                    text(s.composer())});
+        const MPMediaItem song = entry.song();
+        const MPMediaItem::TextViews t = song.textViews();
+        mSongs.add({t.title, t.artist, t.albumTitle, t.albumArtist, t.genre, t.composer});
     }
-    for (const MusicListEntry& entry : artists)
-        mArtists.add({text(entry.song().artist())});
+    for (const MusicListEntry& entry : artists) {
+        const MPMediaItem song = entry.song();
+        mArtists.add({song.textViews().artist});
+    }
     for (const MusicListEntry& entry : albums) {
-        const MPMediaItem s = entry.song();
-        mAlbums.add({text(s.albumTitle()), text(s.artist()), text(s.albumArtist())});
+        const MPMediaItem song = entry.song();
+        const MPMediaItem::TextViews t = song.textViews();
+        mAlbums.add({t.albumTitle, t.artist, t.albumArtist});
     }
 }
 

@@ -125,6 +125,15 @@ MediaItemProperties MPMediaItem::properties() const
     return values;
 }
 
+MPMediaItem::TextViews MPMediaItem::textViews() const
+{
+    if (!m_shared)
+        return {};
+    const Shared& s = *m_shared;
+    return {s.title, s.texts[Shared::Artist], s.texts[Shared::AlbumTitle], s.texts[Shared::AlbumArtist],
+            s.texts[Shared::Genre], s.texts[Shared::Composer]};
+}
+
 MPMediaEntityPersistentID MPMediaItem::persistentID() const { return m_shared ? m_shared->persistentID : 0; }
 QString MPMediaItem::title() const { return m_shared ? m_shared->title : QString(); }
 std::optional<QString> MPMediaItem::artist() const { return m_shared ? m_shared->text(Shared::Artist) : std::nullopt; }

@@ -82,6 +82,14 @@ public:
     QUrl assetURL() const;               // file URL of the song's file (see LocalFileURL.h)
     MPMediaItemArtwork artwork() const;  // null artwork when the song has none
 
+    // The searchable texts in place, without copying them (an absent text is an empty
+    // view): valid while this item, or a copy of it, lives. For readers of many songs at
+    // once, such as an index built over the whole library.
+    struct TextViews {
+        QStringView title, artist, albumTitle, albumArtist, genre, composer;
+    };
+    TextViews textViews() const;
+
     // All properties at once, as scanned (see playbackDuration()), put together from the
     // item's compact form; empty defaults for the null item.
     MediaItemProperties properties() const;
