@@ -18,7 +18,6 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-
 namespace {
 
 PrivateSessionBus* g_bus = nullptr;
