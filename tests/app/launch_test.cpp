@@ -2,6 +2,7 @@
 // quit, and the program's own answers on the terminal.
 
 #include "AppTestSupport.h"
+#include "../SessionBus.h"
 
 #include "app/SingleInstance.h"
 #include "engine/EngineGlobals.h"
@@ -163,23 +164,6 @@ void terminate(QProcess& program)
         ::kill(pid_t(program.processId()), SIGTERM);
 }
 
-// A session bus of the test's own, gone with it.
-struct PrivateBus {
-    PrivateBus()
-    {
-        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
-        if (daemon.waitForReadyRead(10000))
-            address = QString::fromLocal8Bit(daemon.readLine()).trimmed();
-    }
-    ~PrivateBus()
-    {
-        daemon.kill();
-        daemon.waitForFinished();
-    }
-    QProcess daemon;
-    QString address;
-};
-
 } // namespace
 
 TEST(Program, AnswersOnTheTerminalWithoutADisplayAndASecondLaunchDefersToTheFirst)
@@ -232,7 +216,7 @@ TEST(Program, QuitFromTheDesktopMediaControlsSavesTheSettingsAndLeavesTheBus)
 {
     QTemporaryDir home;
     generatedSongs();
-    PrivateBus bus;
+    PrivateSessionBus bus;
     ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon did not start";
     QProcessEnvironment env = programEnvironment(home.path());
     env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
@@ -289,7 +273,7 @@ TEST(Program, PlaysTheSongsOfItsArgumentsInOrderAndThoseALaterStartHandsOver)
     // generatedSongs: album 1 tracks 1-4 (FLAC, MP3, AAC, WAV), album 2 tracks 1-2 (ALAC, Ogg Vorbis).
     const QList<MPMediaItem>& songs = generatedSongs();
     QTemporaryDir home;
-    PrivateBus bus;
+    PrivateSessionBus bus;
     ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon did not start";
     QProcessEnvironment env = programEnvironment(home.path());
     env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);

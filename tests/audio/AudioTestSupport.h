@@ -6,7 +6,6 @@
 #include "engine/CAStreamBasicDescription.h"
 #include "platform/audio/AUGraph.h"
 #include "platform/audio/AudioCapture.h"
-#include "platform/audio/AudioTestFaults.h"
 
 #include <atomic>
 #include <cmath>

@@ -10,7 +10,6 @@ class MixerRender : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        AudioTestClearFaults();
         capture = std::make_shared<AudioCaptureOutput>(AudioCaptureOutput::Pacing::Manual, 1024);
         AudioOutputSetCapture(capture);
     }

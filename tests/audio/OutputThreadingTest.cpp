@@ -15,7 +15,7 @@ namespace {
 
 class OutputThreading : public ::testing::Test {
 protected:
-    void SetUp() override { AudioTestClearFaults(); TearDown(); }
+    void SetUp() override { TearDown(); }
     void TearDown() override { AudioOutputSetCapture(nullptr); AudioOutputForceNull(true); }
 
     template <typename Predicate>

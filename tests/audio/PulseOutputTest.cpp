@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -22,7 +23,6 @@ class PulseOutput : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        AudioTestClearFaults();
         AudioOutputSetCapture(nullptr);
         AudioOutputForceNull(false);
         if (const std::string why = server.start("audio-pulse"); !why.empty())
@@ -91,6 +91,25 @@ TEST_F(PulseOutput, SamplesReachTheSinkBitForBit)
     EXPECT_GT(matched, 44100u / 2);
 }
 
+// Plugging headphones in makes them the default device: the music follows them.
+TEST_F(PulseOutput, TheStreamFollowsTheDefaultSink)
+{
+    ASSERT_EQ(server.run({"pactl", "load-module", "module-null-sink", "sink_name=headphones", "norewinds=1"}), 0);
+    TestSource source;
+    TestGraph g;
+    ASSERT_EQ(g.build(&source), noErr);
+    ASSERT_EQ(AUGraphStart(g.graph), noErr);
+    ASSERT_EQ(server.run({"pactl", "set-default-sink", "headphones"}), 0);
+    std::this_thread::sleep_for(300ms);
+    server.record(dir / "headphones.raw", "headphones");
+    std::this_thread::sleep_for(500ms);
+    server.stopRecording();
+    EXPECT_EQ(AUGraphStop(g.graph), noErr);
+    const std::vector<int16_t> samples = pulse_test::PulseDaemon::Recorded(dir / "headphones.raw");
+    EXPECT_TRUE(std::any_of(samples.begin(), samples.end(), [](int16_t s) { return s != 0; }))
+        << "the music stayed on the speaker";
+}
+
 TEST_F(PulseOutput, StopFromInsideTheCallbackWindsTheStreamDown)
 {
     TestSource source;
@@ -134,3 +153,4 @@ TEST_F(PulseOutput, PlaybackGoesOnWhenTheServerGoesAway)
     EXPECT_TRUE(g.running());
     EXPECT_EQ(AUGraphStop(g.graph), noErr);
 }
+

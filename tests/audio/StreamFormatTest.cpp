@@ -4,54 +4,6 @@
 
 #include <string>
 
-namespace {
-
-struct Layout {
-    UInt32 flags, bytesPerPacket, bytesPerFrame, bits;
-};
-
-Layout LayoutOf(const CAStreamBasicDescription& d)
-{
-    return {d.mFormatFlags, d.mBytesPerPacket, d.mBytesPerFrame, d.mBitsPerChannel};
-}
-
-bool operator==(const Layout& a, const Layout& b)
-{
-    return a.flags == b.flags && a.bytesPerPacket == b.bytesPerPacket && a.bytesPerFrame == b.bytesPerFrame
-        && a.bits == b.bits;
-}
-
-} // namespace
-
-TEST(StreamFormat, CanonicalLayoutsForEachChannelCountAndInterleaving)
-{
-    struct Case {
-        bool fixedPoint;
-        UInt32 channels;
-        bool interleaved;
-        Layout expected;
-    } cases[] = {
-        {false, 2, true, {12, 4, 4, 16}},   {false, 1, true, {12, 2, 2, 16}},  {false, 2, false, {44, 2, 2, 16}},
-        {true, 2, false, {3116, 4, 4, 32}}, {true, 2, true, {3084, 8, 8, 32}}, {true, 1, true, {3084, 4, 4, 32}},
-    };
-    static_assert(sizeof(CAStreamBasicDescription) == sizeof(AudioStreamBasicDescription));
-    for (const Case& c : cases) {
-        CAStreamBasicDescription d;
-        d.mSampleRate = 22050.0;
-        d.mReserved = 0;
-        if (c.fixedPoint)
-            d.SetAUCanonical(c.channels, c.interleaved);
-        else
-            d.SetCanonical(c.channels, c.interleaved);
-        SCOPED_TRACE(d.AsString());
-        EXPECT_TRUE(LayoutOf(d) == c.expected);
-        EXPECT_EQ(d.mFormatID, kAudioFormatLinearPCM);
-        EXPECT_EQ(d.mChannelsPerFrame, c.channels);
-        EXPECT_EQ(d.mFramesPerPacket, 1u);
-        EXPECT_EQ(d.mSampleRate, 22050.0); // left for the caller to set
-    }
-}
-
 TEST(StreamFormat, TextOfTheEngineFormats)
 {
     CAStreamBasicDescription client;

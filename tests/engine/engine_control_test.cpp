@@ -140,16 +140,21 @@ TEST_F(EngineControl, AtMostOneEffectIsSelectedAndOffTouchesOnlyItsOwnFlag)
 {
     auto set = [&](int m, int8_t on) { return Stdout([&] { engine->setModeChange(m, on); }); };
     const std::string head = "setMode Mode 0: EQ , 1: 3D, 2:Stage, 3:Speed/Picth, 4:Docking\nsetModeChange Mode ";
-    EXPECT_EQ(set(1, 1), head + "1, On/Off 1 \n3D Stereo On\n");
-    EXPECT_EQ(Selected(), "0100");
-    EXPECT_EQ(set(2, 1), head + "2, On/Off 1 \nStage On\n");
-    EXPECT_EQ(Selected(), "0010");
-    EXPECT_THAT(set(3, 1), EndsWith("SpeedPitch On\n"));
-    EXPECT_EQ(Selected(), "0001");
-    EXPECT_TRUE(SeekLock.load());
-    EXPECT_EQ(set(0, 1), head + "0, On/Off 1 \nEQ On\n");
-    EXPECT_EQ(Selected(), "1000");
-    EXPECT_FALSE(SeekLock.load());
+    // Each effect switched on clears every other one.
+    const char* const onLine[] = {"EQ On\n", "3D Stereo On\n", "Stage On\n", "SpeedPitch On\n"};
+    for (int m : {1, 2, 3, 0}) {
+        SCOPED_TRACE(m);
+        EqModeOnOffFlag = StereoModeOnOffFlag = StageModeOnOffFlag = PTCEnable = true;
+        const std::string out = set(m, 1);
+        EXPECT_THAT(out, EndsWith(onLine[m]));
+        if (m != 3) {
+            EXPECT_EQ(out, head + std::to_string(m) + ", On/Off 1 \n" + onLine[m]);
+        }
+        std::string selected = "0000";
+        selected[size_t(m)] = '1';
+        EXPECT_EQ(Selected(), selected);
+        EXPECT_EQ(SeekLock.load(), m == 3);
+    }
 
     StereoModeOnOffFlag = StageModeOnOffFlag = PTCEnable = true;
     EXPECT_EQ(set(0, 0), head + "0, On/Off 0 \nEQ  Off");

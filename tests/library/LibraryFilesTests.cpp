@@ -1,5 +1,6 @@
-// A rebuild from a real music directory: audio files in several formats made with
-// ffmpeg, tags written with TagLib, a playlist, a broken tag and files that are no audio.
+// A rebuild from a real music directory: audio files made with ffmpeg, tags written with
+// TagLib, a playlist. Which files are songs and what their titles fall back to is the scan's
+// (tests/media); the grouping is checked on device songs (RebuildTests).
 
 #include "LibraryTestSupport.h"
 
@@ -14,16 +15,6 @@ TagValues tags(std::optional<QString> title, QString artist, QString album)
     t.artist = std::move(artist);
     t.album = std::move(album);
     return t;
-}
-
-void breakTag(const QString& path)
-{
-    // Overwrites the first frame of the ID3v2 tag; the tag header stays, so the audio
-    // after it is still found.
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(f.seek(10));
-    f.write(QByteArray(24, '\xff'));
 }
 
 } // namespace
@@ -42,14 +33,6 @@ TEST_F(LibraryTest, RebuildFromAGeneratedMusicDirectory)
     makeAudioFile(m + "/gamma.flac", "flac");
     ASSERT_TRUE(writeTags(m + "/gamma.flac", tags("Gamma", "Other", "Shared")));
     ASSERT_TRUE(embedCover(m + "/gamma.flac", Qt::red));
-    makeAudioFile(m + "/untitled.ogg", "ogg");
-    ASSERT_TRUE(writeTags(m + "/untitled.ogg", tags(std::nullopt, "Other", "Solo")));
-    makeAudioFile(m + "/epsilon.wav", "wav");
-    makeAudioFile(m + "/broken.mp3", "mp3");
-    ASSERT_TRUE(writeTags(m + "/broken.mp3", tags("Broken", "Nobody", "Nothing")));
-    breakTag(m + "/broken.mp3");
-    writeTextFile(m + "/notes.txt", "not music");
-    writeTextFile(m + "/fake.mp3", QByteArray(3000, 'q'));
     writeTextFile(m + "/list.m3u", "a/alpha.mp3\nb/beta.m4a\n");
 
     MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(m, home->cacheFile()));
@@ -59,14 +42,7 @@ TEST_F(LibraryTest, RebuildFromAGeneratedMusicDirectory)
 
     auto songs = controller.allSongs();
     ASSERT_TRUE(songs.has_value());
-    QStringList titles;
-    for (const auto& s : *songs)
-        titles << s->title();
-    // Every decodable file is a song, the broken tag included; the title falls back to
-    // the file name.
-    EXPECT_EQ(titles.size(), 6) << titles.join(",").toStdString();
-    EXPECT_TRUE(titles.contains("untitled"));
-    EXPECT_TRUE(titles.contains("epsilon"));
+    EXPECT_EQ(songs->size(), 3);
 
     EXPECT_EQ(sql("SELECT count(*) FROM DTPlaylist"), "0");  // device playlists are not copied
     EXPECT_EQ(sql("SELECT lyrics, trackNumber FROM DTSong WHERE title='beta'"), "la la|2");

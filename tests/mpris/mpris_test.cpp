@@ -3,6 +3,7 @@
 // player runs on the recording engine.
 
 #include "PlayerTestSupport.h"
+#include "../SessionBus.h"
 
 #include "app/mpris/MprisService.h"
 #include "engine/MusicPlayTimerNotification.h"
@@ -17,38 +18,9 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include <csignal>
-#include <sys/prctl.h>
-
 namespace {
 
-// A private session bus for this test run: started once, killed at the end, and killed by
-// the kernel should the test process die first.
-class SessionBus {
-public:
-    bool start()
-    {
-        mDaemon.setProgram(QStringLiteral("dbus-daemon"));
-        mDaemon.setArguments({"--session", "--nofork", "--print-address=1"});
-        mDaemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        mDaemon.start();
-        if (!mDaemon.waitForStarted(5000) || !mDaemon.waitForReadyRead(5000))
-            return false;
-        const QByteArray address = mDaemon.readLine().trimmed();
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
-        return !address.isEmpty();
-    }
-    ~SessionBus()
-    {
-        mDaemon.kill();
-        mDaemon.waitForFinished(5000);
-    }
-
-private:
-    QProcess mDaemon;
-};
-
-SessionBus* g_bus = nullptr;
+PrivateSessionBus* g_bus = nullptr;
 
 struct ClientRun {
     int exitCode = -1;
@@ -131,8 +103,9 @@ class Mpris : public QueueTest {
 protected:
     static void SetUpTestSuite()
     {
-        g_bus = new SessionBus;
-        ASSERT_TRUE(g_bus->start()) << "dbus-daemon did not start";
+        g_bus = new PrivateSessionBus;
+        ASSERT_FALSE(g_bus->address.isEmpty()) << "dbus-daemon did not start";
+        qputenv("DBUS_SESSION_BUS_ADDRESS", g_bus->address.toUtf8());
     }
     static void TearDownTestSuite()
     {

@@ -1,11 +1,8 @@
-// Songs of every format the engine plays reach the output after their import and their end
-// returns to the list; a newer import always ends with its own song loaded; "previous"
-// right after an automatic advance goes back a song.
+// A newer import always ends with its own song loaded; "previous" right after an automatic
+// advance goes back a song.
 
 #include "PlayerTestSupport.h"
 
-#include "engine/EngineGlobals.h"
-#include "platform/audio/AudioCapture.h"
 #include "platform/session/AudioSession.h"
 
 #include <gtest/gtest.h>
@@ -13,43 +10,7 @@
 #include <QLabel>
 #include <QTest>
 
-#include <algorithm>
 #include <thread>
-
-TEST(ImportedFormats, EachPlaysOnTheRealEngineAndItsEndReturnsToTheList)
-{
-    RealEnginePlayer real;
-    TavoroViewController& player = *real.player;
-    const std::shared_ptr<AudioCaptureOutput>& capture = real.capture;
-
-    // Equalizer on through the bridge: the engine's own flags follow.
-    NotificationCenter::defaultCenter().postNotification(EqualizerSettingNotification, nullptr, {{EqualizerOnOff, 2}});
-    EXPECT_TRUE(EqModeOnOffFlag.load());
-    EXPECT_FALSE(StereoModeOnOffFlag.load());
-    NotificationCenter::defaultCenter().postNotification(EqualizerSettingNotification, nullptr, {{EqualizerOnOff, 1}});
-    EXPECT_FALSE(EqModeOnOffFlag.load());
-
-    const struct {
-        const char* codec;
-        const char* extension;
-    } cases[] = {{"aac", "m4a"}, {"flac", "flac"}, {"libvorbis", "ogg"}, {"libopus", "opus"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.codec);
-        capture->clear();
-        const MPMediaItem song = makeSong(QString("heard-%1").arg(c.codec), c.codec, c.extension, 0.5);
-        player.setItemsArray(listOf({song}));
-        player.chooseSongAtListIndex(0);
-        ASSERT_TRUE(waitFor([&] { return capture->frames() > 0; }, 10)) << "nothing reached the output";
-        // The track plays to its end; the end report runs on the main thread meanwhile.
-        ASSERT_TRUE(waitFor([&] { return player.currentSong().isNull(); }, 10)) << "the song did not end";
-        EXPECT_TRUE(capture->waitUntilStopped(5));
-        EXPECT_FALSE(player.isPlayerViewOnScreen());
-        EXPECT_EQ(player.fileErrorAlert(), nullptr);
-        const std::vector<int16_t> samples = capture->samples();
-        EXPECT_GE(capture->frames(), size_t(0.45 * 44100));
-        EXPECT_GT(*std::max_element(samples.begin(), samples.end()), 1000) << "only silence reached the output";
-    }
-}
 
 TEST(ImportOrder, ANewerImportEndsWithItsOwnSongLoaded)
 {

@@ -64,6 +64,10 @@ TEST(PulseRoute, RoutesChangesAndInterruptionsAsTheServerReportsThem)
     ASSERT_EQ(AudioSessionAddPropertyListener(kAudioSessionProperty_AudioRouteChange, &onRouteChange, &heard), noErr);
     ASSERT_EQ(AudioSessionSetActive(true), noErr);
     EXPECT_EQ(currentRoute(), "Speaker");
+    Float64 rate = 0;
+    UInt32 size = sizeof rate;
+    ASSERT_EQ(AudioSessionGetProperty(kAudioSessionProperty_CurrentHardwareSampleRate, &size, &rate), noErr);
+    EXPECT_EQ(rate, 44100.0) << "the null sinks' rate";
 
     const std::pair<const char*, const char*> sinks[] = {
         {"headphones", "Headphone"}, {"bt", "HeadphoneBT"}, {"dock", "LineOut"}, {"speaker", "Speaker"}};

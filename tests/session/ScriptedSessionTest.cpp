@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 
 namespace {
@@ -291,4 +292,25 @@ TEST(SinkRoute, TheActivePortDecidesBeforeTheFormFactorAndBluetoothBeforeBoth)
     };
     for (const auto& c : cases)
         EXPECT_EQ(RouteNameForSink({c.bus, c.formFactor, c.port}), c.route) << c.bus << " " << c.formFactor;
+}
+
+// The real session with no audio server to reach: one error line, and the route stays on the
+// speaker.
+TEST(SessionWithoutServer, SetUpReportsTheMissingServerAndRoutesStayOnTheSpeaker)
+{
+    AudioSessionResetForTesting();
+    const char* saved = getenv("PULSE_SERVER");
+    const std::string previous = saved ? saved : "";
+    setenv("PULSE_SERVER", "unix:/nonexistent/tavoro-session-test", 1);
+    Delegate delegate;
+    testing::internal::CaptureStderr();
+    SetUpAudioSession(&delegate);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: couldn't initialize audio session ('nohw')\n");
+    std::optional<std::string> route;
+    AudioSessionCopyAudioRoute(&route);
+    EXPECT_EQ(route, "Speaker");
+    if (saved)
+        setenv("PULSE_SERVER", previous.c_str(), 1);
+    else
+        unsetenv("PULSE_SERVER");
 }

@@ -1,5 +1,6 @@
-// The store file under faults: a statement failing inside a save, the process dying in
-// the middle of a save, a damaged file, and a file written by an older model.
+// The store file under faults: a statement failing inside a save, and a damaged file. A
+// process dying in the middle of a save and a file of an older model are tried through the
+// library (tests/library), whose saves and tables they concern.
 
 #include "StoreTestSupport.h"
 
@@ -8,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <sqlite3.h>
 
 namespace {
@@ -53,41 +53,6 @@ TEST(StoreSave, AStatementFailingMidSaveLeavesTheFileAsBeforeAndTheChangesPendin
               "second,third");
 }
 
-TEST(StoreSave, AProcessKilledInTheMiddleOfASaveLeavesThePreviousContents)
-{
-    TestStore s;
-    {
-        auto context = s.open();
-        addBook(*context, "before");
-        ASSERT_TRUE(context->save());
-    }
-    // The child deletes the stored row, inserts one, and dies at the second insert.
-    EXPECT_EXIT(
-        {
-            auto context = s.open();
-            context->deleteObject(s.fetch(*context, "Book")[0].get());
-            addBook(*context, "after");
-            addBook(*context, "later");
-            NSPersistentStore::setSaveStatementHook([](const QString& sql) {
-                static int inserts = 0;
-                if (sql.startsWith("INSERT") && ++inserts == 2)
-                    std::raise(SIGKILL);
-                return SQLITE_OK;
-            });
-            context->save();
-            std::_Exit(0);
-        },
-        testing::KilledBySignal(SIGKILL), "");
-
-    EXPECT_EQ(sqliteShell(s.path(), "PRAGMA integrity_check"), "ok");
-    auto context = s.open();
-    auto rows = s.fetch(*context, "Book");
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0]->valueForKey("title").toString(), "before");
-    addBook(*context, "next");
-    EXPECT_TRUE(context->save());
-}
-
 TEST(StoreFile, ADamagedOrTruncatedFileReadsAsNothingAndTheNextSaveMovesItAsideForAFreshStore)
 {
     for (bool truncated : {false, true}) {
@@ -122,20 +87,4 @@ TEST(StoreFile, ADamagedOrTruncatedFileReadsAsNothingAndTheNextSaveMovesItAsideF
         ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
         EXPECT_EQ(kept.readAll(), damaged);  // the damaged file is kept, not lost
     }
-}
-
-TEST(StoreFile, TablesOfAnOlderModelGainTheMissingColumnsAndKeepTheirRows)
-{
-    TestStore s;
-    ASSERT_EQ(sqliteShell(s.path(), "CREATE TABLE Book(_id INTEGER PRIMARY KEY, title TEXT);"
-                                    "INSERT INTO Book VALUES(7, 'old');"),
-              "");
-    auto context = s.open();
-    auto rows = s.fetch(*context, "Book");
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0]->valueForKey("title").toString(), "old");
-    EXPECT_FALSE(rows[0]->valueForKey("serial").isValid());
-    addBook(*context, "new");
-    ASSERT_TRUE(context->save());
-    EXPECT_EQ(sqliteShell(s.path(), "SELECT max(_id) FROM Book"), "8");
 }
