@@ -213,12 +213,11 @@ TEST(ExportSession, CancelledExportEndsAsCancelledAndWritesNothing)
 {
     QTemporaryDir out;
     const QString target = out.filePath("music.m4a");
-    AVAssetExportSession::setStartDelayForTesting(2000);
+    // A start held up far beyond run()'s wait: only a cancel that cuts it short ends in time.
+    AVAssetExportSession::setStartDelayForTesting(600000);
     auto running = session(url("aac.m4a"), AVFileTypeAppleM4A, target);
-    const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(run(running, [&] { running->cancelExport(); }).first, AVAssetExportSessionStatusCancelled);
     AVAssetExportSession::setStartDelayForTesting(0);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
 
     auto early = session(url("aac.m4a"), AVFileTypeAppleM4A, target);
     early->cancelExport();
