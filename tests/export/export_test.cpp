@@ -213,10 +213,16 @@ TEST(ExportSession, CancelledExportEndsAsCancelledAndWritesNothing)
 {
     QTemporaryDir out;
     const QString target = out.filePath("music.m4a");
-    // A start held up far beyond run()'s wait: only a cancel that cuts it short ends in time.
+    // Cancelled once exporting, with a start held up far beyond run()'s wait: only a cancel
+    // that cuts the wait short ends in time.
     AVAssetExportSession::setStartDelayForTesting(600000);
     auto running = session(url("aac.m4a"), AVFileTypeAppleM4A, target);
-    EXPECT_EQ(run(running, [&] { running->cancelExport(); }).first, AVAssetExportSessionStatusCancelled);
+    const auto cancelWhileExporting = [&] {
+        for (int i = 0; i < 5000 && running->status() != AVAssetExportSessionStatusExporting; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        running->cancelExport();
+    };
+    EXPECT_EQ(run(running, cancelWhileExporting).first, AVAssetExportSessionStatusCancelled);
     AVAssetExportSession::setStartDelayForTesting(0);
 
     auto early = session(url("aac.m4a"), AVFileTypeAppleM4A, target);
