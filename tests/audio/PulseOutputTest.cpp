@@ -82,7 +82,7 @@ TEST_F(PulseOutput, SamplesReachTheSinkBitForBit)
         ++matched;
         ++frame;
     }
-    // Paced by the server's requests: what was pulled was heard, but for the buffered part
+    // Paced by the server's requests: what was pulled was heard, all but the buffered part
     // the stop drops. An output that wrote ahead of the server would leave most unheard.
     EXPECT_GT(int64_t(matched), played / 2) << "pulled " << played << " frames";
 }
