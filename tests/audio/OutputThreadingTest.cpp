@@ -116,24 +116,7 @@ TEST_F(OutputThreading, StopFromAnotherThreadWaitsForTheCallbackInProgress)
     }
 }
 
-TEST_F(OutputThreading, NullOutputPacesInRealTime)
-{
-    TestSource source;
-    TestGraph g;
-    ASSERT_EQ(g.build(&source), noErr);
-    auto started = Clock::now();
-    ASSERT_EQ(AUGraphStart(g.graph), noErr);
-    std::this_thread::sleep_for(300ms);
-    int64_t frames = source.framesPulled.load();
-    double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    ASSERT_EQ(AUGraphStop(g.graph), noErr);
-    // One block is pulled ahead of its time; allow generous scheduling slack.
-    double expected = seconds * 44100.0 + 1024;
-    EXPECT_GT(frames, expected * 0.7);
-    EXPECT_LT(frames, expected * 1.3);
-}
-
-TEST_F(OutputThreading, UnreachableServerFallsBackToTheNullOutputQuickly)
+TEST_F(OutputThreading, UnreachableServerFallsBackToTheNullOutput)
 {
     std::filesystem::path home = std::filesystem::temp_directory_path() / ("audio-test-home-" + std::to_string(getpid()));
     std::filesystem::create_directories(home);
@@ -145,9 +128,7 @@ TEST_F(OutputThreading, UnreachableServerFallsBackToTheNullOutputQuickly)
     TestSource source;
     TestGraph g;
     ASSERT_EQ(g.build(&source), noErr);
-    auto started = Clock::now();
     ASSERT_EQ(AUGraphStart(g.graph), noErr);
-    EXPECT_LT(Clock::now() - started, 1500ms);
     EXPECT_STREQ(AudioOutputActiveName(g.graph), "null");
     EXPECT_TRUE(WaitFor([&] { return source.calls.load() >= 2; }, 2000ms));
     EXPECT_EQ(AUGraphStop(g.graph), noErr);
