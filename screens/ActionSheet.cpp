@@ -56,6 +56,7 @@ void ActionSheet::dismiss()
 void ActionSheet::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape) {
+        emit cancelled();
         dismiss();
         return;
     }
