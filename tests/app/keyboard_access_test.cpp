@@ -79,6 +79,9 @@ TEST(ScreenReader, EveryControlOnEveryScreenHasANameAndTheStateButtonsSayTheirSt
     EXPECT_EQ(spokenName(player.shuffleModeButton), "Shuffle: off");
     QTest::mouseClick(player.shuffleModeButton, Qt::LeftButton);
     EXPECT_EQ(spokenName(player.shuffleModeButton), "Shuffle: on");
+    // The modes go back to a fresh install's (the store is the next tests' too).
+    QTest::mouseClick(player.shuffleModeButton, Qt::LeftButton);
+    EXPECT_EQ(spokenName(player.allOncerepeatButton), "Repeat: off");
 
     QTest::mouseClick(player.settingButtonItem, Qt::LeftButton);
     auto* menu = qobject_cast<SettingViewController*>(stack->topViewController());
