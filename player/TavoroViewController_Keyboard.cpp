@@ -76,6 +76,11 @@ void TavoroViewController::buildKeyboard()
 
     // The position is moved with Left and Right; the slider stays a pointer's.
     playbackSlider->setFocusPolicy(Qt::NoFocus);
+    // A click on a control that takes no focus (a list button) leaves the keyboard with the
+    // screen it is on, not with the navigation stack around it.
+    mListTable->setFocusProxy(mListTable->tableView());
+    mListTable->setFocusPolicy(Qt::ClickFocus);
+    contentView->setFocusPolicy(Qt::ClickFocus);
     new FocusOnShow(listView, mListTable->tableView());
     new FocusOnShow(contentView, contentView);
     nameControls();

@@ -1,9 +1,11 @@
 // Screen readers and the keyboard in the launched application: every control on every
 // screen has a name and a role of its own, the names of the state buttons follow the state,
-// and Ctrl+Q leaves through the save that closing the window makes.
+// the list keeps the keyboard, and Ctrl+Q leaves through the save that closing the window
+// makes.
 
 #include "AppTestSupport.h"
 
+#include "player/ListView.h"
 #include "player/NavigationController.h"
 #include "screens/EqualizerViewController.h"
 #include "screens/SettingTable.h"
@@ -14,6 +16,7 @@
 #include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QAccessible>
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -100,12 +103,17 @@ TEST(ScreenReader, EveryControlOnEveryScreenHasANameAndTheStateButtonsSayTheirSt
     }
 }
 
-TEST(Keyboard, CtrlQLeavesThroughTheSaveOfAClosedWindow)
+TEST(Keyboard, TheListKeepsTheKeyboardAndCtrlQLeavesThroughTheSaveOfAClosedWindow)
 {
     LaunchedApp app(true, AudioCaptureOutput::Pacing::Manual);
     QWidget* window = app.delegate->window();
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    // The list has the keyboard, and a list button clicked leaves it there.
+    QWidget* table = app.player().listTable()->tableView();
+    EXPECT_EQ(QApplication::focusWidget(), table);
+    QTest::mouseClick(app.player().listTable()->TitleButton, Qt::LeftButton);
+    EXPECT_EQ(QApplication::focusWidget(), table);
     int saves = 0;
     NotificationCenter::defaultCenter().addObserver(&saves, UIApplicationDidEnterBackgroundNotification, nullptr,
                                                     [&](const Notification&) { ++saves; });
