@@ -5,7 +5,6 @@
 
 #include "assets/ImageCatalog.h"
 #include "player/MPVolumeView.h"
-#include "player/ListView.h"
 #include "player/NavigationController.h"
 #include "screens/SettingViewController.h"
 #include "player/PlayerImages.h"
@@ -150,22 +149,6 @@ TEST(MainScreen, ReflectionIsTheCoverMirroredFadingToTransparent)
     const QImage mask = CreateGradientImage(1, 4);
     EXPECT_EQ(qGray(mask.pixel(0, 3)), 32);   // near black at the bottom
     EXPECT_EQ(qGray(mask.pixel(0, 0)), 223);  // near white at the top
-}
-
-TEST(MainScreen, BarsAndTheirButtonsShowTheirArtworkAndPressedButtonsTheirHighlight)
-{
-    LaunchedApp app;
-    TavoroViewController& player = app.player();
-    EXPECT_EQ(imageNameOf(player.listTable()->syncButtonItem), "sync_button.png");
-    EXPECT_EQ(imageNameOf(player.listTable()->listTopImage), "list_bar.png");
-    player.flipInfoAction();
-    for (QPushButton* button : {player.settingButtonItem, player.listButtonItem}) {
-        const QString normal = imageNameOf(button);
-        QTest::mousePress(button, Qt::LeftButton);
-        EXPECT_EQ(imageNameOf(button), QString(normal).replace(".png", "_select.png"));
-        QTest::mouseRelease(button, Qt::LeftButton);
-        EXPECT_EQ(imageNameOf(button), normal);
-    }
 }
 
 TEST(Artwork, EveryNamedImageHasASourceAndIsSharpAtDoubleDensity)

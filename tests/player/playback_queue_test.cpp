@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QRegularExpression>
 #include <QSet>
 #include <QApplication>
 #include <QSlider>
@@ -263,35 +264,27 @@ TEST_F(Transport, KeysFromTheWindowPlaySeekAndMoveAlongTheQueue)
     h->player->show();
     h->player->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(h->player.get()));
-    // Keys go where a keyboard sends them: to the widget with the focus.
     const auto key = [&](Qt::Key k, Qt::KeyboardModifiers modifiers = {}) {
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : h->player.get(), k, modifiers);
+        QTest::keyClick(QApplication::focusWidget(), k, modifiers);  // where a keyboard sends it
     };
     choose(0);
     h->player->playbackSlider->setMaximum(10584000);
     report(2646000);
-    key(Qt::Key_Right);
-    key(Qt::Key_Left);
-    key(Qt::Key_Left);
-    EXPECT_EQ(h->engine->callsStartingWith("FileSeek"),
-              QStringList({"FileSeek(2866500)", "FileSeek(2646000)", "FileSeek(2425500)"}));
-    key(Qt::Key_Space);
-    key(Qt::Key_Space);
-    EXPECT_EQ(h->engine->callsStartingWith("st"), QStringList({"stopAUGraph", "startAUGraph(1)"}));
+    for (Qt::Key k : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Left, Qt::Key_Space, Qt::Key_Space})
+        key(k);
+    EXPECT_EQ(h->engine->calls().filter(QRegularExpression("^(FileSeek|st)")),
+              QStringList({"FileSeek(2866500)", "FileSeek(2646000)", "FileSeek(2425500)", "stopAUGraph",
+                           "startAUGraph(1)"}));
     key(Qt::Key_Right, Qt::ControlModifier);
     EXPECT_EQ(title(), "Song 1");
     report(0);
     key(Qt::Key_Left, Qt::ControlModifier);
     EXPECT_EQ(title(), "Song 0");
 
-    // A button reached with Tab takes Space for itself.
+    // A button reached with Tab takes Space; Escape goes back to the list, which takes the keys.
     h->player->allOncerepeatButton->setFocus(Qt::TabFocusReason);
-    h->engine->clearCalls();
     key(Qt::Key_Space);
     QTRY_COMPARE(h->player->playModeFlag(), 1);
-    EXPECT_TRUE(h->engine->callsStartingWith("st").isEmpty());
-
-    // Escape goes back to the list, which takes the keyboard.
     key(Qt::Key_Escape);
     EXPECT_FALSE(h->player->isPlayerViewOnScreen());
     EXPECT_EQ(QApplication::focusWidget(), h->player->listTable()->tableView());
