@@ -20,7 +20,6 @@
 
 #include "player/ListView.h"
 #include "player/ListViewIndexBar.h"
-#include "player/MPVolumeView.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
