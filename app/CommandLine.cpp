@@ -37,6 +37,15 @@ constexpr char kHelp[] =
     "  -v, --version  show the version and exit\n"
     "  --             what follows are files, even when it starts with '-'\n"
     "\n"
+    "Keys:\n"
+    "  Space              play or pause\n"
+    "  Ctrl+Left/Right    previous or next song\n"
+    "  Left/Right         seek 5 s back or forward (player screen)\n"
+    "  Up/Down, Enter     move in a list, choose the row\n"
+    "  Escape             go back\n"
+    "  Ctrl+F             search the library\n"
+    "  Ctrl+Q             quit (the settings are saved)\n"
+    "\n"
     "Qt's own options (-platform NAME, -display NAME, -style NAME, ...) are passed\n"
     "to Qt. Without a display, run with QT_QPA_PLATFORM=offscreen.\n";
 

@@ -7,6 +7,7 @@
 #include "player/TavoroViewController.h"
 
 #include <QIcon>
+#include <QShortcut>
 #include <QThread>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -32,6 +33,9 @@ void TavoroAppDelegate::loadMainInterface()
     mWindow = std::make_unique<QWidget>();
     mWindow->setWindowTitle(QStringLiteral("Tavoro"));
     mWindow->setWindowIcon(QIcon(applicationIconPath()));
+    // Ctrl+Q closes the window, which quits the way closing it by hand does, saving first.
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), mWindow.get());
+    QObject::connect(quit, &QShortcut::activated, mWindow.get(), &QWidget::close);
     auto* layout = new QVBoxLayout(mWindow.get());
     layout->setContentsMargins(0, 0, 0, 0);
     mNavigationController = new NavigationController(player, mWindow.get());

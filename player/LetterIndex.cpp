@@ -134,11 +134,10 @@ void LetterIndex::makeIndex(uint32_t kind, const QStringList& names, uint32_t sh
     LoadListIndex(shownKind);
 }
 
-void LetterIndex::replaceIndex(uint32_t kind, const QStringList& names, uint32_t shownKind)
+void LetterIndex::showSections(uint32_t kind, const QStringList& names)
 {
-    if (SectionList* index = mutableIndex(kind))
-        index->clear();
-    makeIndex(kind, names, shownKind);
+    g_content = mutableIndex(kind) ? sectionsOfNames(kind, names) : SectionList();
+    showIndices();
 }
 
 const SectionList& LetterIndex::indexArray(uint32_t kind) const
@@ -159,6 +158,11 @@ void LetterIndex::LoadListIndex(uint32_t kind)
 {
     // A copy of the index array (shared until either side changes).
     g_content = indexArray(kind);
+    showIndices();
+}
+
+void LetterIndex::showIndices()
+{
     g_indices.clear();
     g_indices.reserve(g_content.size());
     for (const SectionRecord& section : std::as_const(g_content))

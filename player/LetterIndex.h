@@ -57,8 +57,10 @@ public:
     // Appends the sections of `names` to the kind's index array, then shows the sections
     // of `shownKind`.
     void makeIndex(uint32_t kind, const QStringList& names, uint32_t shownKind);
-    // Replaces one kind's index (a rebuilt list whose entries changed).
-    void replaceIndex(uint32_t kind, const QStringList& names, uint32_t shownKind);
+    // Shows the sections of `names`, a list of `kind` other than the one its index was
+    // built from (the store's rows after a rebuild); the kind's index stays with the list
+    // its list button brings back.
+    void showSections(uint32_t kind, const QStringList& names);
     // Makes the sections of `kind` the ones shown (g_content and g_indices); none for a
     // kind without an index.
     void LoadListIndex(uint32_t kind);
@@ -81,6 +83,8 @@ public:
 
 private:
     SectionList* mutableIndex(uint32_t kind);
+    // g_indices from g_content.
+    void showIndices();
 
     SectionList SongsIndexArray;
     SectionList ArtistsIndexArray;

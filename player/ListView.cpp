@@ -2,9 +2,11 @@
 
 #include "player/ListViewDelegate.h"
 #include "player/ListViewIndexBar.h"
+#include "player/PlayerImages.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
@@ -144,8 +146,16 @@ ListView::ListView(ListTableDataSource* dataSource, QWidget* parent)
     pal.setColor(QPalette::Window, QColor(0x6d, 0x84, 0xa2));
     setPalette(pal);
 
-    syncButtonItem = textButton(this, tr("Sync"), 0);
+    // The bar's artwork lies under its controls.
+    listTopImage = new QLabel(this);
+    listTopImage->setGeometry(0, 0, kScreenWidth, kBarHeight);
+    setViewImage(listTopImage, QStringLiteral("list_bar.png"));
+    listTopImage->lower();
+    syncButtonItem = textButton(this, QString(), 0);
+    syncButtonItem->setFlat(true);
     syncButtonItem->setGeometry(5, 7, 60, 30);
+    setButtonImage(syncButtonItem, QStringLiteral("sync_button.png"));
+    syncButtonItem->setToolTip(tr("Sync"));
     // The field fills the bar between the sync button and the player's info button.
     searchField = new SearchField(
         this,

@@ -21,6 +21,7 @@
 
 class ListViewDelegate;
 class ListViewIndexBar;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
@@ -88,7 +89,8 @@ public:
     QPushButton* GenreButton = nullptr;
     QPushButton* AlbumButton = nullptr;
     QPushButton* PlayListButton = nullptr;
-    QPushButton* syncButtonItem = nullptr;
+    QPushButton* syncButtonItem = nullptr;  // "sync_button.png"
+    QLabel* listTopImage = nullptr;         // the bar, "list_bar.png"
     QWidget* TableHeaderView = nullptr;
     QWidget* EditDoneView = nullptr;
     QPushButton* addSongButton = nullptr;  // opens the media picker

@@ -57,6 +57,8 @@ MPVolumeView::MPVolumeView(QWidget* parent) : QWidget(parent)
 {
     mSlider = new QSlider(Qt::Horizontal, this);
     mSlider->setRange(0, 100);
+    mSlider->setAccessibleName(tr("Volume"));
+    mSlider->setFocusPolicy(Qt::TabFocus);  // a click leaves the arrow keys to seeking
     mSlider->setEnabled(false);
     connect(mSlider, &QSlider::valueChanged, this, [this](int value) {
         if (mSlider->isSliderDown() || mSlider->hasFocus())

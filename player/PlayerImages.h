@@ -15,8 +15,12 @@ inline constexpr char kImageNameProperty[] = "imageName";
 // warning line naming it.
 QPixmap playerImageNamed(const QString& name, int width = 40, int height = 31);
 
-// Shows the named image on a button (normal state) or an image view.
+// Shows the named image on a button (normal state) or an image view. A button showing a
+// picture that tells a state ("random_select.png") is named after it for screen readers
+// ("Shuffle: on").
 void setButtonImage(QAbstractButton* button, const QString& name);
+// Shows `normal` on a button, and `highlighted` while it is held down.
+void setButtonImages(QAbstractButton* button, const QString& normal, const QString& highlighted);
 void setViewImage(QLabel* view, const QString& name);
 // The name last given to a button or image view (empty when it shows a picture of its own).
 QString imageNameOf(const QObject* widget);

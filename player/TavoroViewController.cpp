@@ -40,6 +40,7 @@ QPushButton* makeButton(QWidget* parent, const QRect& frame, int tag)
     auto* button = new QPushButton(parent);
     button->setGeometry(frame);
     button->setFlat(true);
+    button->setFocusPolicy(Qt::TabFocus);  // a click leaves the keyboard where it was
     button->setProperty("tag", tag);
     return button;
 }
@@ -57,6 +58,7 @@ TavoroViewController::TavoroViewController(std::unique_ptr<PlayerEngine> engine,
 {
     buildViews();
     buildListView();
+    buildKeyboard();
 }
 
 TavoroViewController::~TavoroViewController()
@@ -156,8 +158,8 @@ void TavoroViewController::InitListMenuButton()
 {
     setButtonImage(infoButtonItem, QStringLiteral("player_button.png"));
     infoButtonItem->setHidden(true);
-    setButtonImage(listButtonItem, QStringLiteral("back.png"));
-    setButtonImage(settingButtonItem, QStringLiteral("setting.png"));
+    setButtonImages(listButtonItem, QStringLiteral("back.png"), QStringLiteral("back_select.png"));
+    setButtonImages(settingButtonItem, QStringLiteral("setting.png"), QStringLiteral("setting_select.png"));
     // The transport buttons get their images with the control strip.
     setButtonImage(shuffleModeButton, QStringLiteral("random.png"));
     setButtonImage(allOncerepeatButton, QStringLiteral("repeat_selection.png"));

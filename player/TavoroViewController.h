@@ -393,6 +393,15 @@ private:
     uint8_t HwDockingState = 0;
     std::unique_ptr<DelayedCall> mDockCheck;
 
+    // Keyboard and screen-reader names (TavoroViewController_Keyboard.cpp).
+    void buildKeyboard();
+    void nameControls();
+    void seekBy(double seconds);
+    // Space: presses the button that has the keyboard focus, or else plays or pauses.
+    void spacePressed();
+    // Left and Right on the player screen: a focused slider moves, or else the song seeks.
+    void arrowPressed(int direction);
+
     // Library lists (TavoroViewController_List.cpp).
     void buildListView();
     void loadListsAtStartUp();

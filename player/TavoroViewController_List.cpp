@@ -18,6 +18,7 @@
 #include "platform/media/MPMediaQuery.h"
 #include "platform/media/MediaCollation.h"
 
+#include <QHash>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -26,6 +27,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -148,6 +150,25 @@ MusicList entriesOfRows(const DTEntityList<Row>& rows)
             list.append(entry);
     }
     return list;
+}
+
+// `rows` in the order of `queryList`: each row takes the place of the query's entry that
+// holds its song. Rows the query does not hold follow, in their own order.
+MusicList inQueryOrder(MusicList rows, const MusicList& queryList)
+{
+    QHash<MPMediaEntityPersistentID, int> place;
+    for (int i = 0; i < queryList.size(); ++i) {
+        if (const MPMediaItemCollection* c = queryList[i].collection()) {
+            for (const MPMediaItem& s : c->items())
+                place.insert(s.persistentID(), i);
+        }
+    }
+    const auto placeOf = [&place](const MusicListEntry& row) {
+        return place.value(row.song().persistentID(), std::numeric_limits<int>::max());
+    };
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&](const MusicListEntry& a, const MusicListEntry& b) { return placeOf(a) < placeOf(b); });
+    return rows;
 }
 
 } // namespace
@@ -634,8 +655,11 @@ void TavoroViewController::UpdateMusicList()
     case ListKindAlbumSongs: g_itemsArray = entriesOfRows(model.allAlbums()); break;
     default: break;
     }
-    // The store lists its rows in its own order: a sectioned list's rows must point into
-    // this list, not into the query's list they were indexed from.
-    if (isSectioned(ListChangeFlag))
-        mLetterIndex.replaceIndex(ListChangeFlag, indexNames(ListChangeFlag, g_itemsArray), ListChangeFlag);
+    // The store keeps its rows in code-point order; a sectioned list is shown in the order
+    // its list button brings it back in, with sections over these very rows, while the
+    // kind's own index stays with the query's list it was built from.
+    if (isSectioned(ListChangeFlag)) {
+        g_itemsArray = inQueryOrder(g_itemsArray, mTopLevelLists[ListChangeFlag]);
+        mLetterIndex.showSections(ListChangeFlag, indexNames(ListChangeFlag, g_itemsArray));
+    }
 }

@@ -103,6 +103,7 @@ void TavoroViewController::createContentViewControlView(int stripY, int buttonY)
         auto* button = new QPushButton(strip);
         button->setGeometry(frame);
         button->setFlat(true);
+        button->setFocusPolicy(Qt::TabFocus);
         button->setProperty("tag", tag);
         connect(button, &QPushButton::clicked, this, [this, tag] { buttonPressedAction(tag); });
         return button;
@@ -127,6 +128,7 @@ void TavoroViewController::createContentViewControlView(int stripY, int buttonY)
     QuickStereoButton = new QPushButton(contentView);
     QuickStereoButton->setGeometry(57, buttonY, 205, 50);
     QuickStereoButton->setFlat(true);
+    QuickStereoButton->setFocusPolicy(Qt::TabFocus);
     setButtonImage(QuickStereoButton, QStringLiteral("3dstereo_select.png"));
     connect(QuickStereoButton, &QPushButton::clicked, this, [this] { QuickStereoMenu(); });
     QuickStereoButton->show();

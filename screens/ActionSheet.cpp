@@ -26,6 +26,8 @@ ActionSheet::ActionSheet(const QString& title, QWidget* content, QWidget* parent
 
     // The content comes first in the Tab order, then "Done".
     content->setParent(this);
+    if (content->accessibleName().isEmpty())
+        content->setAccessibleName(title);
     content->setGeometry(0, 44, kWidth, 216);
     mDone = new QPushButton(QStringLiteral("Done"), this);
     mDone->setObjectName(QStringLiteral("doneButton"));
@@ -56,6 +58,7 @@ void ActionSheet::dismiss()
 void ActionSheet::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape) {
+        emit cancelled();
         dismiss();
         return;
     }

@@ -1,7 +1,7 @@
 #pragma once
 // A sheet that slides over the lower part of the window with a bold white title, a
 // "Done" button at its top right and one content widget (the equalizer's preset picker).
-// "Done" emits done() and closes the sheet; Escape closes it without done().
+// "Done" emits done() and closes the sheet; Escape emits cancelled() and closes it.
 
 #include <QWidget>
 
@@ -26,6 +26,7 @@ public:
 
 signals:
     void done();
+    void cancelled();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

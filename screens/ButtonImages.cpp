@@ -4,13 +4,6 @@
 
 #include <QPushButton>
 
-void setButtonImages(QAbstractButton* button, const QString& normal, const QString& pressed)
-{
-    setButtonImage(button, normal);
-    QObject::connect(button, &QAbstractButton::pressed, button, [button, pressed] { setButtonImage(button, pressed); });
-    QObject::connect(button, &QAbstractButton::released, button, [button, normal] { setButtonImage(button, normal); });
-}
-
 QPushButton* newBackButton(QWidget* parent)
 {
     auto* button = new QPushButton(parent);

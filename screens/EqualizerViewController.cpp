@@ -147,6 +147,8 @@ void EqualizerViewController::openPresetPicker()
     connect(mPicker, &PickerView::didSelectRow, this, [this](int row) { pickerView(row); });
     mSheet = new ActionSheet(QStringLiteral("Equalizer"), mPicker);
     connect(mSheet, &ActionSheet::done, this, [this] { doneButton(); });
+    // Leaving the sheet without "Done" forgets the row picked on it.
+    connect(mSheet, &ActionSheet::cancelled, this, [this, before = m] { m = before; });
     connect(mSheet, &QObject::destroyed, this, [this] {
         if (isVisible())
             presetRow->setFocus();

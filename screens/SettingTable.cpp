@@ -1,5 +1,6 @@
 #include "screens/SettingTable.h"
 
+#include <QAccessibleWidget>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,8 +14,57 @@ constexpr int kDeselectMilliseconds = 150;
 
 }  // namespace
 
+// A row as a screen reader sees it: a button named by its text (and its detail, "Equalizer:
+// Rock") while it can be chosen, else static text; pressing it chooses it.
+class TableRowAccessible final : public QAccessibleWidget {
+public:
+    explicit TableRowAccessible(TableRow* row) : QAccessibleWidget(row) {}
+
+    QAccessible::Role role() const override
+    {
+        return row()->isSelectable() ? QAccessible::Button : QAccessible::StaticText;
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t != QAccessible::Name)
+            return QAccessibleWidget::text(t);
+        const QString detail = row()->detailText();
+        return detail.isEmpty() ? row()->text() : row()->text() + QStringLiteral(": ") + detail;
+    }
+    QStringList actionNames() const override
+    {
+        QStringList names = QAccessibleWidget::actionNames();
+        if (row()->isSelectable())
+            names.prepend(pressAction());
+        return names;
+    }
+    void doAction(const QString& name) override
+    {
+        if (name == pressAction())
+            row()->choose();
+        else
+            QAccessibleWidget::doAction(name);
+    }
+
+private:
+    TableRow* row() const { return static_cast<TableRow*>(widget()); }
+};
+
+namespace {
+
+QAccessibleInterface* tableRowAccessible(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("TableRow") && object && object->isWidgetType())
+        return new TableRowAccessible(static_cast<TableRow*>(object));
+    return nullptr;
+}
+
+}  // namespace
+
 TableRow::TableRow(int height, QWidget* parent) : QFrame(parent)
 {
+    static const bool accessibleRows = (QAccessible::installFactory(tableRowAccessible), true);
+    (void)accessibleRows;
     setFixedHeight(height);
     setAutoFillBackground(true);
     setFrameShape(QFrame::NoFrame);
@@ -55,6 +105,8 @@ void TableRow::setDetailText(const QString& text)
 {
     mDetail->setText(text);
     mDetail->setVisible(!text.isEmpty());
+    QAccessibleEvent changed(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 
 QString TableRow::detailText() const { return mDetail->text(); }

@@ -48,6 +48,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    friend class TableRowAccessible;
     void choose();
     void setHighlighted(bool on);
     void refreshLook();

@@ -35,6 +35,7 @@ StageModeViewController::StageModeViewController(QWidget* parent)
     mTable->setFixedHeight(2 * kSectionHeader + 44 + 66 + 10);
     pickerViewControl = new PickerView(this);
     pickerViewControl->setObjectName(QStringLiteral("stagePicker"));
+    pickerViewControl->setAccessibleName(QStringLiteral("Stage"));
     pickerViewControl->setTitles(pickerViewArray);
     pickerViewControl->setFixedHeight(3 * 36 + 6);
     layout()->addWidget(pickerViewControl);

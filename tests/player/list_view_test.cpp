@@ -93,12 +93,12 @@ protected:
             h->player->flipInfoAction();
     }
     void press(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-    // Texts of the rows (not the headers), in order.
-    QStringList rowTexts(int role = Qt::DisplayRole) const
+    // Texts of the rows (and of the headers, when asked), in order.
+    QStringList rowTexts(int role = Qt::DisplayRole, bool headers = false) const
     {
         QStringList texts;
         for (int r = 0; r < list->model()->rowCount(); ++r)
-            if (!list->model()->isHeaderRow(r))
+            if (headers || !list->model()->isHeaderRow(r))
                 texts.append(list->model()->index(r).data(role).toString());
         return texts;
     }
@@ -123,6 +123,8 @@ protected:
         tapRow(rows[occurrence]);
     }
     int topRow() const { return table->indexAt(QPoint(5, 1)).row(); }
+    // The side index and every row shown, headers too.
+    QStringList shownList() const { return list->indexBar()->titles() + QStringList{"|"} + rowTexts(Qt::DisplayRole, true); }
     void saveScreen(const QString& name)
     {
         QTest::qWait(50);  // the view lays its rows out from the event loop
@@ -364,6 +366,10 @@ TEST_F(ListScreen, TouchesChooseRowsAndDragAlongTheSideIndex)
 
 TEST_F(ListScreen, PickedSongsAndClearingRebuildTheStore)
 {
+    press(list->ArtistButton);
+    const QStringList artists = shownList();
+    press(list->TitleButton);
+    const QStringList titles = shownList();
     int announcements = 0;
     NotificationCenter::defaultCenter().addObserver(this, DTMusicListWillBeginUpdatingNotification, nullptr,
                                                     [&](const Notification& n) {
@@ -402,11 +408,13 @@ TEST_F(ListScreen, PickedSongsAndClearingRebuildTheStore)
     auto songs = h->library->allSongs();
     ASSERT_TRUE(songs.has_value());
     EXPECT_EQ(int(songs->size()), mSongs.size());
-    // The refreshed list is the store's, and its rows still play what they show.
-    EXPECT_EQ(rowTexts().size(), mSongs.size());
+    // The store's list in the library's order under its own index; a list button agrees.
+    EXPECT_EQ(shownList(), titles);
     tap("Zulu");
     EXPECT_EQ(h->player->currentSong(), songTitled("Zulu", "Zed"));
     backToList();
+    press(list->TitleButton);
+    EXPECT_EQ(shownList(), titles);
 
     press(list->editButton);
     EXPECT_TRUE(list->isEditing());
@@ -414,6 +422,7 @@ TEST_F(ListScreen, PickedSongsAndClearingRebuildTheStore)
     press(list->doneButton);
     EXPECT_FALSE(list->isEditing());
 
+    press(list->ArtistButton);  // the list the rebuild refreshes
     press(list->clearButton);
     QMessageBox* sheet = h->player->clearPlayListSheet();
     ASSERT_NE(sheet, nullptr);
@@ -431,6 +440,9 @@ TEST_F(ListScreen, PickedSongsAndClearingRebuildTheStore)
     EXPECT_FALSE(h->engine->playing);
     EXPECT_EQ(list->tableHeaderView(), list->TableHeaderView);
     QTRY_VERIFY(h->player->waitingAlert()->isHidden());
+    EXPECT_EQ(shownList(), artists);
+    press(list->ArtistButton);
+    EXPECT_EQ(shownList(), artists);
     // Nothing picked: no sheet.
     press(list->clearButton);
     EXPECT_EQ(h->player->clearPlayListSheet(), nullptr);

@@ -4,6 +4,7 @@
 
 #include "PlayerTestSupport.h"
 
+#include "player/ListView.h"
 #include "player/PlaybackTimeFormat.h"
 #include "player/ShuffleOrder.h"
 #include "platform/session/AudioSession.h"
@@ -11,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QRegularExpression>
 #include <QSet>
+#include <QApplication>
 #include <QSlider>
 #include <QTest>
 
@@ -255,3 +258,34 @@ TEST_F(Transport, RepeatButtonCyclesThroughTheThreeModes)
     }
 }
 
+
+TEST_F(Transport, KeysFromTheWindowPlaySeekAndMoveAlongTheQueue)
+{
+    h->player->show();
+    h->player->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(h->player.get()));
+    const auto key = [&](Qt::Key k, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(QApplication::focusWidget(), k, modifiers);  // where a keyboard sends it
+    };
+    choose(0);
+    h->player->playbackSlider->setMaximum(10584000);
+    report(2646000);
+    for (Qt::Key k : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Left, Qt::Key_Space, Qt::Key_Space})
+        key(k);
+    EXPECT_EQ(h->engine->calls().filter(QRegularExpression("^(FileSeek|st)")),
+              QStringList({"FileSeek(2866500)", "FileSeek(2646000)", "FileSeek(2425500)", "stopAUGraph",
+                           "startAUGraph(1)"}));
+    key(Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(title(), "Song 1");
+    report(0);
+    key(Qt::Key_Left, Qt::ControlModifier);
+    EXPECT_EQ(title(), "Song 0");
+
+    // A button reached with Tab takes Space; Escape goes back to the list, which takes the keys.
+    h->player->allOncerepeatButton->setFocus(Qt::TabFocusReason);
+    key(Qt::Key_Space);
+    QTRY_COMPARE(h->player->playModeFlag(), 1);
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(h->player->isPlayerViewOnScreen());
+    EXPECT_EQ(QApplication::focusWidget(), h->player->listTable()->tableView());
+}

@@ -117,8 +117,9 @@ TEST_F(Equalizer, PresetSheetDoneAndReset)
                           "EqUserSetting400Key=13 EqUserSetting6400Key=13 EqUserSetting800Key=13");
     EXPECT_EQ(log.filter(QRegularExpression("^tell EqUserSetting")).size(), 7);
     EXPECT_EQ(shownBands(eq), (std::vector<int>{13, 13, 13, 21, 13, 13, 13}));
+    settle();
 
-    // Escape closes the sheet without choosing.
+    // Escape closes the sheet without choosing: the sheet opens again on the preset in use.
     log.clear();
     tap(eq->presetRow);
     QTest::keyClick(eq->presetPicker(), Qt::Key_Down);
@@ -127,6 +128,10 @@ TEST_F(Equalizer, PresetSheetDoneAndReset)
     settle();
     EXPECT_TRUE(log.isEmpty());
     EXPECT_EQ(stack->topViewController(), eq) << "Escape in the sheet does not leave the screen";
+    tap(eq->presetRow);
+    EXPECT_EQ(eq->presetPicker()->selectedRow(), 0);
+    QTest::keyClick(eq->presetPicker(), Qt::Key_Escape);
+    settle();
 
     log.clear();
     QTest::keyClick(eq->resetRow, Qt::Key_Return);
