@@ -2,6 +2,7 @@
 
 #include "player/ListViewDelegate.h"
 #include "player/ListViewIndexBar.h"
+#include "player/PlayerImages.h"
 #include "player/PlayerLayout.h"
 
 #include <QHBoxLayout>
@@ -240,8 +241,25 @@ void ListView::layoutSubviews()
     mTable->setGeometry(frames.table);
     mIndexBar->setGeometry(frames.indexBar);
     QPushButton* const buttons[] = {TitleButton, ArtistButton, GenreButton, AlbumButton, PlayListButton};
-    for (size_t tag = 0; tag < 5; ++tag)
-        buttons[tag]->setGeometry(frames.listButtons[tag]);
+    for (size_t tag = 0; tag < 5; ++tag) {
+        QPushButton* b = buttons[tag];
+        const bool resized = b->size() != frames.listButtons[tag].size();
+        b->setGeometry(frames.listButtons[tag]);
+        // Its picture, drawn again for the new size.
+        if (resized && !imageNameOf(b).isEmpty())
+            setButtonImage(b, imageNameOf(b));
+    }
+}
+
+void ListView::paintEvent(QPaintEvent*)
+{
+    // The tab bar's own background, in the colours of the buttons' pictures, shows between
+    // them where the bar is wider than the five pictures.
+    const QRect bar = listScreenFrames(size()).tabBar;
+    QLinearGradient shade(bar.topLeft(), bar.bottomLeft());
+    shade.setColorAt(0, QColor(0x5b, 0x62, 0x70));
+    shade.setColorAt(1, QColor(0x2a, 0x2e, 0x35));
+    QPainter(this).fillRect(bar, shade);
 }
 
 void ListView::resizeEvent(QResizeEvent* event)

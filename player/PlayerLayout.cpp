@@ -100,6 +100,7 @@ ListScreenFrames listScreenFrames(QSize size)
     const int tableHeight = std::max(0, h - tableTop - kTabBarHeight);
     f.table = QRect(0, tableTop, w, tableHeight);
     f.indexBar = QRect(w - kIndexWidth, tableTop, kIndexWidth, tableHeight);
+    f.tabBar = QRect(0, h - kTabBarHeight, w, kTabBarHeight);
     // The five buttons share the bottom edge; the rounding goes into their widths, so the
     // bar always ends at the right edge.
     for (int tag = 0; tag < 5; ++tag) {

@@ -41,7 +41,8 @@ struct ListScreenFrames {
     QRect tableHeader;  // TableHeaderView and EditDoneView
     QRect table;
     QRect indexBar;
-    std::array<QRect, 5> listButtons;  // title, artist, genre, album, playlist: the tab bar
+    QRect tabBar;  // along the bottom edge, holding:
+    std::array<QRect, 5> listButtons;  // title, artist, genre, album, playlist
 };
 
 ListScreenFrames listScreenFrames(QSize size);

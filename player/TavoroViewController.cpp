@@ -102,6 +102,7 @@ void TavoroViewController::buildViews()
 
     PlayTopImage = new QLabel(contentView);
     PlayTopImage->setProperty(kImageNameProperty, QStringLiteral("upper.png"));
+    makeBarImageView(PlayTopImage);
     currentTitle = makeLabel(contentView, 14);
     currentArtist = makeLabel(contentView, 11);
     currentAlbum = makeLabel(contentView, 11);
@@ -113,6 +114,7 @@ void TavoroViewController::buildViews()
     PlayControlView = new QWidget(contentView);
     PlaySeconDImage = new QLabel(PlayControlView);
     PlaySeconDImage->setProperty(kImageNameProperty, QStringLiteral("popup_bar.png"));
+    makeBarImageView(PlaySeconDImage);
     currentduration = makeLabel(PlayControlView, 12);
     playbackTimeLabel = makeLabel(PlayControlView, 12);
     for (QLabel* l : {currentduration, playbackTimeLabel})

@@ -105,6 +105,7 @@ void TavoroViewController::createContentViewControlView(int stripY, int buttonY)
     strip->setProperty("tag", kControlStripTag);
     PlayDownImage = new QLabel(strip);
     PlayDownImage->setGeometry(strip->rect());
+    makeBarImageView(PlayDownImage);
     setViewImage(PlayDownImage, QStringLiteral("down_popup.png"));
 
     const auto transportButton = [&](const QRect& frame, int tag) {
