@@ -79,34 +79,7 @@ void settle(TavoroViewController& player)
 
 } // namespace
 
-TEST(Layout, NavigationBarHiddenOnThePlayerAfterTheSettingsAndNothingPushedOut)
-{
-    LaunchedApp app(true, AudioCaptureOutput::Pacing::Manual);
-    TavoroViewController& player = app.player();
-    NavigationController* stack = app.delegate->navigationController();
-    QWidget* window = app.delegate->window();
-    app.chooseSong(1);
-    settle(player);
-    ASSERT_TRUE(player.isPlayerViewOnScreen());
-
-    QTest::mouseClick(player.settingButtonItem, Qt::LeftButton);
-    settle(player);
-    EXPECT_FALSE(stack->isNavigationBarHidden()) << "the settings menu shows the bar";
-    QTest::mouseClick(stack->backButton(), Qt::LeftButton);
-    settle(player);
-    ASSERT_EQ(stack->topViewController(), &player);
-    EXPECT_TRUE(stack->isNavigationBarHidden()) << "the player hides it each time it comes back";
-    EXPECT_EQ(inWindow(&player), window->rect());
-    EXPECT_EQ(widgetsOutside(window, player), "");
-
-    QTest::mouseClick(player.listButtonItem, Qt::LeftButton);
-    settle(player);
-    EXPECT_FALSE(player.isPlayerViewOnScreen());
-    expectTabBarAlongTheBottom(*player.listTable(), window->size());
-    EXPECT_EQ(widgetsOutside(window, player), "");
-}
-
-TEST(Layout, EveryScreenFitsPhoneAndDesktopWindows)
+TEST(Layout, EveryScreenFitsPhoneAndDesktopWindowsAndThePlayerHidesTheBarAfterTheSettings)
 {
     LaunchedApp app(true, AudioCaptureOutput::Pacing::Manual);
     TavoroViewController& player = app.player();
@@ -138,14 +111,14 @@ TEST(Layout, EveryScreenFitsPhoneAndDesktopWindows)
         player.flipInfoAction();
         settle(player);
         const QRect cover = inWindow(player.coverArtView);
+        const QRect strip = inWindow(player.playOrPauseToggleButton->parentWidget());
         EXPECT_FALSE(cover.intersects(inWindow(player.QuickStereoButton)));
-        EXPECT_FALSE(cover.intersects(inWindow(player.playOrPauseToggleButton->parentWidget())));
-        EXPECT_EQ(inWindow(player.playOrPauseToggleButton->parentWidget()).bottom(), size.height() - 1)
-            << "the control strip along the bottom";
+        EXPECT_FALSE(cover.intersects(strip));
+        EXPECT_EQ(strip.bottom(), size.height() - 1) << "the control strip along the bottom";
         EXPECT_EQ(widgetsOutside(window, player), "") << "player";
         saveScreenshot(window, "layout-player" + suffix);
 
-        player.flipEQAction();
+        QTest::mouseClick(player.settingButtonItem, Qt::LeftButton);
         settle(player);
         auto* menu = qobject_cast<SettingViewController*>(stack->topViewController());
         ASSERT_NE(menu, nullptr);
@@ -160,8 +133,15 @@ TEST(Layout, EveryScreenFitsPhoneAndDesktopWindows)
         EXPECT_EQ(widgetsOutside(window, player), "") << "equalizer";
         saveScreenshot(window, "layout-equalizer" + suffix);
 
-        stack->popToRootViewControllerAnimated(false);
-        player.flipInfoAction();
+        // Back to the menu, and with the bar's back button to the player: the bar goes.
+        stack->popViewControllerAnimated(false);
+        QTest::mouseClick(stack->backButton(), Qt::LeftButton);
+        settle(player);
+        ASSERT_EQ(stack->topViewController(), &player);
+        EXPECT_TRUE(stack->isNavigationBarHidden());
+        EXPECT_EQ(inWindow(&player), window->rect());
+        EXPECT_EQ(widgetsOutside(window, player), "") << "player after the settings";
+        QTest::mouseClick(player.listButtonItem, Qt::LeftButton);
         settle(player);
     }
 }
