@@ -24,13 +24,13 @@ QRect inWindow(const QWidget* w)
     return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
 }
 
-// The widgets of `window` that show outside it. Rows of a scrolling table are cut by the
-// table (the user scrolls to them), and so are the frames in `overrunning`, which run past
-// their parent by design (the reflection below the cover, the volume control's 42-point
-// frame 15 points down a 42-point strip) with everything in them; every other widget must
-// lie wholly inside the window.
-std::string widgetsOutside(QWidget* window, const QList<const QWidget*>& overrunning)
+// The widgets of the player's window that show outside it. Rows of a scrolling table are
+// cut by the table (the user scrolls to them), and so are two frames that run past their
+// parent by design, with all they hold: the reflection below the cover and the volume
+// control (42 points high, 15 down a 42-point strip). All else must lie inside the window.
+std::string widgetsOutside(QWidget* window, const TavoroViewController& player)
 {
+    const QList<const QWidget*> overrunning{player.reflectionView, player.mpVolumeView};
     QStringList outside;
     for (QWidget* w : window->findChildren<QWidget*>()) {
         if (!w->isVisible() || w->isWindow() || w->geometry().isEmpty())
@@ -42,16 +42,9 @@ std::string widgetsOutside(QWidget* window, const QList<const QWidget*>& overrun
                 shown &= inWindow(parent);
         }
         if (!shown.isEmpty() && !window->rect().contains(shown))
-            outside << QStringLiteral("%1 \"%2\" at %3,%4 %5x%6")
-                           .arg(w->metaObject()->className(), w->objectName())
-                           .arg(shown.x()).arg(shown.y()).arg(shown.width()).arg(shown.height());
+            outside << QStringLiteral("%1 \"%2\"").arg(w->metaObject()->className(), w->objectName());
     }
     return outside.join("; ").toStdString();
-}
-
-std::string widgetsOutside(QWidget* window, const TavoroViewController& player)
-{
-    return widgetsOutside(window, {player.reflectionView, player.mpVolumeView});
 }
 
 // The five list buttons side by side along the whole bottom edge of the window.
@@ -62,9 +55,8 @@ void expectTabBarAlongTheBottom(ListView& list, QSize window)
     int left = 0;
     for (const QPushButton* b : buttons) {
         const QRect r = inWindow(b);
-        EXPECT_TRUE(b->isVisible());
-        EXPECT_EQ(r.left(), left) << b->accessibleName().toStdString();
-        EXPECT_EQ(r.bottom(), window.height() - 1) << b->accessibleName().toStdString();
+        EXPECT_TRUE(b->isVisible() && r.left() == left && r.bottom() == window.height() - 1)
+            << b->accessibleName().toStdString();
         left = r.right() + 1;
     }
     EXPECT_EQ(left, window.width());
@@ -104,7 +96,7 @@ TEST(Layout, EveryScreenFitsPhoneAndDesktopWindowsAndThePlayerHidesTheBarAfterTh
         ASSERT_FALSE(player.isPlayerViewOnScreen());
         expectTabBarAlongTheBottom(*player.listTable(), size);
         EXPECT_TRUE(player.listTable()->indexBar()->isVisible());
-        EXPECT_EQ(inWindow(player.listTable()->indexBar()).right(), size.width() - 1);
+        EXPECT_EQ(inWindow(player.listTable()->indexBar()).right(), size.width() - 1) << "the index on the right edge";
         EXPECT_EQ(widgetsOutside(window, player), "") << "list";
         saveScreenshot(window, "layout-list" + suffix);
 
