@@ -32,10 +32,10 @@ QLabel* makeLabel(QWidget* parent, int pixelSize = 14)
     return label;
 }
 
-QPushButton* makeButton(QWidget* parent, const QRect& frame, int tag)
+QPushButton* makeButton(QWidget* parent, QSize size, int tag)
 {
     auto* button = new QPushButton(parent);
-    button->resize(frame.size());
+    button->resize(size);
     button->setFlat(true);
     button->setProperty("tag", tag);
     return button;
@@ -82,7 +82,7 @@ void TavoroViewController::buildViews()
     // Every frame is set by layoutViews(), from the screen's size; buttons are made at
     // their size so that their images are drawn to fit.
     listView = new QWidget;
-    infoButtonItem = makeButton(listView, QRect(270, 7, 44, 30), 0);
+    infoButtonItem = makeButton(listView, QSize(44, 30), 0);
     infoButtonItem->setHidden(true);
 
     // The player screen: its bar with the way back to the list and to the settings, the
@@ -108,8 +108,8 @@ void TavoroViewController::buildViews()
     currentAlbum = makeLabel(contentView, 11);
     for (QLabel* l : {currentTitle, currentArtist, currentAlbum})
         l->setStyleSheet(QStringLiteral("color: #f4f6f8"));
-    listButtonItem = makeButton(contentView, QRect(5, 7, 50, 30), 0);
-    settingButtonItem = makeButton(contentView, QRect(265, 7, 50, 30), 0);
+    listButtonItem = makeButton(contentView, QSize(50, 30), 0);
+    settingButtonItem = makeButton(contentView, QSize(50, 30), 0);
 
     PlayControlView = new QWidget(contentView);
     PlaySeconDImage = new QLabel(PlayControlView);
@@ -125,8 +125,8 @@ void TavoroViewController::buildViews()
     playbackSlider->setPageStep(0);
     currentPlayCountLabel = makeLabel(PlayControlView, 12);
     currentPlayCountLabel->setStyleSheet(QStringLiteral("color: #f4f6f8"));
-    allOncerepeatButton = makeButton(PlayControlView, QRect(8, 28, 40, 31), 0);
-    shuffleModeButton = makeButton(PlayControlView, QRect(272, 28, 40, 31), 3);
+    allOncerepeatButton = makeButton(PlayControlView, QSize(40, 31), 0);
+    shuffleModeButton = makeButton(PlayControlView, QSize(40, 31), 3);
 
     mScreens->addWidget(listView);
     mScreens->addWidget(contentView);

@@ -171,7 +171,7 @@ void TavoroViewController::FlipControlView(const Notification&)
 namespace {
 
 // Moves an image view and, when its size changed, draws its named image again at the new
-// size (never stretched).
+// size, so that it is drawn for the size rather than scaled to it.
 void placeImage(QLabel* view, const QRect& frame)
 {
     if (view->geometry() == frame && view->pixmap().deviceIndependentSize().toSize() == frame.size())
