@@ -2,11 +2,14 @@
 
 #include "assets/ImageCatalog.h"
 #include "library/DTMusicModelController.h"
+#include "library/SettingKeys.h"
 #include "player/AUGraphPlayerEngine.h"
 #include "player/NavigationController.h"
 #include "player/TavoroViewController.h"
 
+#include <QEvent>
 #include <QIcon>
+#include <QScreen>
 #include <QShortcut>
 #include <QThread>
 #include <QVBoxLayout>
@@ -40,10 +43,37 @@ void TavoroAppDelegate::loadMainInterface()
     layout->setContentsMargins(0, 0, 0, 0);
     mNavigationController = new NavigationController(player, mWindow.get());
     layout->addWidget(mNavigationController);
-    // The player's screen fills the window below a hidden navigation bar.
-    mWindow->setFixedSize(player->size());
+    // The player's screen fills the window below a hidden navigation bar. The window can be
+    // resized down to the phone screen the layout starts from, and opens at the size it had.
+    mWindow->setMinimumSize(kMinimumWindowSize);
     player->viewDidLoad();
     mNavigationController->setNavigationBarHidden(true, false);
+    restoreWindowSize();
+    mWindow->installEventFilter(this);
+}
+
+void TavoroAppDelegate::restoreWindowSize()
+{
+    const LiveTableRef& settings = mTavoroViewController->settingValueArray();
+    QSize size = QSize(settings->integerValue(WindowWidthKey), settings->integerValue(WindowHeightKey))
+                     .expandedTo(kMinimumWindowSize);
+    // A size kept from a larger screen shrinks to this one.
+    if (const QScreen* screen = mWindow->screen())
+        size = size.boundedTo(screen->availableGeometry().size()).expandedTo(kMinimumWindowSize);
+    mWindow->resize(size);
+    settings->setIntegerValue(WindowWidthKey, size.width());
+    settings->setIntegerValue(WindowHeightKey, size.height());
+}
+
+bool TavoroAppDelegate::eventFilter(QObject* watched, QEvent* event)
+{
+    // The live settings follow the window's size; the next save of the settings keeps it.
+    if (watched == mWindow.get() && event->type() == QEvent::Resize && mTavoroViewController) {
+        const LiveTableRef& settings = mTavoroViewController->settingValueArray();
+        settings->setIntegerValue(WindowWidthKey, mWindow->width());
+        settings->setIntegerValue(WindowHeightKey, mWindow->height());
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void TavoroAppDelegate::applicationDidFinishLaunching()

@@ -14,6 +14,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSize>
 
 #include <functional>
 #include <memory>
@@ -27,12 +28,15 @@ class TavoroAppDelegate : public QObject, public AudioSessionContext {
 
 public:
     static constexpr double kLaunchWaitSeconds = 1.0;
+    // The smallest window: the phone screen every frame is first laid out for.
+    static constexpr QSize kMinimumWindowSize{320, 460};
 
     TavoroAppDelegate();
     ~TavoroAppDelegate() override;
 
     // Loads the main interface: the engine object (its position reports start now), the
-    // player with its start-up sequence, the navigation stack and the window, not shown.
+    // player with its start-up sequence, the navigation stack and the window at the size
+    // kept in the settings, not shown.
     void loadMainInterface();
 
     QWidget* window() const { return mWindow.get(); }
@@ -58,7 +62,13 @@ public:
     // (the delegate is the context of the session's callbacks).
     std::function<void(TavoroAppDelegate*)> audioSessionSetUp;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Gives the window the size kept in the settings, within the screen.
+    void restoreWindowSize();
+
     std::unique_ptr<QWidget> mWindow;
     QPointer<NavigationController> mNavigationController;
     QPointer<TavoroViewController> mTavoroViewController;

@@ -25,7 +25,7 @@ QStringList availableImageNames()
     return names;
 }
 
-QImage renderImageNamed(const QString& name, QSize size, qreal devicePixelRatio)
+QImage renderImageNamed(const QString& name, QSize size, qreal devicePixelRatio, ImageFit fit)
 {
     const QString path = imageSourcePath(name);
     if (path.isEmpty() || size.isEmpty())
@@ -37,7 +37,9 @@ QImage renderImageNamed(const QString& name, QSize size, qreal devicePixelRatio)
     QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     // Fit the drawing's own proportions into the box, centred.
-    const QSizeF fitted = QSizeF(renderer.defaultSize()).scaled(QSizeF(pixels), Qt::KeepAspectRatio);
+    QSizeF fitted = QSizeF(renderer.defaultSize()).scaled(QSizeF(pixels), Qt::KeepAspectRatio);
+    if (fit == ImageFit::FillWidth)
+        fitted.setWidth(pixels.width());
     const QRectF target(QPointF((pixels.width() - fitted.width()) / 2, (pixels.height() - fitted.height()) / 2),
                         fitted);
     QPainter painter(&image);
@@ -48,10 +50,10 @@ QImage renderImageNamed(const QString& name, QSize size, qreal devicePixelRatio)
     return image;
 }
 
-QPixmap pixmapNamed(const QString& name, QSize size)
+QPixmap pixmapNamed(const QString& name, QSize size, ImageFit fit)
 {
     const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
-    return QPixmap::fromImage(renderImageNamed(name, size, ratio));
+    return QPixmap::fromImage(renderImageNamed(name, size, ratio, fit));
 }
 
 QString applicationIconPath()

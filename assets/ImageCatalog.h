@@ -18,12 +18,16 @@ QString imageSourcePath(const QString& name);
 // Every image name that has a source, sorted ("3dstereo.png", ...).
 QStringList availableImageNames();
 
-// The image drawn into `size` device-independent pixels at `devicePixelRatio`. The
-// picture keeps its aspect ratio and is centred; an unknown name gives a null image.
-QImage renderImageNamed(const QString& name, QSize size, qreal devicePixelRatio);
+// How a picture fills its box: keeping its aspect ratio, centred; or a bar, as high as that
+// and stretched to the box's whole width.
+enum class ImageFit { KeepAspect, FillWidth };
+
+// The image drawn into `size` device-independent pixels at `devicePixelRatio`, fitted as
+// `fit` says; an unknown name gives a null image.
+QImage renderImageNamed(const QString& name, QSize size, qreal devicePixelRatio, ImageFit fit = ImageFit::KeepAspect);
 
 // The same as a pixmap at the application's pixel density (main thread).
-QPixmap pixmapNamed(const QString& name, QSize size);
+QPixmap pixmapNamed(const QString& name, QSize size, ImageFit fit = ImageFit::KeepAspect);
 
 // The application's icon (":/tavoro.svg").
 QString applicationIconPath();

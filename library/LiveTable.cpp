@@ -67,6 +67,8 @@ std::shared_ptr<LiveTable> LiveTable::defaultSettingTable()
         {SpeedPitchSPKey, text(100)},
         {VolumeLevelingKey, text(1)},
         {PreventClippingKey, text(2)},
+        {WindowWidthKey, text(320)},
+        {WindowHeightKey, text(460)},
     });
 }
 

@@ -30,6 +30,10 @@ inline const QString SpeedPitchSPKey = QStringLiteral("SpeedPitchSPKey");
 inline const QString VolumeLevelingKey = QStringLiteral("VolumeLevelingKey");
 inline const QString PreventClippingKey = QStringLiteral("PreventClippingKey");
 
+// The size of the window in points, restored at the next start.
+inline const QString WindowWidthKey = QStringLiteral("WindowWidthKey");
+inline const QString WindowHeightKey = QStringLiteral("WindowHeightKey");
+
 inline const QString ShuffleModeKey = QStringLiteral("ShuffleModeKey");
 inline const QString PlayModeKey = QStringLiteral("PlayModeKey");
 inline const QString LastPlayTitleKey = QStringLiteral("LastPlayTitleKey");
@@ -42,7 +46,7 @@ struct StoredSettingKey {
 
 // Every settings key that is stored, with its `Setting` attribute. "StagePresetKey" is
 // live only.
-inline const std::array<StoredSettingKey, 20> kStoredSettingKeys{{
+inline const std::array<StoredSettingKey, 22> kStoredSettingKeys{{
     {StereoModeChangeKey, "StereoEnable"},
     {StereoSurroundKey, "StereoSurround"},
     {StereoBassKey, "StereoBass"},
@@ -63,6 +67,8 @@ inline const std::array<StoredSettingKey, 20> kStoredSettingKeys{{
     {SpeedPitchSPKey, "SPValue"},
     {VolumeLevelingKey, "LevelingMode"},
     {PreventClippingKey, "PreventClipping"},
+    {WindowWidthKey, "WindowWidth"},
+    {WindowHeightKey, "WindowHeight"},
 }};
 
 // The play-control keys that are stored, with their `PlayControl` attribute. The last

@@ -3,6 +3,7 @@
 #include "player/ListViewDelegate.h"
 #include "player/ListViewIndexBar.h"
 #include "player/PlayerImages.h"
+#include "player/PlayerLayout.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -17,13 +18,6 @@
 #include <functional>
 
 namespace {
-
-constexpr int kScreenWidth = 320;
-constexpr int kScreenHeight = 460;
-constexpr int kBarHeight = 44;
-constexpr int kTableHeaderHeight = 44;
-constexpr int kButtonBarHeight = 49;
-constexpr int kIndexWidth = 24;
 
 QPushButton* textButton(QWidget* parent, const QString& text, int tag)
 {
@@ -140,21 +134,18 @@ ListView::ListView(ListTableDataSource* dataSource, QWidget* parent)
       mTable(new ListTableView(this)),
       mIndexBar(new ListViewIndexBar(this))
 {
-    setGeometry(0, 0, kScreenWidth, kScreenHeight);
+    resize(320, 460);
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(0x6d, 0x84, 0xa2));
     setPalette(pal);
 
-    // The bar's artwork lies under its controls.
+    // The bar's artwork lies under its controls, stretched along the bar.
     listTopImage = new QLabel(this);
-    listTopImage->setGeometry(0, 0, kScreenWidth, kBarHeight);
-    setViewImage(listTopImage, QStringLiteral("list_bar.png"));
+    makeBarImageView(listTopImage);
     listTopImage->lower();
     syncButtonItem = textButton(this, QString(), 0);
     syncButtonItem->setFlat(true);
-    syncButtonItem->setGeometry(5, 7, 60, 30);
-    setButtonImage(syncButtonItem, QStringLiteral("sync_button.png"));
     syncButtonItem->setToolTip(tr("Sync"));
     // The field fills the bar between the sync button and the player's info button.
     searchField = new SearchField(
@@ -173,14 +164,10 @@ ListView::ListView(ListTableDataSource* dataSource, QWidget* parent)
         });
     searchField->setObjectName(QStringLiteral("searchField"));
     searchField->setPlaceholderText(tr("Search"));
-    searchField->setGeometry(70, 7, 195, 30);
     cancelSearchButton = textButton(this, tr("Cancel"), 0);
-    cancelSearchButton->setGeometry(5, 7, 60, 30);
     cancelSearchButton->hide();
 
-    const int headerTop = kBarHeight;
     TableHeaderView = new QWidget(this);
-    TableHeaderView->setGeometry(0, headerTop, kScreenWidth, kTableHeaderHeight);
     addSongButton = textButton(TableHeaderView, tr("Add Song"), 0);
     editButton = textButton(TableHeaderView, tr("Edit"), 0);
     clearButton = textButton(TableHeaderView, tr("Clear"), 0);
@@ -189,7 +176,6 @@ ListView::ListView(ListTableDataSource* dataSource, QWidget* parent)
     for (QPushButton* b : {addSongButton, editButton, clearButton})
         headerRow->addWidget(b);
     EditDoneView = new QWidget(this);
-    EditDoneView->setGeometry(0, headerTop, kScreenWidth, kTableHeaderHeight);
     doneButton = textButton(EditDoneView, tr("Done"), 1);
     auto* doneRow = new QHBoxLayout(EditDoneView);
     doneRow->setContentsMargins(8, 6, 8, 6);
@@ -198,9 +184,6 @@ ListView::ListView(ListTableDataSource* dataSource, QWidget* parent)
     EditDoneView->hide();
     mTableHeader = TableHeaderView;
 
-    const int tableTop = headerTop + kTableHeaderHeight;
-    const int tableHeight = kScreenHeight - tableTop - kButtonBarHeight;
-    mTable->setGeometry(0, tableTop, kScreenWidth, tableHeight);
     mTable->setModel(mModel);
     mTable->setItemDelegate(mDelegate);
     mTable->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -215,11 +198,8 @@ ListView::ListView(ListTableDataSource* dataSource, QWidget* parent)
     mTable->setBatchSize(200);
     mTable->setFocusPolicy(Qt::StrongFocus);
     mTable->setAttribute(Qt::WA_AcceptTouchEvents);
-    mIndexBar->setGeometry(kScreenWidth - kIndexWidth, tableTop, kIndexWidth, tableHeight);
     mIndexBar->hide();
 
-    const int barTop = kScreenHeight - kButtonBarHeight;
-    const int buttonWidth = kScreenWidth / 5;
     QPushButton** buttons[] = {&TitleButton, &ArtistButton, &GenreButton, &AlbumButton, &PlayListButton};
     const QString names[] = {tr("Title"), tr("Artist"), tr("Genre"), tr("Album"), tr("PlayList")};
     for (int tag = 0; tag < 5; ++tag) {
@@ -227,7 +207,6 @@ ListView::ListView(ListTableDataSource* dataSource, QWidget* parent)
         b->setFlat(true);
         b->setToolTip(names[tag]);
         b->setAccessibleName(names[tag]);
-        b->setGeometry(tag * buttonWidth, barTop, buttonWidth, kButtonBarHeight);
         *buttons[tag] = b;
         connect(b, &QPushButton::clicked, this, [this, tag] { emit listButtonPressed(tag); });
     }
@@ -255,6 +234,53 @@ ListView::ListView(ListTableDataSource* dataSource, QWidget* parent)
     connect(mIndexBar, &ListViewIndexBar::titleTouched, this, [this](const QString& title, int index) {
         scrollToSection(mSource->sectionForSectionIndexTitle(title, index));
     });
+    layoutSubviews();
+}
+
+void ListView::layoutSubviews()
+{
+    const ListScreenFrames frames = listScreenFrames(size());
+    // Pictures are drawn for their view's size: again only when that size changes.
+    const bool barResized = listTopImage->size() != frames.topBar.size() || imageNameOf(listTopImage).isEmpty();
+    listTopImage->setGeometry(frames.topBar);
+    if (barResized)
+        setViewImage(listTopImage, QStringLiteral("list_bar.png"));
+    const bool syncResized = syncButtonItem->size() != frames.syncButton.size() || imageNameOf(syncButtonItem).isEmpty();
+    syncButtonItem->setGeometry(frames.syncButton);
+    if (syncResized)
+        setButtonImage(syncButtonItem, QStringLiteral("sync_button.png"));
+    cancelSearchButton->setGeometry(frames.syncButton);
+    searchField->setGeometry(frames.searchField);
+    TableHeaderView->setGeometry(frames.tableHeader);
+    EditDoneView->setGeometry(frames.tableHeader);
+    mTable->setGeometry(frames.table);
+    mIndexBar->setGeometry(frames.indexBar);
+    QPushButton* const buttons[] = {TitleButton, ArtistButton, GenreButton, AlbumButton, PlayListButton};
+    for (size_t tag = 0; tag < 5; ++tag) {
+        QPushButton* b = buttons[tag];
+        const bool resized = b->size() != frames.listButtons[tag].size();
+        b->setGeometry(frames.listButtons[tag]);
+        // Its picture, drawn again for the new size.
+        if (resized && !imageNameOf(b).isEmpty())
+            setButtonImage(b, imageNameOf(b));
+    }
+}
+
+void ListView::paintEvent(QPaintEvent*)
+{
+    // The tab bar's own background, in the colours of the buttons' pictures, shows between
+    // them where the bar is wider than the five pictures.
+    const QRect bar = listScreenFrames(size()).tabBar;
+    QLinearGradient shade(bar.topLeft(), bar.bottomLeft());
+    shade.setColorAt(0, QColor(0x5b, 0x62, 0x70));
+    shade.setColorAt(1, QColor(0x2a, 0x2e, 0x35));
+    QPainter(this).fillRect(bar, shade);
+}
+
+void ListView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    layoutSubviews();
 }
 
 void ListView::reloadData()

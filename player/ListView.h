@@ -116,7 +116,13 @@ signals:
     // The field's text, on every change (empty: the search is over).
     void searchTextChanged(const QString& text);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
 private:
+    // Puts every part at its frame for the list's present size.
+    void layoutSubviews();
     void chooseRow(int flatRow);
     void searchFieldChanged(const QString& text);
 

@@ -1,15 +1,19 @@
 #include "player/PlayerImages.h"
 
-#include "assets/ImageCatalog.h"
-
 #include <QAbstractButton>
 #include <QHash>
 #include <QLabel>
 #include <QtDebug>
 
-QPixmap playerImageNamed(const QString& name, int width, int height)
+namespace {
+
+constexpr char kFillsWidthProperty[] = "fillsWidth";
+
+}  // namespace
+
+QPixmap playerImageNamed(const QString& name, int width, int height, ImageFit fit)
 {
-    QPixmap pixmap = pixmapNamed(name, QSize(width, height));
+    QPixmap pixmap = pixmapNamed(name, QSize(width, height), fit);
     if (pixmap.isNull()) {
         qWarning("image \"%s\" has no artwork", qPrintable(name));
         pixmap = QPixmap(width, height);
@@ -69,8 +73,14 @@ void setButtonImages(QAbstractButton* button, const QString& normal, const QStri
 void setViewImage(QLabel* view, const QString& name)
 {
     const QSize size = view->size().isEmpty() ? QSize(320, 320) : view->size();
-    view->setPixmap(playerImageNamed(name, size.width(), size.height()));
+    const ImageFit fit = view->property(kFillsWidthProperty).toBool() ? ImageFit::FillWidth : ImageFit::KeepAspect;
+    view->setPixmap(playerImageNamed(name, size.width(), size.height(), fit));
     view->setProperty(kImageNameProperty, name);
+}
+
+void makeBarImageView(QLabel* view)
+{
+    view->setProperty(kFillsWidthProperty, true);
 }
 
 QString imageNameOf(const QObject* widget)

@@ -5,6 +5,7 @@
 
 #include "player/ListView.h"
 #include "player/PlayerImages.h"
+#include "player/PlayerLayout.h"
 #include "player/NavigationController.h"
 #include "player/SettingsMenuFactory.h"
 
@@ -21,13 +22,9 @@
 
 namespace {
 
-constexpr int kScreenWidth = 320;
-constexpr int kScreenHeight = 460;
-
-QLabel* makeLabel(QWidget* parent, const QRect& frame, int pixelSize = 14)
+QLabel* makeLabel(QWidget* parent, int pixelSize = 14)
 {
     auto* label = new QLabel(parent);
-    label->setGeometry(frame);
     label->setAlignment(Qt::AlignCenter);
     QFont font = label->font();
     font.setPixelSize(pixelSize);
@@ -35,10 +32,10 @@ QLabel* makeLabel(QWidget* parent, const QRect& frame, int pixelSize = 14)
     return label;
 }
 
-QPushButton* makeButton(QWidget* parent, const QRect& frame, int tag)
+QPushButton* makeButton(QWidget* parent, QSize size, int tag)
 {
     auto* button = new QPushButton(parent);
-    button->setGeometry(frame);
+    button->resize(size);
     button->setFlat(true);
     button->setFocusPolicy(Qt::TabFocus);  // a click leaves the keyboard where it was
     button->setProperty("tag", tag);
@@ -50,7 +47,7 @@ QPushButton* makeButton(QWidget* parent, const QRect& frame, int tag)
 TavoroViewController::TavoroViewController(std::unique_ptr<PlayerEngine> engine,
                                            std::shared_ptr<DTMusicModelController> modelController,
                                            QWidget* parent)
-    : QWidget(parent),
+    : ViewController(parent),
       mGraphController(std::move(engine)),
       musicModelController(std::move(modelController)),
       mChoiceLoad(std::make_unique<DelayedCall>()),
@@ -59,6 +56,8 @@ TavoroViewController::TavoroViewController(std::unique_ptr<PlayerEngine> engine,
     buildViews();
     buildListView();
     buildKeyboard();
+    resize(320, 460);
+    layoutViews();
 }
 
 TavoroViewController::~TavoroViewController()
@@ -79,13 +78,13 @@ TavoroViewController::~TavoroViewController()
 
 void TavoroViewController::buildViews()
 {
-    setFixedSize(kScreenWidth, kScreenHeight);
     mScreens = new QStackedWidget(this);
-    mScreens->setGeometry(0, 0, kScreenWidth, kScreenHeight);
 
     // The list screen: the list itself comes with the list view; its bar leads to the player.
+    // Every frame is set by layoutViews(), from the screen's size; buttons are made at
+    // their size so that their images are drawn to fit.
     listView = new QWidget;
-    infoButtonItem = makeButton(listView, QRect(270, 7, 44, 30), 0);
+    infoButtonItem = makeButton(listView, QSize(44, 30), 0);
     infoButtonItem->setHidden(true);
 
     // The player screen: its bar with the way back to the list and to the settings, the
@@ -96,45 +95,40 @@ void TavoroViewController::buildViews()
     contentView->setAttribute(Qt::WA_AcceptTouchEvents);
     contentView->installEventFilter(this);
     coverArtView = new QLabel(contentView);
-    coverArtView->setGeometry(40, 50, 240, 240);
     coverArtView->setScaledContents(true);
     reflectionView = new QLabel(contentView);
-    reflectionView->setGeometry(40, 290, 240, 240);
     reflectionView->setScaledContents(true);
     LyricsView = new QPlainTextEdit(contentView);
-    LyricsView->setGeometry(40, 50, 240, 240);
     LyricsView->setReadOnly(true);
     LyricsView->setHidden(true);
 
-    auto* playTop = new QLabel(contentView);
-    playTop->setGeometry(0, 0, kScreenWidth, 44);
-    setViewImage(playTop, QStringLiteral("upper.png"));
-    currentTitle = makeLabel(contentView, QRect(60, 2, 200, 16), 14);
-    currentArtist = makeLabel(contentView, QRect(60, 18, 200, 13), 11);
-    currentAlbum = makeLabel(contentView, QRect(60, 31, 200, 13), 11);
+    PlayTopImage = new QLabel(contentView);
+    PlayTopImage->setProperty(kImageNameProperty, QStringLiteral("upper.png"));
+    makeBarImageView(PlayTopImage);
+    currentTitle = makeLabel(contentView, 14);
+    currentArtist = makeLabel(contentView, 11);
+    currentAlbum = makeLabel(contentView, 11);
     for (QLabel* l : {currentTitle, currentArtist, currentAlbum})
         l->setStyleSheet(QStringLiteral("color: #f4f6f8"));
-    listButtonItem = makeButton(contentView, QRect(5, 7, 50, 30), 0);
-    settingButtonItem = makeButton(contentView, QRect(265, 7, 50, 30), 0);
+    listButtonItem = makeButton(contentView, QSize(50, 30), 0);
+    settingButtonItem = makeButton(contentView, QSize(50, 30), 0);
 
     PlayControlView = new QWidget(contentView);
-    PlayControlView->setGeometry(0, 44, kScreenWidth, 62);
-    auto* panelBar = new QLabel(PlayControlView);
-    panelBar->setGeometry(0, 0, kScreenWidth, 62);
-    setViewImage(panelBar, QStringLiteral("popup_bar.png"));
-    currentduration = makeLabel(PlayControlView, QRect(4, 6, 50, 16), 12);
-    playbackTimeLabel = makeLabel(PlayControlView, QRect(266, 6, 50, 16), 12);
+    PlaySeconDImage = new QLabel(PlayControlView);
+    PlaySeconDImage->setProperty(kImageNameProperty, QStringLiteral("popup_bar.png"));
+    makeBarImageView(PlaySeconDImage);
+    currentduration = makeLabel(PlayControlView, 12);
+    playbackTimeLabel = makeLabel(PlayControlView, 12);
     for (QLabel* l : {currentduration, playbackTimeLabel})
         l->setStyleSheet(QStringLiteral("color: #f4f6f8"));
     playbackSlider = new QSlider(Qt::Horizontal, PlayControlView);
-    playbackSlider->setGeometry(56, 4, 208, 20);
     playbackSlider->setMinimum(0);
     playbackSlider->setMaximum(0);
     playbackSlider->setPageStep(0);
-    currentPlayCountLabel = makeLabel(PlayControlView, QRect(110, 36, 100, 16), 12);
+    currentPlayCountLabel = makeLabel(PlayControlView, 12);
     currentPlayCountLabel->setStyleSheet(QStringLiteral("color: #f4f6f8"));
-    allOncerepeatButton = makeButton(PlayControlView, QRect(8, 28, 40, 31), 0);
-    shuffleModeButton = makeButton(PlayControlView, QRect(272, 28, 40, 31), 3);
+    allOncerepeatButton = makeButton(PlayControlView, QSize(40, 31), 0);
+    shuffleModeButton = makeButton(PlayControlView, QSize(40, 31), 3);
 
     mScreens->addWidget(listView);
     mScreens->addWidget(contentView);
@@ -200,7 +194,7 @@ void TavoroViewController::viewDidLoad()
     PlayModeFlag = 0;
     setSliderValue(0);
     SeclectMusicRow = 0;
-    createContentViewControlView(376, 309);
+    createControlStrip();  // at 320 x 460: createContentViewControlView(376, 309)
 
     loadSettingValueAndSetting();
     loadListsAtStartUp();

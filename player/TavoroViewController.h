@@ -22,6 +22,7 @@
 #include "player/ListViewModel.h"
 #include "player/MPMediaPickerController.h"
 #include "player/MusicListEntry.h"
+#include "player/NavigationController.h"
 #include "player/PlayerEngine.h"
 
 #include "library/LiveTable.h"
@@ -86,7 +87,9 @@ std::unique_ptr<BitmapContext> MyCreateBitmapContext(int pixelsWide, int pixelsH
 // top row (bitmap coordinates with the origin at the bottom).
 QImage CreateGradientImage(int pixelsWide, int pixelsHigh);
 
-class TavoroViewController : public QWidget, public ListTableDataSource {
+// The root screen of the navigation stack: every time it comes back on top it hides the
+// stack's bar (viewWillAppear). Its frames follow its size (player/PlayerLayout.h).
+class TavoroViewController : public ViewController, public ListTableDataSource {
     Q_OBJECT
 
 public:
@@ -173,6 +176,9 @@ public:
     const LiveTableRef& playControlArray() const { return mPlayControlArray; }
 
     // ---- Main screen ----------------------------------------------------------------
+    void viewWillAppear(bool animated) override;
+    // Builds the control strip at `stripY` and the quick button at `buttonY` (376 and 309
+    // on a 320 x 460 screen); widths and the rest follow the screen's size.
     void createContentViewControlView(int stripY, int buttonY);
     void FlipControlView(const Notification& notification);
     // Flips between the list and the player view with a 0.75 s flip; the screens change at
@@ -267,6 +273,11 @@ public:
     QWidget* PlayControlView = nullptr;
     QWidget* listView = nullptr;
     QWidget* contentView = nullptr;
+    // Bars of the player screen: "upper.png" along the top, "popup_bar.png" behind the
+    // panel, "down_popup.png" behind the control strip.
+    QLabel* PlayTopImage = nullptr;
+    QLabel* PlaySeconDImage = nullptr;
+    QLabel* PlayDownImage = nullptr;
 
 signals:
     void listViewReloaded();
@@ -286,9 +297,17 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildViews();
+    // Puts every part of both screens at its frame for the present size.
+    void layoutViews();
+    // The control strip and quick button at the heights the present size gives them.
+    void createControlStrip();
+    QWidget* controlStrip() const;
+    // The song's cover (or "noimage_pro.png") and its reflection, drawn at the cover's size.
+    void showArtwork();
     void initNotification();
     void InitListMenuButton();
     void nextPressed();

@@ -5,14 +5,20 @@
 
 #include "player/TavoroViewController.h"
 
+#include "player/ListView.h"
 #include "player/MPVolumeView.h"
+#include "player/NavigationController.h"
 #include "player/PlayerImages.h"
+#include "player/PlayerLayout.h"
 
 #include <QEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QSlider>
 #include <QStackedWidget>
 #include <QTouchEvent>
 #include <QVariantAnimation>
@@ -91,13 +97,16 @@ BitmapContext::~BitmapContext() = default;
 
 void TavoroViewController::createContentViewControlView(int stripY, int buttonY)
 {
+    // The heights are the caller's; the widths and the rest come from the screen's layout.
+    const PlayerScreenFrames frames = playerScreenFrames(size());
     auto* strip = new QWidget(contentView);
-    strip->setGeometry(0, stripY, 320, 84);
+    strip->setGeometry(frames.strip.x(), stripY, frames.strip.width(), frames.strip.height());
     strip->setAttribute(Qt::WA_TranslucentBackground);
     strip->setProperty("tag", kControlStripTag);
-    auto* background = new QLabel(strip);
-    background->setGeometry(0, 0, 320, 84);
-    setViewImage(background, QStringLiteral("down_popup.png"));
+    PlayDownImage = new QLabel(strip);
+    PlayDownImage->setGeometry(strip->rect());
+    makeBarImageView(PlayDownImage);
+    setViewImage(PlayDownImage, QStringLiteral("down_popup.png"));
 
     const auto transportButton = [&](const QRect& frame, int tag) {
         auto* button = new QPushButton(strip);
@@ -108,16 +117,16 @@ void TavoroViewController::createContentViewControlView(int stripY, int buttonY)
         connect(button, &QPushButton::clicked, this, [this, tag] { buttonPressedAction(tag); });
         return button;
     };
-    preButton = transportButton(QRect(50, 7, 40, 31), 2);
+    preButton = transportButton(frames.previous, 2);
     setButtonImage(preButton, QStringLiteral("rw.png"));
-    playOrPauseToggleButton = transportButton(QRect(140, 7, 40, 31), 1);
-    nextButton = transportButton(QRect(230, 7, 40, 31), 3);
+    playOrPauseToggleButton = transportButton(frames.play, 1);
+    nextButton = transportButton(frames.next, 3);
     setButtonImage(nextButton, QStringLiteral("ff.png"));
 
     volumeView = new QWidget(strip);
-    volumeView->setGeometry(0, 42, 320, 42);
+    volumeView->setGeometry(frames.volumeView);
     mpVolumeView = new MPVolumeView(volumeView);
-    mpVolumeView->setGeometry(20, 15, 280, 42);
+    mpVolumeView->setGeometry(frames.volumeControl);
     // A strip rebuilt while docked keeps the volume control hidden.
     volumeView->setHidden(HwDockingState != 0);
     strip->show();
@@ -126,7 +135,8 @@ void TavoroViewController::createContentViewControlView(int stripY, int buttonY)
     // stacking a second one under it.
     delete QuickStereoButton;
     QuickStereoButton = new QPushButton(contentView);
-    QuickStereoButton->setGeometry(57, buttonY, 205, 50);
+    QuickStereoButton->setGeometry(frames.quickButton.x(), buttonY, frames.quickButton.width(),
+                                   frames.quickButton.height());
     QuickStereoButton->setFlat(true);
     QuickStereoButton->setFocusPolicy(Qt::TabFocus);
     setButtonImage(QuickStereoButton, QStringLiteral("3dstereo_select.png"));
@@ -135,14 +145,106 @@ void TavoroViewController::createContentViewControlView(int stripY, int buttonY)
     strip->raise();
 }
 
+void TavoroViewController::createControlStrip()
+{
+    const PlayerScreenFrames frames = playerScreenFrames(size());
+    createContentViewControlView(frames.strip.y(), frames.quickButton.y());
+}
+
+QWidget* TavoroViewController::controlStrip() const
+{
+    for (QWidget* child : contentView->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->property("tag").toInt() == kControlStripTag)
+            return child;
+    }
+    return nullptr;
+}
+
 void TavoroViewController::FlipControlView(const Notification&)
 {
     for (QWidget* child : contentView->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (child->property("tag").toInt() == kControlStripTag)
             delete child;
     }
-    createContentViewControlView(376, 309);
+    createControlStrip();
     setPlayOrPauseButtonImage(mGraphController->isPlaying());
+}
+
+namespace {
+
+// Moves an image view and, when its size changed, draws its named image again at the new
+// size, so that it is drawn for the size rather than scaled to it.
+void placeImage(QLabel* view, const QRect& frame)
+{
+    if (view->geometry() == frame && view->pixmap().deviceIndependentSize().toSize() == frame.size())
+        return;
+    view->setGeometry(frame);
+    setViewImage(view, imageNameOf(view));
+}
+
+}  // namespace
+
+void TavoroViewController::layoutViews()
+{
+    mScreens->setGeometry(rect());
+    // The pages of the stack follow it only when they are shown: both are placed here.
+    listView->setGeometry(rect());
+    contentView->setGeometry(rect());
+    if (mListTable)
+        mListTable->setGeometry(rect());
+    infoButtonItem->setGeometry(listScreenFrames(size()).infoButton);
+
+    const PlayerScreenFrames f = playerScreenFrames(size());
+    placeImage(PlayTopImage, f.topBar);
+    currentTitle->setGeometry(f.title);
+    currentArtist->setGeometry(f.artist);
+    currentAlbum->setGeometry(f.album);
+    listButtonItem->setGeometry(f.listButton);
+    settingButtonItem->setGeometry(f.settingButton);
+
+    PlayControlView->setGeometry(f.panel);
+    placeImage(PlaySeconDImage, QRect(QPoint(), f.panel.size()));
+    currentduration->setGeometry(f.elapsed);
+    playbackTimeLabel->setGeometry(f.remaining);
+    playbackSlider->setGeometry(f.slider);
+    currentPlayCountLabel->setGeometry(f.playCount);
+    allOncerepeatButton->setGeometry(f.repeatButton);
+    shuffleModeButton->setGeometry(f.shuffleButton);
+
+    const bool coverResized = coverArtView->size() != f.cover.size();
+    coverArtView->setGeometry(f.cover);
+    reflectionView->setGeometry(f.reflection);
+    LyricsView->setGeometry(f.cover);
+    if (coverResized)
+        showArtwork();
+
+    if (QWidget* strip = controlStrip()) {
+        strip->setGeometry(f.strip);
+        placeImage(PlayDownImage, QRect(QPoint(), f.strip.size()));
+        preButton->setGeometry(f.previous);
+        playOrPauseToggleButton->setGeometry(f.play);
+        nextButton->setGeometry(f.next);
+        volumeView->setGeometry(f.volumeView);
+        mpVolumeView->setGeometry(f.volumeControl);
+    }
+    if (QuickStereoButton)
+        QuickStereoButton->setGeometry(f.quickButton);
+    if (auto* overlay = findChild<QWidget*>(QStringLiteral("flipOverlay"), Qt::FindDirectChildrenOnly))
+        overlay->setGeometry(rect());
+}
+
+void TavoroViewController::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    layoutViews();
+}
+
+void TavoroViewController::viewWillAppear(bool /*animated*/)
+{
+    // The player's screens carry their own bars: the stack's bar is hidden whenever the
+    // player comes back on top (after the settings, say), not only at start-up.
+    if (NavigationController* stack = navigationController())
+        stack->setNavigationBarHidden(true, false);
 }
 
 void TavoroViewController::flipInfoAction()
@@ -187,14 +289,16 @@ bool TavoroViewController::isFlipAnimating() const
 
 void TavoroViewController::touchesEnded(const QList<QPointF>& touches, const QWidget* view)
 {
+    // Between the top bar and the control strip (45 to 370 on a 460-high screen).
+    const PlayerScreenFrames frames = playerScreenFrames(size());
     for (const QPointF& touch : touches) {
         const QPointF location = view == contentView ? touch : contentView->mapFromGlobal(view->mapToGlobal(touch));
-        if (location.y() < 45 || location.y() > 370)
+        if (location.y() < frames.tapTop || location.y() > frames.tapBottom)
             continue;
         if (PlayControlViewHiddenFlag) {
             PlayControlView->setHidden(false);
             PlayControlViewHiddenFlag = false;
-        } else if (!PlayControlView->isHidden() && location.y() >= 120) {
+        } else if (!PlayControlView->isHidden() && location.y() >= frames.panelHideTop) {
             PlayControlView->setHidden(true);
             PlayControlViewHiddenFlag = true;
         }

@@ -173,15 +173,7 @@ void TavoroViewController::reloadMediaItemView()
     currentAlbum->setText(song.albumTitle().value_or(QString()));
     currentTitle->setText(song.isNull() ? QString() : song.title());
 
-    const MPMediaItemArtwork artwork = song.isNull() ? MPMediaItemArtwork() : song.artwork();
-    const QImage cover = artwork.isNull() ? QImage() : artwork.imageWithSize(coverArtView->size());
-    if (cover.isNull()) {
-        setViewImage(coverArtView, QStringLiteral("noimage_pro.png"));
-    } else {
-        coverArtView->setPixmap(QPixmap::fromImage(cover));
-        coverArtView->setProperty(kImageNameProperty, QString());
-    }
-    reflectionView->setPixmap(QPixmap::fromImage(reflectedImage(coverArtView, coverArtView->height())));
+    showArtwork();
 
     playbackTimeLabel->setText(songLengthText(song.isNull() ? 0.0 : song.playbackDuration()));
     currentduration->setText(elapsedTimeText(0));
@@ -193,6 +185,22 @@ void TavoroViewController::reloadMediaItemView()
         LyricsView->setPlainText(*lyrics);
         LyricsView->setHidden(false);
     }
+}
+
+void TavoroViewController::showArtwork()
+{
+    // Drawn for the screen's pixels, so that a cover stays sharp at any pixel ratio.
+    const qreal ratio = coverArtView->devicePixelRatioF();
+    const MPMediaItemArtwork artwork = song.isNull() ? MPMediaItemArtwork() : song.artwork();
+    QImage cover = artwork.isNull() ? QImage() : artwork.imageWithSize(coverArtView->size() * ratio);
+    if (cover.isNull()) {
+        setViewImage(coverArtView, QStringLiteral("noimage_pro.png"));
+    } else {
+        cover.setDevicePixelRatio(ratio);
+        coverArtView->setPixmap(QPixmap::fromImage(cover));
+        coverArtView->setProperty(kImageNameProperty, QString());
+    }
+    reflectionView->setPixmap(QPixmap::fromImage(reflectedImage(coverArtView, coverArtView->height())));
 }
 
 void TavoroViewController::InitPlayViewItem()

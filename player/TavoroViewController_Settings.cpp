@@ -374,6 +374,9 @@ void TavoroViewController::loadSettingValueAndSetting()
         const int preventClipping = value(QStringLiteral("PreventClipping"));
         if (preventClipping == kOn || preventClipping == kOff)
             setSettingValueList(PreventClippingKey, preventClipping);
+        // The window's size; the application keeps it within the screen.
+        setSettingValueList(WindowWidthKey, value(QStringLiteral("WindowWidth")));
+        setSettingValueList(WindowHeightKey, value(QStringLiteral("WindowHeight")));
     }
     loadPlayControlAndSetting();
 }

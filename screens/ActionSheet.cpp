@@ -28,10 +28,9 @@ ActionSheet::ActionSheet(const QString& title, QWidget* content, QWidget* parent
     content->setParent(this);
     if (content->accessibleName().isEmpty())
         content->setAccessibleName(title);
-    content->setGeometry(0, 44, kWidth, 216);
     mDone = new QPushButton(QStringLiteral("Done"), this);
     mDone->setObjectName(QStringLiteral("doneButton"));
-    mDone->setGeometry(kWidth - 80, 7, 70, 30);
+    layoutParts();
     connect(mDone, &QPushButton::clicked, this, [this] {
         emit done();
         dismiss();
@@ -43,10 +42,21 @@ void ActionSheet::showInView(QWidget* host)
 {
     QWidget* window = host->window();
     setParent(window);
-    move(0, qMax(0, window->height() - kHeight));
+    setGeometry(0, qMax(0, window->height() - kHeight), qMax(kWidth, window->width()), kHeight);
     raise();
     show();
     mContent->setFocus();
+}
+
+void ActionSheet::resizeEvent(QResizeEvent*)
+{
+    layoutParts();
+}
+
+void ActionSheet::layoutParts()
+{
+    mContent->setGeometry(0, 44, width(), 216);
+    mDone->setGeometry(width() - 80, 7, 70, 30);
 }
 
 void ActionSheet::dismiss()

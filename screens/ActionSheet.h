@@ -12,6 +12,7 @@ class ActionSheet : public QWidget {
     Q_OBJECT
 
 public:
+    // Its size on a 320-wide window; a wider window's sheet spans its width.
     static constexpr int kWidth = 320;
     static constexpr int kHeight = 470;
 
@@ -30,8 +31,12 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The content under the title row and "Done" at the top right, across the full width.
+    void layoutParts();
+
     QLabel* mTitle = nullptr;
     QPushButton* mDone = nullptr;
     QWidget* mContent = nullptr;

@@ -37,7 +37,7 @@ EffectScreen::EffectScreen(QWidget* parent) : ViewController(parent)
     connect(backButton, &QPushButton::clicked, this, [this] { backSettingButton(); });
     TitleLabel = new QLabel(bar);
     TitleLabel->setObjectName(QStringLiteral("TitleLabel"));
-    TitleLabel->setGeometry(60, 0, 200, kTitleBarHeight);
+    TitleLabel->setGeometry(titleFrame(320));
     TitleLabel->setAlignment(Qt::AlignCenter);
     QFont f = TitleLabel->font();
     f.setBold(true);
@@ -47,6 +47,18 @@ EffectScreen::EffectScreen(QWidget* parent) : ViewController(parent)
 
     mTable = new SettingTable(this);
     layout->addWidget(mTable, 1);
+}
+
+QRect EffectScreen::titleFrame(int width)
+{
+    // Centred in the bar, clear of the back button, with the same margin on the right.
+    return QRect(60, 0, width - 120, kTitleBarHeight);
+}
+
+void EffectScreen::resizeEvent(QResizeEvent* event)
+{
+    ViewController::resizeEvent(event);
+    TitleLabel->setGeometry(titleFrame(width()));
 }
 
 void EffectScreen::backSettingButton()

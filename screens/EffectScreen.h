@@ -49,6 +49,8 @@ public:
     QLabel* TitleLabel = nullptr;
 
 protected:
+    void resizeEvent(QResizeEvent* event) override;
+
     // Reads the settings table into the screen, once, before it first appears.
     virtual void viewDidLoad() = 0;
 
@@ -70,6 +72,9 @@ protected:
     SettingTable* mTable = nullptr;
 
 private:
+    // The title label's frame in a bar `width` wide.
+    static QRect titleFrame(int width);
+
     SettingChangeDelegate* mDelegate = nullptr;  // not owned
     bool mViewLoaded = false;
 };

@@ -32,10 +32,19 @@ const QString* const kBandKeys[EqualizerViewController::kBands] = {
 
 const char* const kBandLabels[EqualizerViewController::kBands] = {"100", "160", "400", "1K", "2.5K", "6.4K", "10K"};
 
-// The scale over the band sliders.
+// The scale over the band sliders: 225 points wide, 14 from the right edge like the
+// sliders under it, however wide the screen (on a 320-point screen it starts at 62).
+class HeadView final : public QWidget {
+protected:
+    void resizeEvent(QResizeEvent*) override
+    {
+        layout()->setContentsMargins(std::max(62, width() - 14 - 225), 0, 14, 0);
+    }
+};
+
 QWidget* makeHeadView()
 {
-    auto* head = new QWidget;
+    auto* head = new HeadView;
     auto* layout = new QHBoxLayout(head);
     layout->setContentsMargins(62, 0, 14, 0);
     for (const char* text : {"-12dB", "0dB", "+12dB"}) {

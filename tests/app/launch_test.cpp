@@ -9,6 +9,7 @@
 #include "library/DTMusicModelController.h"
 #include "library/SettingKeys.h"
 #include "player/AudioSessionSetup.h"
+#include "player/ListView.h"
 #include "player/PlayerImages.h"
 
 #include <gtest/gtest.h>
@@ -40,7 +41,9 @@ TEST(Launch, EndsOnTheListWithNoSongAndTheStoredModesAndQuittingKeepsTheSettings
         EXPECT_EQ(imageNameOf(player.shuffleModeButton), "random.png");
         saveScreenshot(first.delegate->window(), "list-view");
 
-        // Shuffle on, repeat all, the equalizer on with the "Rock" preset; then quit.
+        // Shuffle on, repeat all, the equalizer on with the "Rock" preset, a larger window;
+        // then quit.
+        first.delegate->window()->resize(400, 580);
         player.PlayModeButtonchange(3);
         player.PlayModeButtonchange(0);
         NotificationCenter::defaultCenter().postNotification(EqualizerSettingNotification, nullptr,
@@ -54,7 +57,10 @@ TEST(Launch, EndsOnTheListWithNoSongAndTheStoredModesAndQuittingKeepsTheSettings
     EXPECT_EQ(imageNameOf(player.allOncerepeatButton), "repeat_select.png");
     EXPECT_EQ(player.settingValueArray()->integerValue(EqualizerOnOff), 2);
     EXPECT_TRUE(EqModeOnOffFlag.load());
+    EXPECT_EQ(second.delegate->window()->size(), QSize(400, 580));
+    EXPECT_EQ(player.listTable()->PlayListButton->geometry().bottomRight(), QPoint(399, 579));
     // Leave the store as a fresh install would have it for the tests that follow.
+    second.delegate->window()->resize(320, 460);
     player.PlayModeButtonchange(3);
     player.PlayModeButtonchange(0);
     player.PlayModeButtonchange(0);
