@@ -193,7 +193,10 @@ private:
     // Render thread: carries out a speed change for the speed/pitch effect at the start of
     // a piece, and the mixer's rate once the effect's output reaches it (at frame `done`
     // of the block, with `delivered` frames of this piece).
-    void applyPendingSpeed(bool effectRuns, UInt32 done);
+    void applyPendingSpeed(bool effectRuns, UInt32 done, ExtAudioFileRef file);
+    // Render thread, right after a speed change: reads and queues what the effect's queues
+    // lack for the new speed's segments, so its output never runs dry.
+    void topUpSpeedPitch(ExtAudioFileRef file);
     void switchRateInStep(UInt32 done, UInt32 delivered);
 
     std::atomic<bool> mIsPlaying{false};

@@ -76,7 +76,7 @@ void SpreadMonoToStereo(int16_t* block, UInt32 frames)
 
 } // namespace
 
-void AUGraphController::applyPendingSpeed(bool effectRuns, UInt32 done)
+void AUGraphController::applyPendingSpeed(bool effectRuns, UInt32 done, ExtAudioFileRef file)
 {
     const int speed = mPendingSpeed.exchange(0, std::memory_order_acq_rel);
     if (speed == 0)
@@ -90,6 +90,36 @@ void AUGraphController::applyPendingSpeed(bool effectRuns, UInt32 done)
     QBS_PTC_SetRates(int16_t(speed), array[ptValue.load(std::memory_order_relaxed)]);
     mRateSwitchIn = Prev_Sample_Index;
     mRateSwitchTo = speed;
+    topUpSpeedPitch(file);
+}
+
+void AUGraphController::topUpSpeedPitch(ExtAudioFileRef file)
+{
+    // A faster speed makes longer segments, and the effect's queues may now hold less than
+    // one of them needs: its output would run dry for a moment before every segment until
+    // the gaps made up the difference (clicks). The difference is read now and queued
+    // behind what the queues hold, so the output goes on without a gap. The work block is
+    // free here: the effect has not run for this piece yet.
+    const UInt32 channels = mFileChannels.load(std::memory_order_acquire) == 1 ? 1 : 2;
+    int16_t* block = mWorkBlock.get();
+    for (int32_t missing = QBS_PTC_Shortfall(); missing > 0 && file != nullptr;) {
+        const UInt32 piece = std::min<UInt32>(UInt32(missing), kMaxFramesPerRead);
+        AudioBufferList list;
+        list.mNumberBuffers = 1;
+        list.mBuffers[0].mNumberChannels = channels;
+        list.mBuffers[0].mDataByteSize = piece * channels * sizeof(int16_t);
+        list.mBuffers[0].mData = block;
+        UInt32 frames = piece;
+        if (ExtAudioFileRead(file, &frames, &list) != noErr || frames == 0)
+            return; // the track's end or a decoder behind: the blocks read on as usual
+        frames = std::min(frames, piece);
+        ApplyPlaybackGain(block, size_t(frames) * channels, ExtAudioFilePlaybackGain(file));
+        if (channels == 1)
+            SpreadMonoToStereo(block, frames);
+        QBS_PTC_Feed(block, int32_t(frames * 2));
+        mCurFrame.fetch_add(SInt64(frames), std::memory_order_relaxed);
+        missing -= int32_t(frames);
+    }
 }
 
 void AUGraphController::switchRateInStep(UInt32 done, UInt32 delivered)
@@ -220,7 +250,7 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
             SpreadMonoToStereo(in, piece);
 
         const UInt32 pieceOut = done < outFrames ? std::min(piece, outFrames - done) : 0;
-        applyPendingSpeed(SpeedPitchRuns(), done);
+        applyPendingSpeed(SpeedPitchRuns(), done, file);
         if (outChannels == 2) {
             ProcessOneEffect(out + 2 * done, in, int32_t(pieceOut * 2));
         } else {

@@ -47,7 +47,9 @@ public:
 
     // Render thread, from inside the pull of render(): the rate steps to `rate` (no glide)
     // at input frame `offset` of the block being pulled, so the frames from there on play
-    // at the new rate and those before it at the old one.
+    // at the new rate and those before it at the old one. The resampler's filter holds back
+    // the last input it was fed, so the step is applied when its output reaches that input
+    // frame, not when the frame is fed.
     void stepAt(double rate, uint32_t offset);
 
     // Render-thread view, for diagnostics and tests.
@@ -79,6 +81,10 @@ private:
     bool mStepPending = false;
     double mStepRate = 1.0;
     size_t mStepOffset = 0;
+    // A step fed but not reached yet: the resampler keeps mSwitchFrom until its output
+    // stands at input frame mSwitchAt (-1: none waits), then takes mTarget.
+    double mSwitchAt = -1.0;
+    double mSwitchFrom = 1.0;
 
     uint32_t mMaxFrames = 0;
     std::vector<float> mInput;   // one pulled block
