@@ -8,6 +8,8 @@
 #include "engine/StatusLog.h"
 #include "qbs/QBS.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -46,6 +48,7 @@ bool AUGraphController::loadFiles(const QUrl& url, SInt32 playbackGain)
     mFrameCount.store(0);
     closeReader();
     dropBufferedAudio();
+    startHeardFramesAt(0);
 
     // The reader is prepared while the render path cannot see it and handed over at the
     // end, also when a step fails (it then stays open, as it was left).
@@ -72,6 +75,7 @@ bool AUGraphController::loadReader(ExtAudioFileRef file)
     mFrameCount.store(0);
     closeReader();
     dropBufferedAudio();
+    startHeardFramesAt(0);
     if (file == nullptr)
         return false;
     return prepareReader(file);
@@ -191,6 +195,7 @@ void AUGraphController::FileSeek(SInt64 frame)
     if (file != nullptr)
         ExtAudioFileSeek(file, frame);
     mCurFrame.store(frame);
+    startHeardFramesAt(frame);
     // What was rendered before the seek must not be heard after it: the speed/pitch block
     // starts again from empty queues (no block runs now), the varispeed forgets its input,
     // and the server drops what it holds. What is rendered after the flag clears is kept.
@@ -238,4 +243,16 @@ void AUGraphController::primeSpeedPitch(ExtAudioFileRef file)
         QBS_PTC(out, in, int32_t(kPiece * 2));
         mCurFrame.fetch_add(kPiece, std::memory_order_relaxed);
     }
+}
+
+SInt64 AUGraphController::heardFrame() const
+{
+    const SInt64 read = currentFrame();
+    if (const SInt64 floor = mPendingFloor.load(std::memory_order_acquire); floor >= 0)
+        return floor; // nothing read since the seek or the open
+    Float64 input = 0.0;
+    if (AudioOutputHeardInputFrame(mGraph, &input) != noErr)
+        return read;
+    const std::optional<int64_t> heard = mSongTrail.valueAt(std::llround(input));
+    return heard ? std::clamp<SInt64>(*heard, 0, read) : read;
 }

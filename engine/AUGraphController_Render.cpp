@@ -8,6 +8,7 @@
 #include "qbs/QBS.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -143,14 +144,23 @@ void AUGraphController::SilenceData(AudioBufferList* ioData)
     }
 }
 
-OSStatus AUGraphController::renderInput(void* inRefCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*,
+OSStatus AUGraphController::renderInput(void* inRefCon, AudioUnitRenderActionFlags*, const AudioTimeStamp* inTimeStamp,
                                         UInt32, UInt32 inNumberFrames, AudioBufferList* ioData)
 {
     RenderGate::CallbackScope scope;
-    return static_cast<AUGraphController*>(inRefCon)->render(inNumberFrames, ioData);
+    return static_cast<AUGraphController*>(inRefCon)->render(inNumberFrames, ioData, inTimeStamp);
 }
 
-OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
+void AUGraphController::traceHeardFrame(SInt64 blockEnd)
+{
+    // The song frame that the mixer's next input frame, blockEnd, will sound as: what was
+    // read, less what the speed/pitch effect holds (its queues pass song frames through one
+    // for one, only later).
+    const SInt64 held = SpeedPitchRuns() ? SInt64(In_Tempo_Buf_Size) + SInt64(Prev_Sample_Index) : 0;
+    mSongTrail.add(blockEnd, currentFrame() - held);
+}
+
+OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData, const AudioTimeStamp* stamp)
 {
     RenderGate::enter();
 
@@ -168,6 +178,12 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
     }
     playTimeUpDate(true);
     ExtFileReadEndFlag(false);
+    // Where this block stands in the mixer's input (its sample time): the trail of heard
+    // frames is kept only where the mixer gives it.
+    const bool stamped = stamp != nullptr && (stamp->mFlags & kAudioTimeStampSampleTimeValid) != 0;
+    const SInt64 blockStart = stamped ? SInt64(std::llround(stamp->mSampleTime)) : 0;
+    if (const SInt64 floor = mPendingFloor.exchange(-1, std::memory_order_acq_rel); floor >= 0 && stamped)
+        mSongTrail.add(blockStart, floor, true);
     incrementFrames(frames);
 
     // The mixer's input may be stereo or mono; the effects always work on stereo.
@@ -207,6 +223,8 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
                 // The song ended inside this block: when the next one is prepared, it goes
                 // on from the end frame and fills the rest of the block.
                 if (ExtAudioFileRef next = moveOnToNextReader(file, done + delivered, frames)) {
+                    if (stamped) // the next song starts at this frame of the mixer's input
+                        mSongTrail.add(blockStart + done + delivered, 0, true);
                     ApplyPlaybackGain(in + scaled * fileChannels, size_t(delivered - scaled) * fileChannels, gain);
                     scaled = delivered;
                     file = next;
@@ -264,6 +282,8 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
         done += piece;
     } while (done < frames);
 
+    if (stamped)
+        traceHeardFrame(blockStart + frames);
     ExtFileReadEndFlag(true);
     RenderGate::leave();
     return noErr;

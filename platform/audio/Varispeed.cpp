@@ -122,6 +122,15 @@ void Varispeed::render(float* out, uint32_t frames, double rate, Pull pull, void
     take(out + first * 2, wanted);
 }
 
+double Varispeed::heldInputFrames() const
+{
+    if (!mResampling)
+        return double(mFifoFrames); // pass-through: a waiting frame is an input frame
+    // What the filter holds back, and what it made that waits, at the rate it was made at.
+    const double rate = mLastRatio > 0.0 ? 1.0 / mLastRatio : mTarget;
+    return std::max(0.0, mFed - mPosition) + double(mFifoFrames) * rate;
+}
+
 void Varispeed::stepAt(double rate, uint32_t offset)
 {
     mStepPending = true;

@@ -54,6 +54,10 @@ public:
 
     // Render-thread view, for diagnostics and tests.
     bool resampling() const { return mResampling; }
+    // Render thread: input frames pulled whose sound has not been delivered yet (held in
+    // the resampler or made and waiting), so the next frame delivered stands that far back
+    // from the last frame pulled.
+    double heldInputFrames() const;
 
 private:
     // Takes one pulled block: the input history, then the resampler or the FIFO, split at
