@@ -210,6 +210,11 @@ private:
     // Render thread, right after a speed change: reads and queues what the effect's queues
     // lack for the new speed's segments, so its output never runs dry.
     void topUpSpeedPitch(ExtAudioFileRef file);
+    // Reads up to `frames` (at most kMaxFramesPerRead) frames into `block` as the effects
+    // take them: stereo, with the song's leveling gain. Answers the frames read (0 at the
+    // end, on a failed read or while the decoder is behind). The render thread, or a
+    // controlling thread while no block runs.
+    UInt32 readStereo(ExtAudioFileRef file, int16_t* block, UInt32 frames);
     void switchRateInStep(UInt32 done, UInt32 delivered);
 
     std::atomic<bool> mIsPlaying{false};

@@ -221,27 +221,20 @@ void AUGraphController::primeSpeedPitch(ExtAudioFileRef file)
         || StageModeOnOffFlag.load() || !PTCEnable.load())
         return;
     constexpr UInt32 kPiece = 256;
-    const UInt32 channels = mFileChannels.load(std::memory_order_acquire) == 1 ? 1 : 2;
     int16_t* in = mReadBlock.get();
-    int16_t* out = mWorkBlock.get();
     for (int guard = 0; guard < 256; ++guard) {
         const bool segmentMade = Prev_Sample_Index >= Hop_Size.load(std::memory_order_relaxed);
         if (segmentMade && In_Tempo_Buf_Size + SInt64(kPiece) >= Required_Sample.load(std::memory_order_relaxed))
             break;
-        AudioBufferList list;
-        list.mNumberBuffers = 1;
-        list.mBuffers[0].mNumberChannels = channels;
-        list.mBuffers[0].mDataByteSize = kPiece * channels * sizeof(int16_t);
-        list.mBuffers[0].mData = in;
-        UInt32 frames = kPiece;
-        if (ExtAudioFileRead(file, &frames, &list) != noErr || frames < kPiece)
-            break; // what was read is queued; the blocks read on from there
-        if (channels == 1) {
-            for (UInt32 i = kPiece; i-- > 0;)
-                in[2 * i] = in[2 * i + 1] = in[i];
+        // Read as the render path reads (the song's leveling gain applies to these frames
+        // too) and queued without delivery, so none of them is lost.
+        const UInt32 frames = readStereo(file, in, kPiece);
+        if (frames > 0) {
+            QBS_PTC_Feed(in, int32_t(frames * 2));
+            mCurFrame.fetch_add(frames, std::memory_order_relaxed);
         }
-        QBS_PTC(out, in, int32_t(kPiece * 2));
-        mCurFrame.fetch_add(kPiece, std::memory_order_relaxed);
+        if (frames < kPiece)
+            break; // the end of the song, or the decoder behind: the blocks read on from there
     }
 }
 

@@ -101,26 +101,35 @@ void AUGraphController::topUpSpeedPitch(ExtAudioFileRef file)
     // the gaps made up the difference (clicks). The difference is read now and queued
     // behind what the queues hold, so the output goes on without a gap. The work block is
     // free here: the effect has not run for this piece yet.
-    const UInt32 channels = mFileChannels.load(std::memory_order_acquire) == 1 ? 1 : 2;
     int16_t* block = mWorkBlock.get();
-    for (int32_t missing = QBS_PTC_Shortfall(); missing > 0 && file != nullptr;) {
-        const UInt32 piece = std::min<UInt32>(UInt32(missing), kMaxFramesPerRead);
-        AudioBufferList list;
-        list.mNumberBuffers = 1;
-        list.mBuffers[0].mNumberChannels = channels;
-        list.mBuffers[0].mDataByteSize = piece * channels * sizeof(int16_t);
-        list.mBuffers[0].mData = block;
-        UInt32 frames = piece;
-        if (ExtAudioFileRead(file, &frames, &list) != noErr || frames == 0)
+    for (int32_t missing = QBS_PTC_Shortfall(); missing > 0;) {
+        const UInt32 frames = readStereo(file, block, std::min<UInt32>(UInt32(missing), kMaxFramesPerRead));
+        if (frames == 0)
             return; // the track's end or a decoder behind: the blocks read on as usual
-        frames = std::min(frames, piece);
-        ApplyPlaybackGain(block, size_t(frames) * channels, ExtAudioFilePlaybackGain(file));
-        if (channels == 1)
-            SpreadMonoToStereo(block, frames);
         QBS_PTC_Feed(block, int32_t(frames * 2));
         mCurFrame.fetch_add(SInt64(frames), std::memory_order_relaxed);
         missing -= int32_t(frames);
     }
+}
+
+UInt32 AUGraphController::readStereo(ExtAudioFileRef file, int16_t* block, UInt32 frames)
+{
+    if (file == nullptr)
+        return 0;
+    const UInt32 channels = mFileChannels.load(std::memory_order_acquire) == 1 ? 1 : 2;
+    AudioBufferList list;
+    list.mNumberBuffers = 1;
+    list.mBuffers[0].mNumberChannels = channels;
+    list.mBuffers[0].mDataByteSize = frames * channels * sizeof(int16_t);
+    list.mBuffers[0].mData = block;
+    UInt32 read = frames;
+    if (ExtAudioFileRead(file, &read, &list) != noErr)
+        return 0;
+    read = std::min(read, frames);
+    ApplyPlaybackGain(block, size_t(read) * channels, ExtAudioFilePlaybackGain(file));
+    if (channels == 1)
+        SpreadMonoToStereo(block, read);
+    return read;
 }
 
 void AUGraphController::switchRateInStep(UInt32 done, UInt32 delivered)

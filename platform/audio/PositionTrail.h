@@ -73,9 +73,6 @@ public:
         return std::nullopt;
     }
 
-    // While no writer runs.
-    void clear() { mCount.store(0, std::memory_order_release); }
-
 private:
     struct Point {
         std::atomic<int64_t> key{0};
