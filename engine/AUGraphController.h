@@ -13,7 +13,7 @@
 // happened. The main thread is woken for it (MainThreadSignal) and there logs the stop and
 // posts the end report (MusicPlayTimerNotification with MusciPlayfinishKey), built from
 // the values the render thread recorded. The periodic position report is posted on the
-// main thread once a second.
+// main thread once a second, with the frame heard (heardFrame), not the frame read.
 //
 // The open reader is handed over under mReaderMutex: opening, closing and seeking (main
 // thread, import thread) take it, so none of them disposes of a reader another is using;
@@ -29,6 +29,7 @@
 
 #include "engine/MusicPlayTimerNotification.h"
 #include "platform/audio/AudioUnitTypes.h"
+#include "platform/audio/PositionTrail.h"
 #include "platform/audiofile/ExtAudioFile.h"
 
 #include <QUrl>
@@ -154,6 +155,13 @@ public:
     // The play position: frames requested by the render path since the last open or seek,
     // plus the seek target.
     SInt64 currentFrame() const { return mCurFrame.load(std::memory_order_relaxed); }
+    // The frame the listener hears now: currentFrame() less what the speed/pitch effect,
+    // the mixer's varispeed and the output still hold (at the speed each part was made at).
+    // The seek target after a seek, until the new position plays; currentFrame() where the
+    // output cannot tell (no graph running since the open, or no answer from the audio
+    // server). Asks the audio server (a round trip): controlling threads only, and only
+    // when the answer is wanted.
+    SInt64 heardFrame() const;
     // The end-of-track handler (render thread): marks the graph stopped and has the main
     // thread post the end report with the track's length. Never waits.
     void musicDidEnd();
@@ -189,11 +197,24 @@ private:
     // Main thread: disposes of the reader the render path retired.
     void disposeRetiredReader();
     void scheduleLockRelease();
-    OSStatus render(UInt32 frames, AudioBufferList* ioData);
+    OSStatus render(UInt32 frames, AudioBufferList* ioData, const AudioTimeStamp* stamp);
+    // Render thread, at the end of a block: adds where it ends to the trail of heard frames.
+    void traceHeardFrame(SInt64 blockEnd);
+    // Controlling thread, while no block reads: the song frame that the next block starts
+    // at, whatever the output still holds (a seek, a new song).
+    void startHeardFramesAt(SInt64 frame) { mPendingFloor.store(frame, std::memory_order_release); }
     // Render thread: carries out a speed change for the speed/pitch effect at the start of
     // a piece, and the mixer's rate once the effect's output reaches it (at frame `done`
     // of the block, with `delivered` frames of this piece).
-    void applyPendingSpeed(bool effectRuns, UInt32 done);
+    void applyPendingSpeed(bool effectRuns, UInt32 done, ExtAudioFileRef file);
+    // Render thread, right after a speed change: reads and queues what the effect's queues
+    // lack for the new speed's segments, so its output never runs dry.
+    void topUpSpeedPitch(ExtAudioFileRef file);
+    // Reads up to `frames` (at most kMaxFramesPerRead) frames into `block` as the effects
+    // take them: stereo, with the song's leveling gain. Answers the frames read (0 at the
+    // end, on a failed read or while the decoder is behind). The render thread, or a
+    // controlling thread while no block runs.
+    UInt32 readStereo(ExtAudioFileRef file, int16_t* block, UInt32 frames);
     void switchRateInStep(UInt32 done, UInt32 delivered);
 
     std::atomic<bool> mIsPlaying{false};
@@ -242,4 +263,9 @@ private:
     // frames on (-1: nothing waits), and then becomes mRateSwitchTo percent.
     SInt64 mRateSwitchIn = -1;
     int mRateSwitchTo = 100;
+    // Which song frame each input frame of the mixer carried (render thread writes, after
+    // each block; heardFrame reads), and a starting point a controlling thread left for the
+    // next block to put in it (-1: none).
+    PositionTrail mSongTrail;
+    std::atomic<SInt64> mPendingFloor{-1};
 };

@@ -8,6 +8,8 @@
 #include "engine/StatusLog.h"
 #include "qbs/QBS.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -46,6 +48,7 @@ bool AUGraphController::loadFiles(const QUrl& url, SInt32 playbackGain)
     mFrameCount.store(0);
     closeReader();
     dropBufferedAudio();
+    startHeardFramesAt(0);
 
     // The reader is prepared while the render path cannot see it and handed over at the
     // end, also when a step fails (it then stays open, as it was left).
@@ -72,6 +75,7 @@ bool AUGraphController::loadReader(ExtAudioFileRef file)
     mFrameCount.store(0);
     closeReader();
     dropBufferedAudio();
+    startHeardFramesAt(0);
     if (file == nullptr)
         return false;
     return prepareReader(file);
@@ -191,6 +195,7 @@ void AUGraphController::FileSeek(SInt64 frame)
     if (file != nullptr)
         ExtAudioFileSeek(file, frame);
     mCurFrame.store(frame);
+    startHeardFramesAt(frame);
     // What was rendered before the seek must not be heard after it: the speed/pitch block
     // starts again from empty queues (no block runs now), the varispeed forgets its input,
     // and the server drops what it holds. What is rendered after the flag clears is kept.
@@ -216,26 +221,31 @@ void AUGraphController::primeSpeedPitch(ExtAudioFileRef file)
         || StageModeOnOffFlag.load() || !PTCEnable.load())
         return;
     constexpr UInt32 kPiece = 256;
-    const UInt32 channels = mFileChannels.load(std::memory_order_acquire) == 1 ? 1 : 2;
     int16_t* in = mReadBlock.get();
-    int16_t* out = mWorkBlock.get();
     for (int guard = 0; guard < 256; ++guard) {
         const bool segmentMade = Prev_Sample_Index >= Hop_Size.load(std::memory_order_relaxed);
         if (segmentMade && In_Tempo_Buf_Size + SInt64(kPiece) >= Required_Sample.load(std::memory_order_relaxed))
             break;
-        AudioBufferList list;
-        list.mNumberBuffers = 1;
-        list.mBuffers[0].mNumberChannels = channels;
-        list.mBuffers[0].mDataByteSize = kPiece * channels * sizeof(int16_t);
-        list.mBuffers[0].mData = in;
-        UInt32 frames = kPiece;
-        if (ExtAudioFileRead(file, &frames, &list) != noErr || frames < kPiece)
-            break; // what was read is queued; the blocks read on from there
-        if (channels == 1) {
-            for (UInt32 i = kPiece; i-- > 0;)
-                in[2 * i] = in[2 * i + 1] = in[i];
+        // Read as the render path reads (the song's leveling gain applies to these frames
+        // too) and queued without delivery, so none of them is lost.
+        const UInt32 frames = readStereo(file, in, kPiece);
+        if (frames > 0) {
+            QBS_PTC_Feed(in, int32_t(frames * 2));
+            mCurFrame.fetch_add(frames, std::memory_order_relaxed);
         }
-        QBS_PTC(out, in, int32_t(kPiece * 2));
-        mCurFrame.fetch_add(kPiece, std::memory_order_relaxed);
+        if (frames < kPiece)
+            break; // the end of the song, or the decoder behind: the blocks read on from there
     }
+}
+
+SInt64 AUGraphController::heardFrame() const
+{
+    const SInt64 read = currentFrame();
+    if (const SInt64 floor = mPendingFloor.load(std::memory_order_acquire); floor >= 0)
+        return floor; // nothing read since the seek or the open
+    Float64 input = 0.0;
+    if (AudioOutputHeardInputFrame(mGraph, &input) != noErr)
+        return read;
+    const std::optional<int64_t> heard = mSongTrail.valueAt(std::llround(input));
+    return heard ? std::clamp<SInt64>(*heard, 0, read) : read;
 }

@@ -8,6 +8,7 @@
 #include "qbs/QBS.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -76,7 +77,7 @@ void SpreadMonoToStereo(int16_t* block, UInt32 frames)
 
 } // namespace
 
-void AUGraphController::applyPendingSpeed(bool effectRuns, UInt32 done)
+void AUGraphController::applyPendingSpeed(bool effectRuns, UInt32 done, ExtAudioFileRef file)
 {
     const int speed = mPendingSpeed.exchange(0, std::memory_order_acq_rel);
     if (speed == 0)
@@ -90,6 +91,45 @@ void AUGraphController::applyPendingSpeed(bool effectRuns, UInt32 done)
     QBS_PTC_SetRates(int16_t(speed), array[ptValue.load(std::memory_order_relaxed)]);
     mRateSwitchIn = Prev_Sample_Index;
     mRateSwitchTo = speed;
+    topUpSpeedPitch(file);
+}
+
+void AUGraphController::topUpSpeedPitch(ExtAudioFileRef file)
+{
+    // A faster speed makes longer segments, and the effect's queues may now hold less than
+    // one of them needs: its output would run dry for a moment before every segment until
+    // the gaps made up the difference (clicks). The difference is read now and queued
+    // behind what the queues hold, so the output goes on without a gap. The work block is
+    // free here: the effect has not run for this piece yet.
+    int16_t* block = mWorkBlock.get();
+    for (int32_t missing = QBS_PTC_Shortfall(); missing > 0;) {
+        const UInt32 frames = readStereo(file, block, std::min<UInt32>(UInt32(missing), kMaxFramesPerRead));
+        if (frames == 0)
+            return; // the track's end or a decoder behind: the blocks read on as usual
+        QBS_PTC_Feed(block, int32_t(frames * 2));
+        mCurFrame.fetch_add(SInt64(frames), std::memory_order_relaxed);
+        missing -= int32_t(frames);
+    }
+}
+
+UInt32 AUGraphController::readStereo(ExtAudioFileRef file, int16_t* block, UInt32 frames)
+{
+    if (file == nullptr)
+        return 0;
+    const UInt32 channels = mFileChannels.load(std::memory_order_acquire) == 1 ? 1 : 2;
+    AudioBufferList list;
+    list.mNumberBuffers = 1;
+    list.mBuffers[0].mNumberChannels = channels;
+    list.mBuffers[0].mDataByteSize = frames * channels * sizeof(int16_t);
+    list.mBuffers[0].mData = block;
+    UInt32 read = frames;
+    if (ExtAudioFileRead(file, &read, &list) != noErr)
+        return 0;
+    read = std::min(read, frames);
+    ApplyPlaybackGain(block, size_t(read) * channels, ExtAudioFilePlaybackGain(file));
+    if (channels == 1)
+        SpreadMonoToStereo(block, read);
+    return read;
 }
 
 void AUGraphController::switchRateInStep(UInt32 done, UInt32 delivered)
@@ -113,14 +153,23 @@ void AUGraphController::SilenceData(AudioBufferList* ioData)
     }
 }
 
-OSStatus AUGraphController::renderInput(void* inRefCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*,
+OSStatus AUGraphController::renderInput(void* inRefCon, AudioUnitRenderActionFlags*, const AudioTimeStamp* inTimeStamp,
                                         UInt32, UInt32 inNumberFrames, AudioBufferList* ioData)
 {
     RenderGate::CallbackScope scope;
-    return static_cast<AUGraphController*>(inRefCon)->render(inNumberFrames, ioData);
+    return static_cast<AUGraphController*>(inRefCon)->render(inNumberFrames, ioData, inTimeStamp);
 }
 
-OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
+void AUGraphController::traceHeardFrame(SInt64 blockEnd)
+{
+    // The song frame that the mixer's next input frame, blockEnd, will sound as: what was
+    // read, less what the speed/pitch effect holds (its queues pass song frames through one
+    // for one, only later).
+    const SInt64 held = SpeedPitchRuns() ? SInt64(In_Tempo_Buf_Size) + SInt64(Prev_Sample_Index) : 0;
+    mSongTrail.add(blockEnd, currentFrame() - held);
+}
+
+OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData, const AudioTimeStamp* stamp)
 {
     RenderGate::enter();
 
@@ -138,6 +187,12 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
     }
     playTimeUpDate(true);
     ExtFileReadEndFlag(false);
+    // Where this block stands in the mixer's input (its sample time): the trail of heard
+    // frames is kept only where the mixer gives it.
+    const bool stamped = stamp != nullptr && (stamp->mFlags & kAudioTimeStampSampleTimeValid) != 0;
+    const SInt64 blockStart = stamped ? SInt64(std::llround(stamp->mSampleTime)) : 0;
+    if (const SInt64 floor = mPendingFloor.exchange(-1, std::memory_order_acq_rel); floor >= 0 && stamped)
+        mSongTrail.add(blockStart, floor, true);
     incrementFrames(frames);
 
     // The mixer's input may be stereo or mono; the effects always work on stereo.
@@ -177,6 +232,8 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
                 // The song ended inside this block: when the next one is prepared, it goes
                 // on from the end frame and fills the rest of the block.
                 if (ExtAudioFileRef next = moveOnToNextReader(file, done + delivered, frames)) {
+                    if (stamped) // the next song starts at this frame of the mixer's input
+                        mSongTrail.add(blockStart + done + delivered, 0, true);
                     ApplyPlaybackGain(in + scaled * fileChannels, size_t(delivered - scaled) * fileChannels, gain);
                     scaled = delivered;
                     file = next;
@@ -220,7 +277,7 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
             SpreadMonoToStereo(in, piece);
 
         const UInt32 pieceOut = done < outFrames ? std::min(piece, outFrames - done) : 0;
-        applyPendingSpeed(SpeedPitchRuns(), done);
+        applyPendingSpeed(SpeedPitchRuns(), done, file);
         if (outChannels == 2) {
             ProcessOneEffect(out + 2 * done, in, int32_t(pieceOut * 2));
         } else {
@@ -234,6 +291,8 @@ OSStatus AUGraphController::render(UInt32 frames, AudioBufferList* ioData)
         done += piece;
     } while (done < frames);
 
+    if (stamped)
+        traceHeardFrame(blockStart + frames);
     ExtFileReadEndFlag(true);
     RenderGate::leave();
     return noErr;

@@ -47,9 +47,12 @@ void AUGraphController::makeMusciPlaySliderMovig()
     mLastReportedFrame = frame;
     std::optional<QVariantMap> payload;
     {
+        // What is shown is what is heard, not what was read: the output still holds up to
+        // its buffering (and the effects theirs) of what was read.
+        const SInt64 heard = heardFrame();
         std::lock_guard lock(PlayTimerUpdateMutex);
         if (PlayTimerUpdateDictionary) {
-            PlayTimerUpdateDictionary->insert(MusicPlayTimerKey, qint64(frame));
+            PlayTimerUpdateDictionary->insert(MusicPlayTimerKey, qint64(heard));
             payload = *PlayTimerUpdateDictionary;
         }
     }

@@ -37,6 +37,7 @@ public:
     }
     void discardNextFile() override { mEngine->discardNextFile(); }
     int64_t frameCount() const override { return mEngine->frameCount(); }
+    int64_t heardFrame() const override { return mEngine->heardFrame(); }
     void FileSeek(int64_t frame) override { mEngine->FileSeek(frame); }
     void LockSeekChange(bool locked) override { mEngine->LockSeekChange(locked); }
     void setFileLoadStartFlag() override { mEngine->setFileLoadStartFlag(); }

@@ -41,6 +41,9 @@ public:
     virtual bool prepareNextFile(const QUrl& url, int32_t playbackGain) = 0;
     virtual void discardNextFile() = 0;
     virtual int64_t frameCount() const = 0;
+    // The frame the listener hears now, what the output still holds left out (asks the
+    // audio server: call it when the answer is shown).
+    virtual int64_t heardFrame() const = 0;
     virtual void FileSeek(int64_t frame) = 0;
     virtual void LockSeekChange(bool locked) = 0;
     virtual void setFileLoadStartFlag() = 0;

@@ -324,6 +324,9 @@ private:
     void setSliderMaximum(int64_t frames);
     void setSliderValue(int64_t frames);
     void showPlaybackTimes(int64_t position);
+    // After a pause: the slider, the time labels (and through the slider the desktop media
+    // controls) show the frame heard last instead of the last once-a-second report.
+    void showHeardPosition();
     // The next song by the play modes: the row of the queue in use, none at the end of a
     // play-once queue.
     std::optional<int> nextRowByPlayMode() const;

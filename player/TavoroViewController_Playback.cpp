@@ -40,6 +40,18 @@ void TavoroViewController::showPlaybackTimes(int64_t position)
     playbackTimeLabel->setText(remainingTimeText(mGraphController->frameCount(), position));
 }
 
+void TavoroViewController::showHeardPosition()
+{
+    if (playbackSlider->maximum() == 0)
+        return;
+    const int64_t position = mGraphController->heardFrame();
+    if (position <= 0) // the song has not been heard yet: nothing to move
+        return;
+    PlayTime.store(position, std::memory_order_relaxed);
+    setSliderValue(position);
+    showPlaybackTimes(position);
+}
+
 void TavoroViewController::updatingPlaybakcTime(const Notification& notification)
 {
     const int64_t position = notification.userInfo.value(MusicPlayTimerKey).toLongLong();
@@ -143,6 +155,7 @@ void TavoroViewController::buttonPressedAction(int tag)
     if (engine.isPlaying()) {
         engine.stopAUGraph();
         setPlayOrPauseButtonImage(false);
+        showHeardPosition();
         return;
     }
     if (settingValue(SpeedPitchOnOffKey) == 2)
@@ -218,6 +231,7 @@ void TavoroViewController::PlayStop()
     if (engine.mfileLoadStateFlag() && engine.isPlaying()) {
         engine.stopAUGraph();
         setPlayOrPauseButtonImage(false);
+        showHeardPosition();
     }
 }
 
@@ -228,6 +242,7 @@ void TavoroViewController::stopForInterruption()
     if (engine.isPlaying()) {
         engine.stopAUGraph();
         InterruptPlayStopFlag = true;
+        showHeardPosition();
     }
     setPlayOrPauseButtonImage(false);
 }

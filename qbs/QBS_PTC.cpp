@@ -426,11 +426,16 @@ void QBS_PTC_SetRates(int16_t speed, int16_t pitch) {
   Required_Sample.store(required, std::memory_order_relaxed);
 }
 
-void QBS_PTC(int16_t* out, const int16_t* in, int32_t count) {
+namespace {
+
+// Queues `count / 2` interleaved stereo frames and runs the segments they complete.
+// Answers false when the block may deliver nothing (no usable rates, or the first tail
+// not complete yet).
+bool Take(const int16_t* in, int32_t count) {
   if (const int32_t row = qbs_support::take_request(s_pending_init); row != 0)
     ClearForInit(row - 1);
   Rates rates;
-  if (!LoadRates(rates)) return;
+  if (!LoadRates(rates)) return false;
   // State that survives Init is kept inside its range.
   Prev_Sample_Index = std::clamp(Prev_Sample_Index, 0, QBS_PTC_IN_FIFO_CAP);
   if (s_out_head < 0 || s_out_head > QBS_PTC_IN_FIFO_CAP - Prev_Sample_Index) s_out_head = 0;
@@ -449,7 +454,7 @@ void QBS_PTC(int16_t* out, const int16_t* in, int32_t count) {
     if (Flag_Check_Temp_Buf == 0) {
       // The first tail comes straight from the input.
       const int32_t n_overlap = s_sizes.overlap;
-      if (In_Tempo_Buf_Size < n_overlap) return;
+      if (In_Tempo_Buf_Size < n_overlap) return false;
       std::memcpy(L_Temp_Buf, L_In_Tempo_Buf + In_Tempo_Buf_Index, sizeof(int16_t) * n_overlap);
       std::memcpy(R_Temp_Buf, R_In_Tempo_Buf + In_Tempo_Buf_Index, sizeof(int16_t) * n_overlap);
       In_Tempo_Buf_Index += n_overlap;
@@ -463,6 +468,21 @@ void QBS_PTC(int16_t* out, const int16_t* in, int32_t count) {
     // unusable in the middle of a block, the rest of the block is left out.
     if (taken == 0) break;
   } while (done < frames);
+  return true;
+}
 
-  Deliver(out, frames);
+}  // namespace
+
+void QBS_PTC(int16_t* out, const int16_t* in, int32_t count) {
+  if (Take(in, count)) Deliver(out, count > 0 ? count / 2 : 0);
+}
+
+void QBS_PTC_Feed(const int16_t* in, int32_t count) { Take(in, count); }
+
+int32_t QBS_PTC_Shortfall() {
+  Rates rates;
+  if (Flag_Check_Out_FIFO == 0 || !LoadRates(rates)) return 0;
+  // A call whose input leaves the queue one frame short of a segment still delivers a
+  // whole block only if the output queue holds it: held >= required - 1 keeps it fed.
+  return std::max(0, rates.required - 1 - (In_Tempo_Buf_Size + Prev_Sample_Index));
 }

@@ -117,3 +117,14 @@ void QBS_PTC_SetRates(int16_t speed, int16_t pitch);
 // `out`; frames it does not write stay as they were. Any count is accepted: the input is
 // queued in pieces that fit the input queue. `out` may be `in`.
 void QBS_PTC(int16_t* out, const int16_t* in, int32_t count);
+// QBS_PTC that keeps its output queued: the input is taken and its segments run, nothing
+// is delivered. Between two blocks this lengthens the queues, for a speed whose
+// segments need more input queued than the queues hold now (see QBS_PTC_Shortfall).
+void QBS_PTC_Feed(const int16_t* in, int32_t count);
+// Frames the input and output queues together lack for the rate parameters in force: with
+// fewer frames held than a segment needs, the output queue runs dry before the input
+// completes the next segment (a gap). The queues keep what they hold from call to call, so
+// a shortfall stays until input is fed without delivery. 0 before the output queue first
+// reached its start margin (that margin follows the rates by itself). Render thread, or
+// while no block runs.
+int32_t QBS_PTC_Shortfall();

@@ -1,7 +1,9 @@
 // A timed run of pause/resume and seek at a real audio server: a private PulseAudio daemon
 // with a null sink, started and stopped by this tool, whose monitor is recorded.
 //  - Pauses: a track whose every frame is told apart plays with `--pauses` pauses of 200 ms;
-//    with the silence cut out, the frames missing or played twice, per pause.
+//    with the silence cut out, the frames missing or played twice, per pause. At the end of
+//    each pause, the position shown (heardFrame, and before it currentFrame, what was read)
+//    against the frames the sink played up to the pause, and how long heardFrame takes.
 //  - Seeks: a track at 1 kHz up to its middle and 300 Hz after it plays, and FileSeek jumps
 //    from the 1 kHz part into the 300 Hz part `--seeks` times, with speed/pitch off and on
 //    (speed 150 %). The time from the call until 300 Hz reaches the sink, median and worst.
@@ -77,10 +79,22 @@ void Pauses(AUGraphController& engine, pulse_test::PulseDaemon& server, const st
         engine.loadFiles(QUrl::fromLocalFile(QString::fromStdString(track)));
         engine.startAUGraph(2);
     });
+    std::vector<double> readAhead, shownAhead, askMs;
     for (int i = 0; i < pauses; ++i) {
         QThread::msleep(400);
         Quietly([&] { engine.stopAUGraph(); });
+        const int64_t read = engine.currentFrame();
+        QElapsedTimer asked;
+        asked.start();
+        const int64_t shown = engine.heardFrame();
+        askMs.push_back(double(asked.nsecsElapsed()) / 1e6);
         QThread::msleep(200);
+        const std::vector<int16_t> sofar = pulse_test::PulseDaemon::Recorded(recording);
+        int64_t heard = 0;
+        for (size_t j = 0; j < sofar.size(); j += 2)
+            heard += sofar[j] != 0;
+        readAhead.push_back(double(std::llabs(read - heard)));
+        shownAhead.push_back(double(std::llabs(shown - heard)));
         Quietly([&] { engine.startAUGraph(2); });
     }
     QElapsedTimer timer;
@@ -118,6 +132,14 @@ void Pauses(AUGraphController& engine, pulse_test::PulseDaemon& server, const st
     lost += std::max<int64_t>(0, frames - expected);
     std::printf("pause/resume at the audio server: %d pauses, frames lost %lld, repeated %lld: %.1f per pause\n", pauses,
                 (long long)lost, (long long)repeated, double(lost + repeated) / pauses);
+    if (pauses <= 0)
+        return;
+    for (auto* v : {&readAhead, &shownAhead, &askMs})
+        std::sort(v->begin(), v->end());
+    std::printf("position at a pause against the frames heard: read (currentFrame) median %.0f, worst %.0f frames; "
+                "shown (heardFrame) median %.0f, worst %.0f frames; heardFrame call median %.2f ms, worst %.2f ms\n",
+                readAhead[readAhead.size() / 2], readAhead.back(), shownAhead[shownAhead.size() / 2], shownAhead.back(),
+                askMs[askMs.size() / 2], askMs.back());
 }
 
 void Seeks(AUGraphController& engine, pulse_test::PulseDaemon& server, const std::string& dir, int seeks,

@@ -135,6 +135,7 @@ public:
     bool prepareNextFile(const QUrl&, int32_t) override { return false; }
     void discardNextFile() override {}
     int64_t frameCount() const override { return 0; }
+    int64_t heardFrame() const override { return 0; }
     void FileSeek(int64_t) override {}
     void LockSeekChange(bool) override {}
     void setFileLoadStartFlag() override {}

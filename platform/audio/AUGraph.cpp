@@ -301,3 +301,15 @@ const char* AudioOutputActiveName(AUGraph graph)
     OutputUnit* output = graph->outputUnit();
     return output ? output->activeName() : "";
 }
+
+OSStatus AudioOutputHeardInputFrame(AUGraph graph, Float64* outFrame)
+{
+    if (graph == nullptr || outFrame == nullptr)
+        return kAudio_ParamError;
+    OutputUnit* output = graph->outputUnit();
+    double frame = 0.0;
+    if (output == nullptr || !output->heardInputFrame(&frame))
+        return kAudioUnitErr_NoConnection;
+    *outFrame = frame;
+    return noErr;
+}

@@ -122,6 +122,14 @@ OSStatus AudioUnitReset(AudioUnit unit, AudioUnitScope scope, AudioUnitElement e
 OSStatus AudioUnitGetParameter(AudioUnit unit, AudioUnitParameterID parameter, AudioUnitScope scope,
                                AudioUnitElement element, AudioUnitParameterValue* outValue);
 
+// The mixer input frame (the sample time its input callback is given) whose sound the
+// listener hears now: what the output has played of what it rendered (for the audio
+// server, asked with one round trip and waited for, at most 0.2 s), mapped back through
+// what the varispeed held when each piece was rendered. Also while stopped with the
+// output paused. kAudioUnitErr_NoConnection when nothing has played since the graph
+// started or the output cannot tell now. Any controlling thread, not the render thread.
+OSStatus AudioOutputHeardInputFrame(AUGraph graph, Float64* outFrame);
+
 // Prints the graph's nodes and connections to standard output (diagnostics; the layout is
 // free). Anything that is not a graph prints one line saying so.
 void CAShow(void* graph);

@@ -56,6 +56,9 @@ public:
 
     // Render-thread view of the varispeed, for diagnostics and tests.
     bool resampling() const { return mVarispeed.resampling(); }
+    // Render thread, between two renders: the input frame (counted as the input callback's
+    // sample time counts) that the next output frame comes from.
+    double inputPosition() const { return mSampleTime - mVarispeed.heldInputFrames(); }
 
 private:
     static void PullInput(void* context, float* stereo, uint32_t frames);

@@ -3,6 +3,9 @@
 // capture. A backend pulls blocks from the output unit on a thread of its own (or, for a
 // manual capture, on the test's thread) until the unit stops.
 
+#include <atomic>
+#include <cstdint>
+
 class OutputUnit;
 
 class OutputBackend {
@@ -24,4 +27,12 @@ public:
     virtual bool resume() { return false; }
     // Drops what the output has buffered and not played yet; any controlling thread.
     virtual void flush() {}
+    // Controlling thread: how many of the frames rendered so far (`rendered`, counted by the
+    // unit) have been played, read together with what the output holds. An output that
+    // holds nothing has played all of them. False when it cannot tell now.
+    virtual bool playedFrames(const std::atomic<int64_t>& rendered, int64_t* played)
+    {
+        *played = rendered.load();
+        return true;
+    }
 };

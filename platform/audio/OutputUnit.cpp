@@ -4,6 +4,7 @@
 #include "platform/audio/OutputSelection.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <thread>
@@ -133,6 +134,8 @@ OSStatus OutputUnit::start()
     // A render that stopped the unit itself may still be winding down.
     reapBackend();
     mSource->prepareForStart();
+    // The mixer's sample time starts again at the next output frame.
+    mTrail.add(mRendered.load(), 0, true);
     mRunning.store(true);
     mBackend = StartOutputBackend(*this);
     mActiveName.store(mBackend->name());
@@ -182,6 +185,20 @@ OSStatus OutputUnit::reset()
     return noErr;
 }
 
+bool OutputUnit::heardInputFrame(double* frame)
+{
+    if (tRenderingUnit == this)
+        return false;
+    std::lock_guard lock(mControlMutex);
+    int64_t played = 0;
+    if (!mBackend || !mBackend->playedFrames(mRendered, &played))
+        return false;
+    const std::optional<int64_t> input = mTrail.valueAt(played);
+    if (input)
+        *frame = double(*input);
+    return input.has_value();
+}
+
 void OutputUnit::reapBackend()
 {
     mPaused = false;
@@ -205,6 +222,7 @@ OutputUnit::RenderOutcome OutputUnit::render(int16_t* out, UInt32 frames)
 {
     mActiveRenders.fetch_add(1);
     if (!mRunning.load() || mSource == nullptr) {
+        mRendered.fetch_add(frames, std::memory_order_relaxed);
         mActiveRenders.fetch_sub(1);
         std::memset(out, 0, size_t(frames) * 4);
         return RenderOutcome::NotRunning;
@@ -220,6 +238,7 @@ OutputUnit::RenderOutcome OutputUnit::render(int16_t* out, UInt32 frames)
             // Stopped by the callback: what is left of this request is silence (inside a
             // chunk the mixer stops pulling at the same moment, see MixerUnit::render).
             std::memset(out + size_t(done) * 2, 0, size_t(frames - done) * 4);
+            mRendered.fetch_add(frames - done, std::memory_order_relaxed);
             break;
         }
         UInt32 chunk = std::min(frames - done, MixerUnit::kMaxFramesPerSlice);
@@ -245,6 +264,8 @@ OutputUnit::RenderOutcome OutputUnit::render(int16_t* out, UInt32 frames)
                 dst[i] = Fixed824ToInt16(mLeft[i]);
         }
         done += chunk;
+        mRendered.fetch_add(chunk, std::memory_order_relaxed);
+        mTrail.add(mRendered.load(std::memory_order_relaxed), std::llround(mSource->inputPosition()));
     }
 
     tRenderingUnit = outer;

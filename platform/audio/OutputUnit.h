@@ -5,6 +5,7 @@
 
 #include "platform/audio/AudioUnitBase.h"
 #include "platform/audio/OutputBackend.h"
+#include "platform/audio/PositionTrail.h"
 
 #include <atomic>
 #include <cstdint>
@@ -42,6 +43,10 @@ public:
     OSStatus pause();
     // Drops what the output has buffered and not played yet (any controlling thread).
     OSStatus reset() override;
+    // Controlling thread: the mixer's input frame (its callback's sample time) whose sound
+    // is being played now, from what the output has played of what it rendered. False
+    // while nothing was rendered since the start or the output cannot tell.
+    bool heardInputFrame(double* frame);
     bool isRunning() const { return mRunning.load(); }
     const char* activeName() const;
 
@@ -69,6 +74,11 @@ private:
     std::unique_ptr<OutputBackend> mBackend;
     bool mPaused = false; // mBackend holds its place (under mControlMutex)
     std::atomic<const char*> mActiveName{""};
+    // Output frames rendered since the unit was made (render thread; read by
+    // heardInputFrame), and after each rendered piece the mixer input frame that the next
+    // output frame comes from.
+    std::atomic<int64_t> mRendered{0};
+    PositionTrail mTrail;
 
     // Render-thread buffers in the mixer's output format.
     std::vector<int32_t> mLeft;

@@ -18,6 +18,8 @@ std::atomic<void*> gEventContext{nullptr};
 std::atomic<long> gUnderflows{0};
 
 constexpr int kStreamTimeoutMs = 2000;
+// A timing answer that takes longer than this is not waited for (the caller goes on without).
+constexpr int kTimingTimeoutMs = 200;
 // Low among real-time priorities: above every normal thread, below the system's own.
 constexpr int kRealtimePriority = 5;
 
@@ -164,6 +166,45 @@ void PulseOutput::flush()
             pa_operation_unref(operation);
     }
     connection.unlock();
+}
+
+bool PulseOutput::playedFrames(const std::atomic<int64_t>& rendered, int64_t* played)
+{
+    if (!mStream || mFallback)
+        return OutputBackend::playedFrames(rendered, played);
+    PulseConnection& connection = PulseConnection::instance();
+    connection.lock();
+    bool known = false;
+    // No automatic timing updates run (see start()): ask for one now, for this answer only.
+    if (pa_stream_get_state(mStream) == PA_STREAM_READY) {
+        if (pa_operation* operation = pa_stream_update_timing_info(mStream, &TimingUpdated, this)) {
+            connection.waitUntil([operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; },
+                                 kTimingTimeoutMs);
+            known = pa_operation_get_state(operation) == PA_OPERATION_DONE;
+            if (!known)
+                pa_operation_cancel(operation); // its answer must not find this call gone
+            pa_operation_unref(operation);
+        }
+    }
+    // The latency counts from the last frame written back to the one the sink plays now,
+    // with the writes made since the timing was taken; no write runs while the lock is held,
+    // so it and the rendered count stand for the same moment. While corked it is what the
+    // stream holds.
+    pa_usec_t latency = 0;
+    int negative = 0;
+    if (known && pa_stream_get_latency(mStream, &latency, &negative) == 0) {
+        const int64_t held = negative ? 0 : int64_t(pa_usec_to_bytes(latency, pa_stream_get_sample_spec(mStream)) / 4);
+        *played = rendered.load() - held;
+    } else {
+        known = false;
+    }
+    connection.unlock();
+    return known;
+}
+
+void PulseOutput::TimingUpdated(pa_stream*, int, void*)
+{
+    pa_threaded_mainloop_signal(PulseConnection::instance().mainloop(), 0);
 }
 
 void PulseOutput::release()

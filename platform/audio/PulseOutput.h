@@ -37,11 +37,15 @@ public:
     bool resume() override;
     // Has the server drop what it holds for the stream (pa_stream_flush).
     void flush() override;
+    // Asks the server for the stream's timing (one round trip, waited for on the calling
+    // thread) and counts off what the stream and the sink hold, not heard yet.
+    bool playedFrames(const std::atomic<int64_t>& rendered, int64_t* played) override;
 
 private:
     static void WriteRequested(pa_stream* stream, size_t bytes, void* self);
     static void StateChanged(pa_stream* stream, void* self);
     static void Underflowed(pa_stream* stream, void* self);
+    static void TimingUpdated(pa_stream* stream, int success, void* self);
     static void EventReceived(pa_stream* stream, const char* name, pa_proplist* properties, void* self);
     void write(size_t bytes);
     void release();

@@ -69,6 +69,7 @@ void Varispeed::reset()
     mPosition = mFed = 0.0;
     mDiscard = 0;
     mStepPending = false;
+    mSwitchAt = -1.0;
     mFifoStart = mFifoFrames = 0;
     mHistoryWrite = mHistoryFrames = 0;
 }
@@ -79,8 +80,9 @@ void Varispeed::render(float* out, uint32_t frames, double rate, Pull pull, void
     if (!mResampling && rate != 1.0)
         enter();
     // While primed output is still being dropped the rate stays at 1.0: a glide would
-    // already move the dropped part and shift the rest.
-    if (mResampling && mDiscard == 0) {
+    // already move the dropped part and shift the rest. A step on its way is not
+    // disturbed either.
+    if (mResampling && mDiscard == 0 && mSwitchAt < 0.0) {
         if (rate != mTarget)
             startGlide(rate);
         else if (rate == 1.0 && mGlideLeft == 0)
@@ -120,6 +122,15 @@ void Varispeed::render(float* out, uint32_t frames, double rate, Pull pull, void
     take(out + first * 2, wanted);
 }
 
+double Varispeed::heldInputFrames() const
+{
+    if (!mResampling)
+        return double(mFifoFrames); // pass-through: a waiting frame is an input frame
+    // What the filter holds back, and what it made that waits, at the rate it was made at.
+    const double rate = mLastRatio > 0.0 ? 1.0 / mLastRatio : mTarget;
+    return std::max(0.0, mFed - mPosition) + double(mFifoFrames) * rate;
+}
+
 void Varispeed::stepAt(double rate, uint32_t offset)
 {
     mStepPending = true;
@@ -154,10 +165,13 @@ void Varispeed::applyStep(double rate)
         enter();
     if (!mResampling)
         return;
+    // The filter has made output only up to a little short of the input fed so far: the
+    // rest of the input before the step still comes out at the rate it stands at now, and
+    // feed() changes the ratio once the output reaches the step.
+    mSwitchFrom = mLastRatio > 0.0 ? 1.0 / mLastRatio : mTarget;
+    mSwitchAt = mFed;
     mTarget = mGlideFrom = rate;
     mGlideLeft = 0;
-    src_set_ratio(mResampler, 1.0 / rate);
-    mLastRatio = 1.0 / rate;
 }
 
 void Varispeed::enter()
@@ -165,6 +179,7 @@ void Varispeed::enter()
     // Resetting clears the filter's buffer in place; it frees nothing.
     src_reset(mResampler);
     mLastRatio = 0.0;
+    mSwitchAt = -1.0;
     mPosition = mFed = 0.0;
     mTarget = mGlideFrom = 1.0;
     mGlideLeft = 0;
@@ -212,7 +227,18 @@ void Varispeed::feed(const float* in, size_t frames)
     for (;;) {
         size_t room = std::min(mScratch.size() / 2, mFifoCapacity - mFifoFrames + mDiscard);
         double rate = mTarget;
-        if (mGlideLeft > 0) {
+        if (mSwitchAt >= 0.0) {
+            // Output frames until the one that stands at the step, at the old rate.
+            const double left = std::ceil((mSwitchAt - mPosition) / mSwitchFrom - 1e-9);
+            if (left <= 0.0) {
+                mSwitchAt = -1.0;
+                src_set_ratio(mResampler, 1.0 / mTarget);
+                mLastRatio = 1.0 / mTarget;
+                continue;
+            }
+            rate = mSwitchFrom;
+            room = std::min(room, size_t(left));
+        } else if (mGlideLeft > 0) {
             room = std::min({room, kGlideStepFrames, mGlideLeft});
             size_t reached = kGlideFrames - mGlideLeft + room;
             rate = mGlideFrom + (mTarget - mGlideFrom) * double(reached) / double(kGlideFrames);

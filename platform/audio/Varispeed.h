@@ -47,11 +47,17 @@ public:
 
     // Render thread, from inside the pull of render(): the rate steps to `rate` (no glide)
     // at input frame `offset` of the block being pulled, so the frames from there on play
-    // at the new rate and those before it at the old one.
+    // at the new rate and those before it at the old one. The resampler's filter holds back
+    // the last input it was fed, so the step is applied when its output reaches that input
+    // frame, not when the frame is fed.
     void stepAt(double rate, uint32_t offset);
 
     // Render-thread view, for diagnostics and tests.
     bool resampling() const { return mResampling; }
+    // Render thread: input frames pulled whose sound has not been delivered yet (held in
+    // the resampler or made and waiting), so the next frame delivered stands that far back
+    // from the last frame pulled.
+    double heldInputFrames() const;
 
 private:
     // Takes one pulled block: the input history, then the resampler or the FIFO, split at
@@ -79,6 +85,10 @@ private:
     bool mStepPending = false;
     double mStepRate = 1.0;
     size_t mStepOffset = 0;
+    // A step fed but not reached yet: the resampler keeps mSwitchFrom until its output
+    // stands at input frame mSwitchAt (-1: none waits), then takes mTarget.
+    double mSwitchAt = -1.0;
+    double mSwitchFrom = 1.0;
 
     uint32_t mMaxFrames = 0;
     std::vector<float> mInput;   // one pulled block

@@ -161,6 +161,31 @@ TEST_F(EngineOnAudioServer, PausesLoseAndRepeatNoFrame)
         ASSERT_EQ(left[size_t(frame)], CountingSample(frame, 0)) << "track frame " << frame;
 }
 
+// At each pause the engine shows what the listener heard through the sink: not what it
+// read, which runs ahead by what the server (and the mixer) still hold.
+TEST_F(EngineOnAudioServer, ThePositionAtAPauseIsTheFramesHeard)
+{
+    ExtAudioFileWaitForDecoding(false);
+    QBS_BYPASS_Prescale = 0;
+    ASSERT_TRUE(load(CountingWav("heard.wav", 44100 * 4)));
+    const auto recording = server.dir / "speaker.raw";
+    server.record(recording);
+    start();
+    std::vector<int64_t> shown;
+    for (int pause = 0; pause < 3; ++pause) {
+        QThread::msleep(400 + 130 * pause);
+        Stdout([&] { engine->stopAUGraph(); });
+        shown.push_back(engine->heardFrame());
+        QThread::msleep(300); // the recorder takes in what played up to the pause
+        std::vector<int16_t> samples = pulse_test::PulseDaemon::Recorded(recording);
+        const int64_t heard = std::count_if(samples.begin(), samples.end(), [](int16_t s) { return s > 0; });
+        EXPECT_NEAR(double(shown.back()), double(heard), double(kBlock)) << "pause " << pause << ", read "
+                                                                         << engine->currentFrame();
+        start();
+    }
+    server.stopRecording();
+}
+
 // A seek while paused, with the speed/pitch effect off and on: the server, the varispeed
 // and the effect all hold audio from before the seek then. The track is 1 kHz up to the
 // seek target and 300 Hz from there; after the pause nothing at 1 kHz may be heard.

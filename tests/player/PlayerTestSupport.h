@@ -51,6 +51,8 @@ public:
     bool prepareNextFile(const QUrl&, int32_t) override { return false; }
     void discardNextFile() override {}
     int64_t frameCount() const override { return frames; }
+    int64_t heardFrame() const override { return heard; }
+    std::atomic<int64_t> heard{0};
     void FileSeek(int64_t frame) override { rec("FileSeek", {qlonglong(frame)}); }
     void LockSeekChange(bool locked) override { rec("LockSeekChange", {int(locked)}); }
     void setFileLoadStartFlag() override { rec("setFileLoadStartFlag"); loadState = false; }

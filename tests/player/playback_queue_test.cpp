@@ -97,9 +97,14 @@ TEST_F(Transport, PlayPauseAndSpeedPitchReapplied)
     choose(0);
     h->player->setSettingValueList(SpeedPitchOnOffKey, 2);
     h->player->setSettingValueList(SpeedPitchSpeedKey, 13);
+    h->player->playbackSlider->setMaximum(10584000); // the import's length
+    h->engine->heard = 441000;
     QTest::mouseClick(h->player->playOrPauseToggleButton, Qt::LeftButton);
     EXPECT_EQ(h->engine->calls(), QStringList({"stopAUGraph"}));
     EXPECT_EQ(imageNameOf(h->player->playOrPauseToggleButton), "play.png");
+    // Paused, the slider and the time show the frame heard, not the last report.
+    EXPECT_EQ(h->player->playbackSlider->value(), 441000);
+    EXPECT_EQ(h->player->currentduration->text(), " 0:10");
     QTest::mouseClick(h->player->playOrPauseToggleButton, Qt::LeftButton);
     EXPECT_EQ(h->engine->calls(), QStringList({"stopAUGraph", "setSpeedPitch(1,13)", "startAUGraph(1)"}));
     EXPECT_EQ(imageNameOf(h->player->playOrPauseToggleButton), "stop.png");
