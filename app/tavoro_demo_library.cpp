@@ -4,6 +4,7 @@
 //   tavoro-demo-library DIR           make the demo library in DIR (kept when already made)
 //   tavoro-demo-library --check DIR   exit 0 when DIR holds songs, 1 when not
 //   tavoro-demo-library --songs N --seconds S DIR
+//   tavoro-demo-library -- -DIR      a folder whose name starts with a dash
 
 #include "app/DemoLibrary.h"
 
@@ -17,6 +18,7 @@ int main(int argc, char** argv)
     DemoLibraryOptions options;
     QString directory;
     bool check = false;
+    bool unknownOption = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--check"))
             check = true;
@@ -24,10 +26,14 @@ int main(int argc, char** argv)
             options.songs = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc)
             options.seconds = std::atof(argv[++i]);
+        else if (argv[i][0] == '-' && std::strcmp(argv[i], "--"))
+            unknownOption = true;  // --help and typos print the usage instead of naming a folder
+        else if (!std::strcmp(argv[i], "--") && i + 1 < argc)
+            directory = QString::fromLocal8Bit(argv[++i]);
         else
             directory = QString::fromLocal8Bit(argv[i]);
     }
-    if (directory.isEmpty() || options.songs <= 0 || options.seconds <= 0) {
+    if (unknownOption || directory.isEmpty() || options.songs <= 0 || options.seconds <= 0) {
         std::fprintf(stderr, "usage: tavoro-demo-library [--check] [--songs N] [--seconds S] DIR\n");
         return 2;
     }
