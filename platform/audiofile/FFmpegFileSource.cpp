@@ -614,7 +614,10 @@ OSStatus FFmpegFileSource::read(int16_t* out, UInt32 frames, UInt32* delivered)
         }
         if (produced == 0) {
             if (clientLength_ - clientPosition_ > kMaxPaddingFrames) {
+                // The file holds less than it states: its length is what it holds, so
+                // that the position, the length and the reads agree from here on.
                 dataEnded_ = true;
+                clientLength_ = clientPosition_;
                 break;
             }
             std::memset(destination, 0, size_t(wanted) * clientChannels_ * sizeof(int16_t));
@@ -654,11 +657,32 @@ OSStatus FFmpegFileSource::seek(SInt64 frame)
     if (swr_init(resampler_) < 0)
         return kAudioFileUnspecifiedError;
     resamplerDrained_ = false;
-    const OSStatus status = positionDecoderAt(fileStart);
+    OSStatus status = positionDecoderAt(fileStart);
     clientPosition_ = clientStart;
+    if (status == noErr && clientLength_ - clientStart > kMaxPaddingFrames) {
+        bool hasData = false;
+        status = decodeToData(&hasData);
+        if (status == noErr && !hasData && clientStart > 0) {
+            // The data ends before the point sought, in a file that states more than it
+            // holds: read on from the beginning, which finds the real end (see read) and
+            // stops there if the target lies beyond it.
+            status = positionDecoderAt(0);
+            clientPosition_ = clientStart = 0;
+        }
+    }
     if (status != noErr)
         return status;
     return skipClientFrames(frame - clientStart);
+}
+
+OSStatus FFmpegFileSource::decodeToData(bool* hasData)
+{
+    while (!haveFrame_ && !decoderDone_) {
+        if (const OSStatus status = nextFrame(); status != noErr)
+            return status;
+    }
+    *hasData = haveFrame_;
+    return noErr;
 }
 
 OSStatus FFmpegFileSource::skipClientFrames(SInt64 frames)
