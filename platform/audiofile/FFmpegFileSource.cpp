@@ -36,6 +36,10 @@ bool plausibleLength(SInt64 frames, int rate)
     return frames >= 0 && frames <= kLongestSeconds * rate;
 }
 
+// The resampler's filter grows with the ratio of the rates: a stated rate of hundreds of
+// megahertz costs seconds of computing at every open and seek. No music is made above this.
+constexpr int kHighestFileRate = 768000;
+
 // Lossy decoders need the packets before a seek target to rebuild their state (overlapped
 // transforms, the MP3 bit reservoir, Opus' pre-roll): decode this many frames before it.
 constexpr int kLossyPrerollFrames = 8192;
@@ -303,6 +307,8 @@ OSStatus FFmpegFileSource::setClientFormat(UInt32 rate, UInt32 channels)
 OSStatus FFmpegFileSource::configureResampler(int format, int rate, const void* layout)
 {
     swr_free(&resampler_);
+    if (rate <= 0 || rate > kHighestFileRate)
+        return kAudioFileUnsupportedDataFormatError;
     AVChannelLayout in{};
     if (av_channel_layout_copy(&in, static_cast<const AVChannelLayout*>(layout)) < 0)
         return kAudioFileUnspecifiedError;
