@@ -3,6 +3,8 @@
 
 #include "../HostileFiles.h"
 #include "platform/export/AVAssetExportSession.h"
+#include "platform/export/FileClone.h"
+#include "platform/foundation/SafeFile.h"
 #include "platform/foundation/LocalFileURL.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +18,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -207,6 +210,22 @@ TEST(ExportSession, FailsWithoutLeavingAFile)
         EXPECT_EQ(s->error().code, code);
     }
     EXPECT_TRUE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST(FileCopy, ASourceEndingBeforeItsSizeIsAnErrorNotAShorterCopy)
+{
+    // A kernel attribute file states a page and holds a few bytes: to the copy, a source
+    // that shrank after its size was taken.
+    const int source = openRegularFile("/sys/devices/system/cpu/online");
+    if (source < 0)
+        GTEST_SKIP() << "no /sys here";
+    const int target = ::memfd_create("copy", MFD_CLOEXEC);
+    const std::atomic<bool> cancel{false};
+    const FileCopyResult copy = cloneOrCopyFile(source, target, cancel);
+    EXPECT_FALSE(copy.ok);
+    EXPECT_EQ(copy.error, "the source shrank during the copy");
+    ::close(source);
+    ::close(target);
 }
 
 TEST(ExportSession, CancelledExportEndsAsCancelledAndWritesNothing)
