@@ -131,7 +131,7 @@ TEST(URLAsset, DescribesEachSourceFormat)
         EXPECT_TRUE(AVURLAsset(none).tracksWithMediaType(AVMediaTypeAudio).isEmpty()) << none.toString().toStdString();
 }
 
-TEST(URLAsset, AHostileSourceMakesNoOtherOpenAndNeverBlocks)
+TEST(URLAsset, AHostileSourceMakesNoOtherOpen)
 {
     hostile::LocalListener listener;
     for (const auto& [name, bytes] : hostile::streamingFiles(listener.port())) {
@@ -141,10 +141,7 @@ TEST(URLAsset, AHostileSourceMakesNoOtherOpenAndNeverBlocks)
         EXPECT_TRUE(AVURLAsset::URLAssetWithURL(url(file.fileName()))->tracksWithMediaType(AVMediaTypeAudio).isEmpty());
     }
     EXPECT_EQ(listener.connections(), 0) << "a source made the export connect to the address it names";
-    const QByteArray fifo = QFile::encodeName(fixture("swapped.m4a"));
-    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
-    const auto asset = AVURLAsset::URLAssetWithURL(url("swapped.m4a"));
-    EXPECT_TRUE(hostile::returnsWithoutBlocking(fifo.toStdString(), [&] { asset->tracksWithMediaType(AVMediaTypeAudio); }));
+    // A FIFO in a song's place: the import tests, on the path of a chosen song.
 }
 
 TEST(ExportSession, CopiesEachSupportedSourceUnchangedOnAWorkerThread)
