@@ -4,8 +4,8 @@
 #include "../HostileFiles.h"
 #include "platform/export/AVAssetExportSession.h"
 #include "platform/export/FileClone.h"
-#include "platform/foundation/SafeFile.h"
 #include "platform/foundation/LocalFileURL.h"
+#include "platform/foundation/SafeFile.h"
 
 #include <gtest/gtest.h>
 

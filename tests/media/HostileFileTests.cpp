@@ -15,7 +15,6 @@
 
 #include <cstdio>
 
-
 namespace {
 
 TEST(HostileFiles, ReadingOpensNothingBesideTheFileAndBoundsDurations)
