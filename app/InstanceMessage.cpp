@@ -1,6 +1,6 @@
 #include "app/InstanceMessage.h"
 
-#include "player/OpenedSongs.h"
+#include "platform/foundation/CleanPath.h"
 
 #include <algorithm>
 

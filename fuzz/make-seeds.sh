@@ -9,7 +9,7 @@ scan_cache_tool=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 rm -rf "$out"
-mkdir -p "$out"/{fuzz_probe_tags,fuzz_playback,fuzz_scan_cache,fuzz_wav_reader,fuzz_playlist,fuzz_file_url,fuzz_letter_index,fuzz_cover_thumbnail}
+mkdir -p "$out"/{fuzz_probe_tags,fuzz_playback,fuzz_scan_cache,fuzz_wav_reader,fuzz_playlist,fuzz_file_url,fuzz_letter_index,fuzz_cover_thumbnail,fuzz_instance_message}
 
 encode() {  # NAME ENCODER-ARGUMENTS...: a 0.2 s tone with tags and, where the format holds one, a cover
   local name=$1; shift
@@ -82,5 +82,10 @@ printf '/plain/path:with colon.mp3' > "$out/fuzz_file_url/path"
 utf16() { iconv -f UTF-8 -t UTF-16LE; }
 { printf '\000'; printf 'The Beatles\000Abba\000\303\204rger\000' | utf16; printf '12 Songs' | utf16; } > "$out/fuzz_letter_index/titles"
 { printf '\001'; printf 'The The\000\316\261\316\262\000a' | utf16; } > "$out/fuzz_letter_index/artists"
+
+# Messages of a later start: two paths (one not UTF-8), none, and one cut short.
+printf 'tavoro-open 1\n2\n/home/me/Music/a b.flac\000/x/caf\351.mp3\000' > "$out/fuzz_instance_message/two"
+printf 'tavoro-open 1\n0\n' > "$out/fuzz_instance_message/none"
+printf 'tavoro-open 1\n1\n/music/cut' > "$out/fuzz_instance_message/cut"
 
 touch "$out/.complete"

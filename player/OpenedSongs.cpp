@@ -1,5 +1,6 @@
 #include "player/OpenedSongs.h"
 
+#include "platform/foundation/CleanPath.h"
 #include "platform/foundation/LocalFileURL.h"
 #include "platform/media/MPMediaLibrary.h"
 #include "platform/media/MediaCollation.h"
@@ -125,23 +126,6 @@ MPMediaItem songOfFile(const QByteArray& path)
     const QByteArray key = path.startsWith(musicDirectory) ? path.mid(musicDirectory.size()) : path;
     reading.song.persistentID = MPMediaLibrary::persistentIDForRelativePath(key);
     return MPMediaItem(reading.song);
-}
-
-QByteArray absoluteCleanPath(const QByteArray& path, const QByteArray& base)
-{
-    const QByteArray whole = path.startsWith('/') ? path : base + '/' + path;
-    QList<QByteArray> parts;
-    for (const QByteArray& part : whole.split('/')) {
-        if (part.isEmpty() || part == ".")
-            continue;
-        if (part == "..") {
-            if (!parts.isEmpty())
-                parts.removeLast();
-            continue;
-        }
-        parts.append(part);
-    }
-    return '/' + parts.join('/');
 }
 
 OpenedSongs songsOfArguments(const QList<QByteArray>& arguments, const QByteArray& workingDirectory)

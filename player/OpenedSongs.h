@@ -23,10 +23,6 @@ inline constexpr int kMaxOpenedSongs = 10000;
 // library reads them; the null item when it is not a song the player can read.
 MPMediaItem songOfFile(const QByteArray& path);
 
-// `path` made absolute against `base` (an absolute directory) and cleaned of ".", ".."
-// and repeated slashes, byte for byte (file names need not be UTF-8).
-QByteArray absoluteCleanPath(const QByteArray& path, const QByteArray& base);
-
 struct OpenedSongs {
     QList<MPMediaItem> songs;
     QStringList problems;  // one line per argument that gave nothing to play

@@ -11,8 +11,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 seconds=${1:-60}
 shift || true
-all=(fuzz_file_url fuzz_letter_index fuzz_playlist fuzz_wav_reader fuzz_scan_cache fuzz_cover_thumbnail
-     fuzz_probe_tags fuzz_playback)
+all=(fuzz_file_url fuzz_letter_index fuzz_instance_message fuzz_playlist fuzz_wav_reader fuzz_scan_cache
+     fuzz_cover_thumbnail fuzz_probe_tags fuzz_playback)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 

@@ -79,26 +79,29 @@ inline std::vector<std::pair<std::string, std::string>> streamingFiles(int port)
     return {{"track.mp3", playlist}, {"track-no-extension", playlist}, {"manifest.m4a", manifest}};
 }
 
-// Runs `open` and answers whether it returned by itself. An opener still blocked on the
-// FIFO `fifo` after a few seconds is released (its other end opened) before answering.
+// Runs `open` on this thread and answers whether it returned by itself: after a few
+// seconds a helper thread opens the other end of the FIFO `fifo`, which releases an
+// opener blocked on it (on this thread or on one it waits for).
 inline bool returnsWithoutBlocking(const std::string& fifo, const std::function<void()>& open)
 {
     std::atomic<bool> done{false};
-    std::thread opener([&] {
-        open();
-        done.store(true);
+    std::atomic<bool> released{false};
+    std::thread releaser([&] {
+        for (int i = 0; i < 500 && !done.load(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        while (!done.load()) {
+            const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (writer >= 0) {  // someone holds the reading end
+                released.store(true);
+                ::close(writer);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
     });
-    for (int i = 0; i < 500 && !done.load(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    const bool byItself = done.load();
-    while (!done.load()) {
-        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (writer >= 0)
-            ::close(writer);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    opener.join();
-    return byItself;
+    open();
+    done.store(true);
+    releaser.join();
+    return !released.load();
 }
 
 // An RF64 WAV of 800 frames (8 kHz mono, 16 bits) whose header states 2^62 frames.

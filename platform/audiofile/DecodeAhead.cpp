@@ -113,6 +113,7 @@ bool DecodeAhead::decodeChunk(std::unique_lock<std::mutex>& lock, std::chrono::s
         mError.store(status, std::memory_order_relaxed);
         mState.store(Failed, std::memory_order_release);
     } else if (got == 0) {
+        mLength.store(mSource->lengthFrames(), std::memory_order_release);
         mState.store(Ended, std::memory_order_release);
     }
     return true;
@@ -121,6 +122,7 @@ bool DecodeAhead::decodeChunk(std::unique_lock<std::mutex>& lock, std::chrono::s
 void DecodeAhead::restart(std::unique_lock<std::mutex>& lock, std::chrono::milliseconds timeout)
 {
     const SInt64 position = mSource->tell();
+    mLength.store(mSource->lengthFrames(), std::memory_order_release);
     mWriteCount.store(0, std::memory_order_relaxed);
     mReadCount.store(0, std::memory_order_relaxed);
     mError.store(noErr, std::memory_order_relaxed);
@@ -139,10 +141,8 @@ OSStatus DecodeAhead::setClientFormat(UInt32 rate, UInt32 channels)
 {
     std::unique_lock lock(mMutex);
     const OSStatus status = mSource->setClientFormat(rate, channels);
-    if (status == noErr) {
+    if (status == noErr)
         resizeRing(rate, channels);
-        mLength.store(mSource->lengthFrames(), std::memory_order_release);
-    }
     restart(lock, kPrefillTimeout);
     return status;
 }

@@ -95,6 +95,8 @@ private:
     std::atomic<int> mState{Decoding};    // set by the producer after its last frames
     std::atomic<OSStatus> mError{noErr};  // with Failed: the status to answer once
     std::atomic<SInt64> mPosition{0};
+    // The source's length, taken again by every control call and by the producer at the
+    // end of the data (a file that holds less than it states ends short of it).
     std::atomic<SInt64> mLength{0};
 
     // Held by the decoding thread except while it sleeps, and by the control calls; never

@@ -36,6 +36,10 @@ bool plausibleLength(SInt64 frames, int rate)
     return frames >= 0 && frames <= kLongestSeconds * rate;
 }
 
+// The resampler's filter grows with the ratio of the rates: a stated rate of hundreds of
+// megahertz costs seconds of computing at every open and seek. No music is made above this.
+constexpr int kHighestFileRate = 768000;
+
 // Lossy decoders need the packets before a seek target to rebuild their state (overlapped
 // transforms, the MP3 bit reservoir, Opus' pre-roll): decode this many frames before it.
 constexpr int kLossyPrerollFrames = 8192;
@@ -303,6 +307,8 @@ OSStatus FFmpegFileSource::setClientFormat(UInt32 rate, UInt32 channels)
 OSStatus FFmpegFileSource::configureResampler(int format, int rate, const void* layout)
 {
     swr_free(&resampler_);
+    if (rate <= 0 || rate > kHighestFileRate)
+        return kAudioFileUnsupportedDataFormatError;
     AVChannelLayout in{};
     if (av_channel_layout_copy(&in, static_cast<const AVChannelLayout*>(layout)) < 0)
         return kAudioFileUnspecifiedError;
@@ -614,7 +620,10 @@ OSStatus FFmpegFileSource::read(int16_t* out, UInt32 frames, UInt32* delivered)
         }
         if (produced == 0) {
             if (clientLength_ - clientPosition_ > kMaxPaddingFrames) {
+                // The file holds less than it states: its length is what it holds, so
+                // that the position, the length and the reads agree from here on.
                 dataEnded_ = true;
+                clientLength_ = clientPosition_;
                 break;
             }
             std::memset(destination, 0, size_t(wanted) * clientChannels_ * sizeof(int16_t));
@@ -654,11 +663,32 @@ OSStatus FFmpegFileSource::seek(SInt64 frame)
     if (swr_init(resampler_) < 0)
         return kAudioFileUnspecifiedError;
     resamplerDrained_ = false;
-    const OSStatus status = positionDecoderAt(fileStart);
+    OSStatus status = positionDecoderAt(fileStart);
     clientPosition_ = clientStart;
+    if (status == noErr && clientLength_ - clientStart > kMaxPaddingFrames) {
+        bool hasData = false;
+        status = decodeToData(&hasData);
+        if (status == noErr && !hasData && clientStart > 0) {
+            // The data ends before the point sought, in a file that states more than it
+            // holds: read on from the beginning, which finds the real end (see read) and
+            // stops there if the target lies beyond it.
+            status = positionDecoderAt(0);
+            clientPosition_ = clientStart = 0;
+        }
+    }
     if (status != noErr)
         return status;
     return skipClientFrames(frame - clientStart);
+}
+
+OSStatus FFmpegFileSource::decodeToData(bool* hasData)
+{
+    while (!haveFrame_ && !decoderDone_) {
+        if (const OSStatus status = nextFrame(); status != noErr)
+            return status;
+    }
+    *hasData = haveFrame_;
+    return noErr;
 }
 
 OSStatus FFmpegFileSource::skipClientFrames(SInt64 frames)

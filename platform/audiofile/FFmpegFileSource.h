@@ -61,6 +61,9 @@ private:
     // false when the file ends first.
     bool dropFirstPageAfterSeek();
     OSStatus nextFrame();
+    // Decodes on to the first frame with samples for the track; *hasData false when the
+    // data ends first.
+    OSStatus decodeToData(bool* hasData);
     void takeFrame();
     OSStatus produce(int16_t* out, int frames, int* produced);
     OSStatus skipClientFrames(SInt64 frames);

@@ -29,13 +29,18 @@ OSStatus openAndDrain(const std::string& url, SInt64* framesRead = nullptr)
     EXPECT_EQ(ExtAudioFileSetProperty(file, kExtAudioFileProperty_ClientDataFormat, 40, &client), noErr);
     std::vector<int16_t> buffer(2 * 1024);
     SInt64 total = 0;
+    OSStatus readStatus = noErr;
     for (int block = 0; block < 100000; ++block) {
         UInt32 frames = 1024;
         AudioBufferList list{1, {{2, 4096, buffer.data()}}};
-        const OSStatus readStatus = ExtAudioFileRead(file, &frames, &list);
+        readStatus = ExtAudioFileRead(file, &frames, &list);
         total += frames;
         if (readStatus != noErr || frames == 0)
             break;
+    }
+    // Reads that end by themselves end at the length.
+    if (readStatus == noErr) {
+        EXPECT_EQ(total, lengthOf(file));
     }
     EXPECT_LE(total, lengthOf(file));
     if (framesRead)
@@ -69,10 +74,19 @@ TEST(BrokenInput, TruncatedFilesFailOrEndCleanly)
     for (const TrackCase& track : tracks) {
         const std::string whole = readWhole(track.make());
         for (double keep : {0.5, 0.1}) {
+            const std::string part = writeFile("part-" + std::string(track.file), whole.substr(0, size_t(whole.size() * keep)));
             SInt64 frames = 0;
-            if (openAndDrain(writeFile("part-" + std::string(track.file), whole.substr(0, size_t(whole.size() * keep))), &frames) == noErr) {
-                EXPECT_LT(frames, 44100) << track.file << " keep " << keep;
-            }
+            if (openAndDrain(part, &frames) != noErr)
+                continue;
+            EXPECT_LT(frames, 44100) << track.file << " keep " << keep;
+            // A seek past what the file holds (not past what it states) lands at its end.
+            ExtAudioFileRef file = openWithClient(part);
+            EXPECT_EQ(ExtAudioFileSeek(file, frames + 10000), noErr);
+            SInt64 at = -1;
+            EXPECT_EQ(ExtAudioFileTell(file, &at), noErr);
+            EXPECT_EQ(at, frames) << track.file << " keep " << keep;
+            EXPECT_EQ(lengthOf(file), frames);
+            ExtAudioFileDispose(file);
         }
     }
     // Without its index (at the end, cut off) an MP4 says nothing about where its audio is.
@@ -94,7 +108,7 @@ TEST(BrokenInput, FileUrlsAreDecodedAndPlainPathsTakenAsTheyAre)
     EXPECT_EQ(openAndDrain("file://" + fixtureDir() + "/odd%2"), kAudioFileUnsupportedFileTypeError);
 }
 
-TEST(BrokenInput, AFifoSwappedInNeverBlocksAndAnAbsurdStatedLengthIsNotBelieved)
+TEST(BrokenInput, AFifoSwappedInNeverBlocksAndAbsurdStatedLengthsAndRatesAreNotBelieved)
 {
     // The reader itself must refuse it: a check of the name beforehand can be raced.
     const std::string fifo = fixtureDir() + "/swapped.mp3";
@@ -114,6 +128,10 @@ TEST(BrokenInput, AFifoSwappedInNeverBlocksAndAnAbsurdStatedLengthIsNotBelieved)
     EXPECT_EQ(lengthOf(file), 800 * 44100 / 8000) << "the stated length was believed";
     EXPECT_EQ(frames, lengthOf(file));
     ExtAudioFileDispose(file);
+    // Nor a rate no music has (the resampler's set-up would take seconds at every seek).
+    std::string fast = hostile::hugeRf64();
+    fast.replace(60, 4, std::string("\x00\xe1\xf5\x05", 4));  // 100 MHz
+    EXPECT_EQ(FFmpegFileSource::open(writeFile("fast.wav", fast), source), kAudioFileUnsupportedDataFormatError);
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 
 #include "../HostileFiles.h"
 #include "platform/export/AVAssetExportSession.h"
+#include "platform/export/FileClone.h"
 #include "platform/foundation/LocalFileURL.h"
+#include "platform/foundation/SafeFile.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +18,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,7 +131,7 @@ TEST(URLAsset, DescribesEachSourceFormat)
         EXPECT_TRUE(AVURLAsset(none).tracksWithMediaType(AVMediaTypeAudio).isEmpty()) << none.toString().toStdString();
 }
 
-TEST(URLAsset, AHostileSourceMakesNoOtherOpenAndNeverBlocks)
+TEST(URLAsset, AHostileSourceMakesNoOtherOpen)
 {
     hostile::LocalListener listener;
     for (const auto& [name, bytes] : hostile::streamingFiles(listener.port())) {
@@ -138,10 +141,7 @@ TEST(URLAsset, AHostileSourceMakesNoOtherOpenAndNeverBlocks)
         EXPECT_TRUE(AVURLAsset::URLAssetWithURL(url(file.fileName()))->tracksWithMediaType(AVMediaTypeAudio).isEmpty());
     }
     EXPECT_EQ(listener.connections(), 0) << "a source made the export connect to the address it names";
-    const QByteArray fifo = QFile::encodeName(fixture("swapped.m4a"));
-    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
-    const auto asset = AVURLAsset::URLAssetWithURL(url("swapped.m4a"));
-    EXPECT_TRUE(hostile::returnsWithoutBlocking(fifo.toStdString(), [&] { asset->tracksWithMediaType(AVMediaTypeAudio); }));
+    // A FIFO in a song's place: the import tests, on the path of a chosen song.
 }
 
 TEST(ExportSession, CopiesEachSupportedSourceUnchangedOnAWorkerThread)
@@ -207,6 +207,22 @@ TEST(ExportSession, FailsWithoutLeavingAFile)
         EXPECT_EQ(s->error().code, code);
     }
     EXPECT_TRUE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST(FileCopy, ASourceEndingBeforeItsSizeIsAnErrorNotAShorterCopy)
+{
+    // A kernel attribute file states a page and holds a few bytes: to the copy, a source
+    // that shrank after its size was taken.
+    const int source = openRegularFile("/sys/devices/system/cpu/online");
+    if (source < 0)
+        GTEST_SKIP() << "no /sys here";
+    const int target = ::memfd_create("copy", MFD_CLOEXEC);
+    const std::atomic<bool> cancel{false};
+    const FileCopyResult copy = cloneOrCopyFile(source, target, cancel);
+    EXPECT_FALSE(copy.ok);
+    EXPECT_EQ(copy.error, "the source shrank during the copy");
+    ::close(source);
+    ::close(target);
 }
 
 TEST(ExportSession, CancelledExportEndsAsCancelledAndWritesNothing)

@@ -3,6 +3,8 @@
 
 #include "PlayerTestSupport.h"
 
+#include "../HostileFiles.h"
+
 #include "platform/session/AudioSession.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +16,8 @@
 #include <QSlider>
 #include <QStandardPaths>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -119,6 +123,20 @@ TEST_F(Import, UnplayableSourcesEndInTheNotice)
         EXPECT_FALSE(h.player->isPlayerViewOnScreen());
         EXPECT_TRUE(h.player->infoButtonItem->isHidden());
     }
+}
+
+TEST_F(Import, ASongSwappedForAFifoAfterTheScanEndsInTheNoticeWithoutBlocking)
+{
+    // Choosing it shows its cover (read on the main thread) and exports its file.
+    MediaItemProperties scanned = makeSong("swapped", "aac", "m4a").properties();
+    scanned.hasArtwork = true;
+    ASSERT_EQ(::unlink(scanned.filePath.constData()), 0);
+    ASSERT_EQ(::mkfifo(scanned.filePath.constData(), 0600), 0);
+    EXPECT_TRUE(hostile::returnsWithoutBlocking(scanned.filePath.toStdString(), [&] {
+        choose(MPMediaItem(scanned));
+        EXPECT_TRUE(waitFor([&] { return h.player->fileErrorAlert() && h.player->fileErrorAlert()->isVisible(); }));
+    }));
+    EXPECT_TRUE(h.engine->callsStartingWith("loadFiles").isEmpty());
 }
 
 TEST_F(Import, SongWithoutAudioSaysSoAndIsNotPlaying)

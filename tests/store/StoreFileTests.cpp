@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -88,3 +89,15 @@ TEST(StoreFile, ADamagedOrTruncatedFileReadsAsNothingAndTheNextSaveMovesItAsideF
         EXPECT_EQ(kept.readAll(), damaged);  // the damaged file is kept, not lost
     }
 }
+
+TEST(StoreFile, ALinkAtItsNameIsNeverWrittenThrough)
+{
+    TestStore s;
+    const QString elsewhere = s.dir.filePath("elsewhere.sqlite");
+    ASSERT_TRUE(QFile::link(elsewhere, s.path()));
+    auto context = s.open();
+    addBook(*context, "leaked");
+    EXPECT_FALSE(context->save());
+    EXPECT_FALSE(QFileInfo::exists(elsewhere));
+}
+
