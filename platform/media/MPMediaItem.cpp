@@ -2,10 +2,13 @@
 
 #include "platform/foundation/LocalFileURL.h"
 #include "platform/media/MediaFileReader.h"
+#include "platform/media/MediaItemPool.h"
 
 #include <QHash>
 
 #include <atomic>
+#include <cstring>
+#include <new>
 #include <functional>
 
 MPMediaItemArtwork::MPMediaItemArtwork(QByteArray filePath, CoverThumbnail thumbnail)
@@ -39,65 +42,141 @@ QImage MPMediaItemArtwork::imageWithSize(QSize size) const
 }
 
 // One song held compactly: a large library holds many of these for the life of the
-// process. The optional texts are plain (pooled) texts with a bit each saying whether the
-// song has them, the numbers plain integers with a bit each, and the duration is held once
-// (atomic: items are shared between threads and the duration may be read late). A field
-// added to the scanned song data goes here as a plain value with a presence bit when it
-// is optional, and into the constructor and MPMediaItem::properties().
+// process, one allocation each. The texts songs have in common, the folder of the file and
+// the cover thumbnail lie in the pool's storage (a pointer each, none when absent); the
+// title stays a text of its own (sorting and the lists copy it often), and the file name
+// follows the record in the same allocation. The numbers are plain integers with a bit
+// each, and the duration is held once (atomic: items are shared between threads and the
+// duration may be read late). A field added to the scanned song data goes here, into
+// make() and into MPMediaItem::properties().
 struct MPMediaItem::Shared {
     enum Text { Artist, AlbumArtist, AlbumTitle, Genre, Composer, Lyrics, TextCount };
     enum Number { TrackNumber, TrackCount, DiscNumber, DiscCount, NumberCount };
 
+    mutable std::atomic<int32_t> references{1};
+    uint32_t nameLength = 0;   // bytes of the file name after the record
+    const MediaItemPool::Storage* storage = nullptr;
     MPMediaEntityPersistentID persistentID = 0;
-    QByteArray filePath;
-    QString title;
-    QString texts[TextCount];
-    CoverThumbnail coverThumbnail;
     mutable std::atomic<double> duration{-1.0};
     ReplayGainValues replayGain;
     int32_t numbers[NumberCount] = {};
-    uint8_t textPresent = 0;   // bit per Text
     uint8_t numberPresent = 0; // bit per Number
     bool hasArtwork = false;
+    QString title;
+    const QString* texts[TextCount] = {};      // null: the song has no such text
+    const CoverThumbnail* thumbnail = nullptr; // null: none
+    const QByteArray* folder = nullptr;        // null: the path has no folder part
 
-    explicit Shared(MediaItemProperties values)
-        : persistentID(values.persistentID),
-          filePath(std::move(values.filePath)),
-          title(std::move(values.title)),
-          coverThumbnail(std::move(values.coverThumbnail)),
-          duration(values.playbackDuration),
-          replayGain(values.replayGain),
-          hasArtwork(values.hasArtwork)
+    const char* name() const { return reinterpret_cast<const char*>(this + 1); }
+
+    QByteArray filePath() const
     {
-        std::optional<QString>* optionalTexts[TextCount] = {&values.artist, &values.albumArtist, &values.albumTitle,
-                                                            &values.genre, &values.composer, &values.lyrics};
+        if (!folder)
+            return QByteArray(name(), qsizetype(nameLength));
+        QByteArray path;
+        path.reserve(folder->size() + 1 + qsizetype(nameLength));
+        path.append(*folder).append('/').append(name(), qsizetype(nameLength));
+        return path;
+    }
+
+    static const Shared* make(const MediaItemProperties& values, MediaItemPool& pool)
+    {
+        const qsizetype slash = values.filePath.lastIndexOf('/');
+        const QByteArrayView name = QByteArrayView(values.filePath).sliced(slash + 1);
+        void* memory = ::operator new(sizeof(Shared) + size_t(name.size()));
+        Shared* s = new (memory) Shared;
+        std::memcpy(static_cast<char*>(memory) + sizeof(Shared), name.data(), size_t(name.size()));
+        s->nameLength = uint32_t(name.size());
+        if (slash >= 0)
+            s->folder = pool.folder(QByteArrayView(values.filePath).first(slash));
+        s->storage = pool.storage();
+        MediaItemPool::Storage::retain(s->storage);
+        s->persistentID = values.persistentID;
+        s->duration.store(values.playbackDuration, std::memory_order_relaxed);
+        s->replayGain = values.replayGain;
+        s->hasArtwork = values.hasArtwork;
+        s->title = MediaItemPool::compactCopy(values.title);
+        const std::optional<QString>* optionalTexts[TextCount] = {&values.artist, &values.albumArtist,
+                                                                  &values.albumTitle, &values.genre,
+                                                                  &values.composer, &values.lyrics};
         for (int i = 0; i < TextCount; ++i)
-            if (*optionalTexts[i]) {
-                texts[i] = std::move(**optionalTexts[i]);
-                textPresent |= uint8_t(1u << i);
-            }
+            if (*optionalTexts[i])
+                s->texts[i] = pool.text(**optionalTexts[i]);
+        if (!values.coverThumbnail.isEmpty())
+            s->thumbnail = pool.thumbnail(values.coverThumbnail);
         const std::optional<int> optionalNumbers[NumberCount] = {values.albumTrackNumber, values.albumTrackCount,
                                                                  values.discNumber, values.discCount};
         for (int i = 0; i < NumberCount; ++i)
             if (optionalNumbers[i]) {
-                numbers[i] = *optionalNumbers[i];
-                numberPresent |= uint8_t(1u << i);
+                s->numbers[i] = *optionalNumbers[i];
+                s->numberPresent |= uint8_t(1u << i);
             }
+        return s;
+    }
+
+    static void retain(const Shared* s)
+    {
+        if (s)
+            s->references.fetch_add(1, std::memory_order_relaxed);
+    }
+    static void release(const Shared* s)
+    {
+        if (!s || s->references.fetch_sub(1, std::memory_order_acq_rel) != 1)
+            return;
+        const MediaItemPool::Storage* storage = s->storage;
+        s->~Shared();
+        ::operator delete(const_cast<Shared*>(s));
+        MediaItemPool::Storage::release(storage);
     }
 
     std::optional<QString> text(Text which) const
     {
-        return textPresent & (1u << which) ? std::optional<QString>(texts[which]) : std::nullopt;
+        return texts[which] ? std::optional<QString>(*texts[which]) : std::nullopt;
     }
+    QStringView view(Text which) const { return texts[which] ? QStringView(*texts[which]) : QStringView(); }
     std::optional<int> number(Number which) const
     {
         return numberPresent & (1u << which) ? std::optional<int>(numbers[which]) : std::nullopt;
     }
 };
 
-MPMediaItem::MPMediaItem(MediaItemProperties properties)
-    : m_shared(std::make_shared<const Shared>(std::move(properties)))
+MPMediaItem::MPMediaItem(const MediaItemProperties& properties)
 {
+    MediaItemPool pool;
+    m_shared = Shared::make(properties, pool);
+}
+
+MPMediaItem::MPMediaItem(const MediaItemProperties& properties, MediaItemPool& pool)
+    : m_shared(Shared::make(properties, pool))
+{
+}
+
+MPMediaItem::MPMediaItem(const MPMediaItem& other) noexcept : m_shared(other.m_shared)
+{
+    Shared::retain(m_shared);
+}
+
+MPMediaItem& MPMediaItem::operator=(const MPMediaItem& other) noexcept
+{
+    Shared::retain(other.m_shared);
+    Shared::release(m_shared);
+    m_shared = other.m_shared;
+    return *this;
+}
+
+MPMediaItem& MPMediaItem::operator=(MPMediaItem&& other) noexcept
+{
+    if (this != &other) {
+        Shared::release(m_shared);
+        m_shared = other.m_shared;
+        other.m_shared = nullptr;
+    }
+    return *this;
+}
+
+MPMediaItem::~MPMediaItem()
+{
+    Shared::release(m_shared);
 }
 
 MediaItemProperties MPMediaItem::properties() const
@@ -106,7 +185,7 @@ MediaItemProperties MPMediaItem::properties() const
     if (!m_shared)
         return values;
     values.persistentID = m_shared->persistentID;
-    values.filePath = m_shared->filePath;
+    values.filePath = m_shared->filePath();
     values.title = m_shared->title;
     values.artist = artist();
     values.albumArtist = albumArtist();
@@ -120,7 +199,8 @@ MediaItemProperties MPMediaItem::properties() const
     values.discCount = discCount();
     values.playbackDuration = m_shared->duration.load(std::memory_order_relaxed);
     values.hasArtwork = m_shared->hasArtwork;
-    values.coverThumbnail = m_shared->coverThumbnail;
+    if (m_shared->thumbnail)
+        values.coverThumbnail = *m_shared->thumbnail;
     values.replayGain = m_shared->replayGain;
     return values;
 }
@@ -130,8 +210,12 @@ MPMediaItem::TextViews MPMediaItem::textViews() const
     if (!m_shared)
         return {};
     const Shared& s = *m_shared;
-    return {s.title, s.texts[Shared::Artist], s.texts[Shared::AlbumTitle], s.texts[Shared::AlbumArtist],
-            s.texts[Shared::Genre], s.texts[Shared::Composer]};
+    return {s.title,
+            s.view(Shared::Artist),
+            s.view(Shared::AlbumTitle),
+            s.view(Shared::AlbumArtist),
+            s.view(Shared::Genre),
+            s.view(Shared::Composer)};
 }
 
 MPMediaEntityPersistentID MPMediaItem::persistentID() const { return m_shared ? m_shared->persistentID : 0; }
@@ -173,7 +257,7 @@ double MPMediaItem::playbackDuration() const
         return 0.0;
     double seconds = m_shared->duration.load(std::memory_order_relaxed);
     if (seconds < 0.0) {
-        const std::optional<AudioProbeResult> probe = probeAudioFile(m_shared->filePath);
+        const std::optional<AudioProbeResult> probe = probeAudioFile(m_shared->filePath());
         seconds = probe ? probe->durationSeconds : 0.0;
         m_shared->duration.store(seconds, std::memory_order_relaxed);
     }
@@ -182,16 +266,17 @@ double MPMediaItem::playbackDuration() const
 
 QUrl MPMediaItem::assetURL() const
 {
-    if (isNull() || m_shared->filePath.isEmpty())
+    if (isNull() || (m_shared->nameLength == 0 && !m_shared->folder))
         return {};
-    return fileURLWithPathBytes(m_shared->filePath);
+    return fileURLWithPathBytes(m_shared->filePath());
 }
 
 MPMediaItemArtwork MPMediaItem::artwork() const
 {
     if (isNull() || !m_shared->hasArtwork)
         return {};
-    return MPMediaItemArtwork(m_shared->filePath, m_shared->coverThumbnail);
+    return MPMediaItemArtwork(m_shared->filePath(),
+                              m_shared->thumbnail ? *m_shared->thumbnail : CoverThumbnail());
 }
 
 namespace {
