@@ -6,8 +6,6 @@
 
 #include "platform/media/MediaItemProperties.h"
 
-class MediaItemPool;
-
 #include <QImage>
 #include <QMetaType>
 #include <QSize>
@@ -16,6 +14,8 @@ class MediaItemPool;
 #include <QVariant>
 
 #include <memory>
+
+class MediaItemPool;
 
 // Property names; each constant's text equals its identifier.
 inline const QString MPMediaItemPropertyPersistentID = QStringLiteral("MPMediaItemPropertyPersistentID");
