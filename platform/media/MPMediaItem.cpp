@@ -50,7 +50,9 @@ QImage MPMediaItemArtwork::imageWithSize(QSize size) const
 // duration may be read late). A field added to the scanned song data goes here, into
 // make() and into MPMediaItem::properties().
 struct MPMediaItem::Shared {
-    enum Text { Artist, AlbumArtist, AlbumTitle, Genre, Composer, Lyrics, TextCount };
+    // The texts held in place come first.
+    enum Text { Artist, AlbumTitle, AlbumArtist, Genre, Composer, Lyrics, TextCount };
+    static constexpr int kInPlace = 2;
     enum Number { TrackNumber, TrackCount, DiscNumber, DiscCount, NumberCount };
 
     mutable std::atomic<int32_t> references{1};
@@ -62,8 +64,14 @@ struct MPMediaItem::Shared {
     int32_t numbers[NumberCount] = {};
     uint8_t numberPresent = 0; // bit per Number
     bool hasArtwork = false;
+    uint32_t inPlaceSize[kInPlace] = {};
     QString title;
-    const QString* texts[TextCount] = {};      // null: the song has no such text
+    // The artist and the album title by their characters in the pool (null: absent), so
+    // that reading every song's texts (the search index) finds them in the record: they
+    // vary the most from song to song, and their held copies would otherwise come into
+    // the cache one by one. The other texts by their place in the pool (null: absent).
+    const char16_t* inPlace[kInPlace] = {};
+    const MediaItemPool::Text* held[TextCount - kInPlace] = {};
     const CoverThumbnail* thumbnail = nullptr; // null: none
     const QByteArray* folder = nullptr;        // null: the path has no folder part
 
@@ -96,12 +104,20 @@ struct MPMediaItem::Shared {
         s->replayGain = values.replayGain;
         s->hasArtwork = values.hasArtwork;
         s->title = MediaItemPool::compactCopy(values.title);
-        const std::optional<QString>* optionalTexts[TextCount] = {&values.artist, &values.albumArtist,
-                                                                  &values.albumTitle, &values.genre,
+        const std::optional<QString>* optionalTexts[TextCount] = {&values.artist, &values.albumTitle,
+                                                                  &values.albumArtist, &values.genre,
                                                                   &values.composer, &values.lyrics};
-        for (int i = 0; i < TextCount; ++i)
-            if (*optionalTexts[i])
-                s->texts[i] = pool.text(**optionalTexts[i]);
+        for (int i = 0; i < TextCount; ++i) {
+            if (!*optionalTexts[i])
+                continue;
+            const MediaItemPool::Text* held = pool.text(**optionalTexts[i]);
+            if (i < kInPlace) {
+                s->inPlace[i] = held->characters();
+                s->inPlaceSize[i] = uint32_t(held->size);
+            } else {
+                s->held[i - kInPlace] = held;
+            }
+        }
         if (!values.coverThumbnail.isEmpty())
             s->thumbnail = pool.thumbnail(values.coverThumbnail);
         const std::optional<int> optionalNumbers[NumberCount] = {values.albumTrackNumber, values.albumTrackCount,
@@ -129,11 +145,23 @@ struct MPMediaItem::Shared {
         MediaItemPool::Storage::release(storage);
     }
 
+    const MediaItemPool::Text* entry(Text which) const
+    {
+        if (which >= kInPlace)
+            return held[which - kInPlace];
+        return inPlace[which] ? MediaItemPool::Text::of(inPlace[which]) : nullptr;
+    }
     std::optional<QString> text(Text which) const
     {
-        return texts[which] ? std::optional<QString>(*texts[which]) : std::nullopt;
+        const MediaItemPool::Text* found = entry(which);
+        return found ? std::optional<QString>(*found->text) : std::nullopt;
     }
-    QStringView view(Text which) const { return texts[which] ? QStringView(*texts[which]) : QStringView(); }
+    QStringView view(Text which) const
+    {
+        if (which < kInPlace)
+            return inPlace[which] ? QStringView(inPlace[which], qsizetype(inPlaceSize[which])) : QStringView();
+        return held[which - kInPlace] ? held[which - kInPlace]->view() : QStringView();
+    }
     std::optional<int> number(Number which) const
     {
         return numberPresent & (1u << which) ? std::optional<int>(numbers[which]) : std::nullopt;

@@ -1,6 +1,8 @@
 #include "platform/media/MediaItemPool.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 
 template <typename T>
 const T* MediaItemPool::Storage::Blocks<T>::add(T value)
@@ -17,14 +19,27 @@ const T* MediaItemPool::Storage::Blocks<T>::add(T value)
     return &slot;
 }
 
-const QString* MediaItemPool::text(const QString& text)
+MediaItemPool::Storage::~Storage()
+{
+    for (Text* entry : m_textEntries) {
+        entry->~Text();
+        ::operator delete(entry);
+    }
+}
+
+const MediaItemPool::Text* MediaItemPool::text(const QString& text)
 {
     const auto found = m_texts.constFind(text);
     if (found != m_texts.constEnd())
         return *found;
     const QString* stored = m_storage->m_texts.add(compactCopy(text));
-    m_texts.insert(*stored, stored);
-    return stored;
+    void* memory = ::operator new(sizeof(Text) + size_t(stored->size()) * sizeof(char16_t));
+    Text* entry = new (memory) Text{stored, stored->size()};
+    if (!stored->isEmpty())
+        std::memcpy(static_cast<char*>(memory) + sizeof(Text), stored->utf16(), size_t(stored->size()) * sizeof(char16_t));
+    m_storage->m_textEntries.push_back(entry);
+    m_texts.insert(*stored, entry);
+    return entry;
 }
 
 const QByteArray* MediaItemPool::folder(QByteArrayView folder)

@@ -20,6 +20,18 @@
 
 class MediaItemPool {
 public:
+    // A held text as a song points to it: the text itself, and a copy of its characters
+    // right after its length, so that reading a song's texts in place (the search index
+    // reads every song's) touches only the memory the characters lie in.
+    struct Text {
+        const QString* text;
+        qsizetype size;
+        const char16_t* characters() const { return reinterpret_cast<const char16_t*>(this + 1); }
+        QStringView view() const { return QStringView(characters(), size); }
+        // The held text whose characters() these are.
+        static const Text* of(const char16_t* characters) { return reinterpret_cast<const Text*>(characters) - 1; }
+    };
+
     // The held values: they keep their address for the storage's life.
     class Storage {
     public:
@@ -39,7 +51,9 @@ public:
             size_t used = 0, capacity = 0;
             const T* add(T value);
         };
+        ~Storage();
         Blocks<QString> m_texts;
+        std::vector<Text*> m_textEntries;  // each allocated with its characters
         Blocks<QByteArray> m_folders;
         Blocks<CoverThumbnail> m_thumbnails;
         mutable std::atomic<int> m_references{1};
@@ -53,7 +67,7 @@ public:
     // The storage the values below live in; a song retains it.
     const Storage* storage() const { return m_storage; }
     // The one copy of a text equal to `text`.
-    const QString* text(const QString& text);
+    const Text* text(const QString& text);
     // The one copy of a folder path equal to `folder`.
     const QByteArray* folder(QByteArrayView folder);
     // A place for a song's own thumbnail (not shared: each song's cover is its own).
@@ -67,6 +81,6 @@ public:
 private:
     Storage* m_storage;
     const QByteArray* m_lastFolder = nullptr;  // the files of a folder come one after another
-    QHash<QString, const QString*> m_texts;
+    QHash<QString, const Text*> m_texts;
     QHash<QByteArray, const QByteArray*> m_folders;
 };
