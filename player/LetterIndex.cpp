@@ -84,6 +84,8 @@ SectionList sectionsOfNames(uint32_t kind, const QStringList& names)
     char16_t currentHeader = 0;
     const auto close = [&] {
         current.headerTitle = headerText(currentHeader);
+        current.rowValues.squeeze();  // kept as long as the list: no room to grow into
+        current.ListNumber.squeeze();
         sections.append(std::move(current));
         current = SectionRecord();
     };

@@ -258,6 +258,12 @@ void LibrarySearch::build(const MusicList& songs, const MusicList& artists, cons
         const MPMediaItem::TextViews t = song.textViews();
         mAlbums.add({t.albumTitle, t.artist, t.albumArtist});
     }
+    // The blobs grew in steps while being written: the index lives as long as the lists,
+    // so it keeps only the room it uses.
+    for (FoldedList* list : {&mSongs, &mArtists, &mAlbums}) {
+        list->blob.shrink_to_fit();
+        list->starts.shrink_to_fit();
+    }
 }
 
 LibrarySearch::Results LibrarySearch::find(const QString& query) const

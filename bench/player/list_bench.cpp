@@ -30,6 +30,7 @@
 #include "platform/media/MPMediaLibrary.h"
 #include "platform/media/MPMediaQuery.h"
 #include "platform/media/MediaCollation.h"
+#include "platform/media/MediaItemPool.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -148,6 +149,7 @@ QList<MPMediaItem> makeSongs(int count)
     static const char* const genres[] = {"Rock", "Pop", "Jazz", "Folk", "Soul", "Blues", "Metal", "Disco"};
     QList<MPMediaItem> items;
     items.reserve(count);
+    MediaItemPool pool;  // shared texts held once, as the library's scan holds them
     for (int i = 0; i < count; ++i) {
         MediaItemProperties p;
         p.persistentID = quint64(i) + 1;
@@ -157,7 +159,7 @@ QList<MPMediaItem> makeSongs(int count)
         p.genre = QString::fromLatin1(genres[i % 8]) + QString::number(i % 5);
         p.albumTrackNumber = i % 5 + 1;
         p.playbackDuration = 200.0;
-        items.append(MPMediaItem(p));
+        items.append(MPMediaItem(p, pool));
     }
     return items;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/LocalFileURL.h"
 #include "platform/media/MediaFileReader.h"
+#include "platform/media/MediaItemPool.h"
 #include "platform/media/PlaylistFile.h"
 #include "platform/media/ScanCache.h"
 #include "platform/media/TextPool.h"
@@ -184,8 +185,7 @@ LibraryScanResult scanMusicDirectory(const QString& musicDirectory, const QStrin
     stats.skippedNames = walk.skippedNames;
     const std::vector<FoundFile>& files = walk.files;
     std::vector<const FoundFile*> playlistFiles;
-    QHash<QString, MPMediaItem> byPath;
-    byPath.reserve(qsizetype(files.size()));
+    QHash<QString, MPMediaItem> byPath;  // made only when there are playlists to resolve
 
     // Which files need reading: new ones and those whose size or time changed.
     std::vector<const FoundFile*> songFiles;
@@ -235,26 +235,31 @@ LibraryScanResult scanMusicDirectory(const QString& musicDirectory, const QStrin
     }
     if (newCache.size() != oldCache.size())
         changed = true;  // files were removed
-    oldCache = ScanCache();
     // Written before the items are made, so that their cover thumbnails are read from the
     // new file rather than kept in memory.
     if (changed && !cacheFile.isEmpty())
         stats.cacheWritten = saveScanCache(cacheFile, newCache);
 
+    // The items are made while the caches still hold their memory, so that they lie
+    // together rather than in the caches' freed gaps; freeing the caches afterwards then
+    // gives back whole pages.
     result.items.reserve(qsizetype(songFiles.size()));
+    MediaItemPool pool;
     for (const FoundFile* file : songFiles) {
-        const auto entry = newCache.constFind(file->relativePath);
-        if (entry == newCache.constEnd() || !entry->isSong)
+        const auto entry = newCache.find(file->relativePath);
+        if (entry == newCache.end() || !entry->isSong)
             continue;
-        MediaItemProperties properties = entry->song;
+        MediaItemProperties& properties = entry.value().song;
         properties.filePath = file->absolutePath;
         properties.persistentID = MPMediaLibrary::persistentIDForRelativePath(file->relativePath);
-        MPMediaItem item(std::move(properties));
-        byPath.insert(displayNameOfPathBytes(file->absolutePath), item);
-        result.items.append(std::move(item));
+        result.items.append(MPMediaItem(properties, pool));
     }
+    oldCache = ScanCache();
     newCache = ScanCache();
 
+    if (!playlistFiles.empty())
+        for (const MPMediaItem& item : std::as_const(result.items))
+            byPath.insert(displayNameOfPathBytes(item.properties().filePath), item);
     for (const FoundFile* file : playlistFiles)
         result.playlists.append(resolvePlaylist(*file, byPath));
     stats.playlists = int(result.playlists.size());

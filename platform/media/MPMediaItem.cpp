@@ -2,10 +2,13 @@
 
 #include "platform/foundation/LocalFileURL.h"
 #include "platform/media/MediaFileReader.h"
+#include "platform/media/MediaItemPool.h"
 
 #include <QHash>
 
 #include <atomic>
+#include <cstring>
+#include <new>
 #include <functional>
 
 MPMediaItemArtwork::MPMediaItemArtwork(QByteArray filePath, CoverThumbnail thumbnail)
@@ -39,55 +42,125 @@ QImage MPMediaItemArtwork::imageWithSize(QSize size) const
 }
 
 // One song held compactly: a large library holds many of these for the life of the
-// process. The optional texts are plain (pooled) texts with a bit each saying whether the
-// song has them, the numbers plain integers with a bit each, and the duration is held once
-// (atomic: items are shared between threads and the duration may be read late). A field
-// added to the scanned song data goes here as a plain value with a presence bit when it
-// is optional, and into the constructor and MPMediaItem::properties().
+// process, one allocation each. The texts songs have in common, the folder of the file and
+// the cover thumbnail lie in the pool's storage (a pointer each, none when absent); the
+// title stays a text of its own (sorting and the lists copy it often), and the file name
+// follows the record in the same allocation. The numbers are plain integers with a bit
+// each, and the duration is held once (atomic: items are shared between threads and the
+// duration may be read late). A field added to the scanned song data goes here, into
+// make() and into MPMediaItem::properties().
 struct MPMediaItem::Shared {
-    enum Text { Artist, AlbumArtist, AlbumTitle, Genre, Composer, Lyrics, TextCount };
+    // The texts held in place come first.
+    enum Text { Artist, AlbumTitle, AlbumArtist, Genre, Composer, Lyrics, TextCount };
+    static constexpr int kInPlace = 2;
     enum Number { TrackNumber, TrackCount, DiscNumber, DiscCount, NumberCount };
 
+    mutable std::atomic<int32_t> references{1};
+    uint32_t nameLength = 0;   // bytes of the file name after the record
+    const MediaItemPool::Storage* storage = nullptr;
     MPMediaEntityPersistentID persistentID = 0;
-    QByteArray filePath;
-    QString title;
-    QString texts[TextCount];
-    CoverThumbnail coverThumbnail;
     mutable std::atomic<double> duration{-1.0};
     ReplayGainValues replayGain;
     int32_t numbers[NumberCount] = {};
-    uint8_t textPresent = 0;   // bit per Text
     uint8_t numberPresent = 0; // bit per Number
     bool hasArtwork = false;
+    uint32_t inPlaceSize[kInPlace] = {};
+    QString title;
+    // The artist and the album title by their characters in the pool (null: absent), so
+    // that reading every song's texts (the search index) finds them in the record: they
+    // vary the most from song to song, and their held copies would otherwise come into
+    // the cache one by one. The other texts by their place in the pool (null: absent).
+    const char16_t* inPlace[kInPlace] = {};
+    const MediaItemPool::Text* held[TextCount - kInPlace] = {};
+    const CoverThumbnail* thumbnail = nullptr; // null: none
+    const QByteArray* folder = nullptr;        // null: the path has no folder part
 
-    explicit Shared(MediaItemProperties values)
-        : persistentID(values.persistentID),
-          filePath(std::move(values.filePath)),
-          title(std::move(values.title)),
-          coverThumbnail(std::move(values.coverThumbnail)),
-          duration(values.playbackDuration),
-          replayGain(values.replayGain),
-          hasArtwork(values.hasArtwork)
+    const char* name() const { return reinterpret_cast<const char*>(this + 1); }
+
+    QByteArray filePath() const
     {
-        std::optional<QString>* optionalTexts[TextCount] = {&values.artist, &values.albumArtist, &values.albumTitle,
-                                                            &values.genre, &values.composer, &values.lyrics};
-        for (int i = 0; i < TextCount; ++i)
-            if (*optionalTexts[i]) {
-                texts[i] = std::move(**optionalTexts[i]);
-                textPresent |= uint8_t(1u << i);
+        if (!folder)
+            return QByteArray(name(), qsizetype(nameLength));
+        QByteArray path;
+        path.reserve(folder->size() + 1 + qsizetype(nameLength));
+        path.append(*folder).append('/').append(name(), qsizetype(nameLength));
+        return path;
+    }
+
+    static const Shared* make(const MediaItemProperties& values, MediaItemPool& pool)
+    {
+        const qsizetype slash = values.filePath.lastIndexOf('/');
+        const QByteArrayView name = QByteArrayView(values.filePath).sliced(slash + 1);
+        void* memory = ::operator new(sizeof(Shared) + size_t(name.size()));
+        Shared* s = new (memory) Shared;
+        std::memcpy(static_cast<char*>(memory) + sizeof(Shared), name.data(), size_t(name.size()));
+        s->nameLength = uint32_t(name.size());
+        if (slash >= 0)
+            s->folder = pool.folder(QByteArrayView(values.filePath).first(slash));
+        s->storage = pool.storage();
+        MediaItemPool::Storage::retain(s->storage);
+        s->persistentID = values.persistentID;
+        s->duration.store(values.playbackDuration, std::memory_order_relaxed);
+        s->replayGain = values.replayGain;
+        s->hasArtwork = values.hasArtwork;
+        s->title = MediaItemPool::compactCopy(values.title);
+        const std::optional<QString>* optionalTexts[TextCount] = {&values.artist, &values.albumTitle,
+                                                                  &values.albumArtist, &values.genre,
+                                                                  &values.composer, &values.lyrics};
+        for (int i = 0; i < TextCount; ++i) {
+            if (!*optionalTexts[i])
+                continue;
+            const MediaItemPool::Text* held = pool.text(**optionalTexts[i]);
+            if (i < kInPlace) {
+                s->inPlace[i] = held->characters();
+                s->inPlaceSize[i] = uint32_t(held->size);
+            } else {
+                s->held[i - kInPlace] = held;
             }
+        }
+        if (!values.coverThumbnail.isEmpty())
+            s->thumbnail = pool.thumbnail(values.coverThumbnail);
         const std::optional<int> optionalNumbers[NumberCount] = {values.albumTrackNumber, values.albumTrackCount,
                                                                  values.discNumber, values.discCount};
         for (int i = 0; i < NumberCount; ++i)
             if (optionalNumbers[i]) {
-                numbers[i] = *optionalNumbers[i];
-                numberPresent |= uint8_t(1u << i);
+                s->numbers[i] = *optionalNumbers[i];
+                s->numberPresent |= uint8_t(1u << i);
             }
+        return s;
     }
 
+    static void retain(const Shared* s)
+    {
+        if (s)
+            s->references.fetch_add(1, std::memory_order_relaxed);
+    }
+    static void release(const Shared* s)
+    {
+        if (!s || s->references.fetch_sub(1, std::memory_order_acq_rel) != 1)
+            return;
+        const MediaItemPool::Storage* storage = s->storage;
+        s->~Shared();
+        ::operator delete(const_cast<Shared*>(s));
+        MediaItemPool::Storage::release(storage);
+    }
+
+    const MediaItemPool::Text* entry(Text which) const
+    {
+        if (which >= kInPlace)
+            return held[which - kInPlace];
+        return inPlace[which] ? MediaItemPool::Text::of(inPlace[which]) : nullptr;
+    }
     std::optional<QString> text(Text which) const
     {
-        return textPresent & (1u << which) ? std::optional<QString>(texts[which]) : std::nullopt;
+        const MediaItemPool::Text* found = entry(which);
+        return found ? std::optional<QString>(*found->text) : std::nullopt;
+    }
+    QStringView view(Text which) const
+    {
+        if (which < kInPlace)
+            return inPlace[which] ? QStringView(inPlace[which], qsizetype(inPlaceSize[which])) : QStringView();
+        return held[which - kInPlace] ? held[which - kInPlace]->view() : QStringView();
     }
     std::optional<int> number(Number which) const
     {
@@ -95,9 +168,43 @@ struct MPMediaItem::Shared {
     }
 };
 
-MPMediaItem::MPMediaItem(MediaItemProperties properties)
-    : m_shared(std::make_shared<const Shared>(std::move(properties)))
+MPMediaItem::MPMediaItem(const MediaItemProperties& properties)
 {
+    MediaItemPool pool;
+    m_shared = Shared::make(properties, pool);
+}
+
+MPMediaItem::MPMediaItem(const MediaItemProperties& properties, MediaItemPool& pool)
+    : m_shared(Shared::make(properties, pool))
+{
+}
+
+MPMediaItem::MPMediaItem(const MPMediaItem& other) noexcept : m_shared(other.m_shared)
+{
+    Shared::retain(m_shared);
+}
+
+MPMediaItem& MPMediaItem::operator=(const MPMediaItem& other) noexcept
+{
+    Shared::retain(other.m_shared);
+    Shared::release(m_shared);
+    m_shared = other.m_shared;
+    return *this;
+}
+
+MPMediaItem& MPMediaItem::operator=(MPMediaItem&& other) noexcept
+{
+    if (this != &other) {
+        Shared::release(m_shared);
+        m_shared = other.m_shared;
+        other.m_shared = nullptr;
+    }
+    return *this;
+}
+
+MPMediaItem::~MPMediaItem()
+{
+    Shared::release(m_shared);
 }
 
 MediaItemProperties MPMediaItem::properties() const
@@ -106,7 +213,7 @@ MediaItemProperties MPMediaItem::properties() const
     if (!m_shared)
         return values;
     values.persistentID = m_shared->persistentID;
-    values.filePath = m_shared->filePath;
+    values.filePath = m_shared->filePath();
     values.title = m_shared->title;
     values.artist = artist();
     values.albumArtist = albumArtist();
@@ -120,7 +227,8 @@ MediaItemProperties MPMediaItem::properties() const
     values.discCount = discCount();
     values.playbackDuration = m_shared->duration.load(std::memory_order_relaxed);
     values.hasArtwork = m_shared->hasArtwork;
-    values.coverThumbnail = m_shared->coverThumbnail;
+    if (m_shared->thumbnail)
+        values.coverThumbnail = *m_shared->thumbnail;
     values.replayGain = m_shared->replayGain;
     return values;
 }
@@ -130,8 +238,12 @@ MPMediaItem::TextViews MPMediaItem::textViews() const
     if (!m_shared)
         return {};
     const Shared& s = *m_shared;
-    return {s.title, s.texts[Shared::Artist], s.texts[Shared::AlbumTitle], s.texts[Shared::AlbumArtist],
-            s.texts[Shared::Genre], s.texts[Shared::Composer]};
+    return {s.title,
+            s.view(Shared::Artist),
+            s.view(Shared::AlbumTitle),
+            s.view(Shared::AlbumArtist),
+            s.view(Shared::Genre),
+            s.view(Shared::Composer)};
 }
 
 MPMediaEntityPersistentID MPMediaItem::persistentID() const { return m_shared ? m_shared->persistentID : 0; }
@@ -173,7 +285,7 @@ double MPMediaItem::playbackDuration() const
         return 0.0;
     double seconds = m_shared->duration.load(std::memory_order_relaxed);
     if (seconds < 0.0) {
-        const std::optional<AudioProbeResult> probe = probeAudioFile(m_shared->filePath);
+        const std::optional<AudioProbeResult> probe = probeAudioFile(m_shared->filePath());
         seconds = probe ? probe->durationSeconds : 0.0;
         m_shared->duration.store(seconds, std::memory_order_relaxed);
     }
@@ -182,16 +294,17 @@ double MPMediaItem::playbackDuration() const
 
 QUrl MPMediaItem::assetURL() const
 {
-    if (isNull() || m_shared->filePath.isEmpty())
+    if (isNull() || (m_shared->nameLength == 0 && !m_shared->folder))
         return {};
-    return fileURLWithPathBytes(m_shared->filePath);
+    return fileURLWithPathBytes(m_shared->filePath());
 }
 
 MPMediaItemArtwork MPMediaItem::artwork() const
 {
     if (isNull() || !m_shared->hasArtwork)
         return {};
-    return MPMediaItemArtwork(m_shared->filePath, m_shared->coverThumbnail);
+    return MPMediaItemArtwork(m_shared->filePath(),
+                              m_shared->thumbnail ? *m_shared->thumbnail : CoverThumbnail());
 }
 
 namespace {

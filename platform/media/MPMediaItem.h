@@ -1,5 +1,6 @@
 #pragma once
-// A song of the device library: an immutable, cheaply copied handle on its properties.
+// A song of the device library: an immutable, cheaply copied handle on its properties
+// (one pointer; copies share one compact record).
 // Read properties by name with valueForProperty() (an invalid QVariant means "absent"),
 // or through the typed getters. Two items are equal when their persistent identifiers are.
 
@@ -13,6 +14,8 @@
 #include <QVariant>
 
 #include <memory>
+
+class MediaItemPool;
 
 // Property names; each constant's text equals its identifier.
 inline const QString MPMediaItemPropertyPersistentID = QStringLiteral("MPMediaItemPropertyPersistentID");
@@ -54,7 +57,15 @@ Q_DECLARE_METATYPE(MPMediaItemArtwork)
 class MPMediaItem {
 public:
     MPMediaItem() = default;  // the null item
-    explicit MPMediaItem(MediaItemProperties properties);
+    explicit MPMediaItem(const MediaItemProperties& properties);
+    // A song of a library read: its texts, folder and thumbnail are held by `pool` and
+    // shared with the pool's other songs.
+    MPMediaItem(const MediaItemProperties& properties, MediaItemPool& pool);
+    MPMediaItem(const MPMediaItem& other) noexcept;
+    MPMediaItem(MPMediaItem&& other) noexcept : m_shared(other.m_shared) { other.m_shared = nullptr; }
+    MPMediaItem& operator=(const MPMediaItem& other) noexcept;
+    MPMediaItem& operator=(MPMediaItem&& other) noexcept;
+    ~MPMediaItem();
 
     bool isNull() const { return !m_shared; }
     explicit operator bool() const { return !isNull(); }
@@ -101,6 +112,6 @@ public:
 
 private:
     struct Shared;
-    std::shared_ptr<const Shared> m_shared;
+    const Shared* m_shared = nullptr;  // holds one of the record's references
 };
 Q_DECLARE_METATYPE(MPMediaItem)

@@ -98,7 +98,10 @@ bool MPMediaLibrary::install(std::shared_ptr<const Snapshot> next)
     for (qsizetype i = 0; !changed && i < next->playlists.size(); ++i)
         changed = m_snapshot->playlists[i].name() != next->playlists[i].name()
                   || m_snapshot->playlists[i].items() != next->playlists[i].items();
-    m_snapshot = std::move(next);
+    // Unchanged contents keep the songs already handed out (the lists hold them), rather
+    // than holding a second copy of every song for as long as those lists live.
+    if (changed)
+        m_snapshot = std::move(next);
     m_scanned.notify_all();
     return changed;
 }

@@ -284,13 +284,16 @@ QList<MPMediaItemCollection> MPMediaQuery::collections() const
     QList<MPMediaItem> group;
     for (const SortRow& row : rows) {
         if (!group.isEmpty() && !sameGroup(group.first(), row.item, rule.groupBy)) {
+            group.squeeze();  // the lists keep the collections: no room to grow into
             result.append(MPMediaItemCollection(std::move(group)));
             group = {};
         }
         group.append(row.item);
     }
-    if (!group.isEmpty())
+    if (!group.isEmpty()) {
+        group.squeeze();
         result.append(MPMediaItemCollection(std::move(group)));
+    }
     return result;
 }
 

@@ -81,6 +81,10 @@ TEST_F(ScanCacheTest, UnchangedFilesComeFromTheCacheChangedOnesAreReadAgain)
     EXPECT_EQ(stats.itemsFromCache, 3);
     EXPECT_FALSE(stats.cacheWritten);
     EXPECT_TRUE(titles(restarted).contains("one-Alpha"));
+    // Scanned again unchanged, the library keeps the songs it has handed out.
+    const MPMediaItem handedOut = restarted.allItems().first();
+    EXPECT_FALSE(restarted.scan().changed);
+    EXPECT_EQ(restarted.allItems().first().textViews().title.data(), handedOut.textViews().title.data());
 
     // A later modification time makes the scan read the file again, and only that file.
     touchLater(path("one.mp3"), 5);
