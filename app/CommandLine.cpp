@@ -42,6 +42,7 @@ constexpr char kHelp[] =
     "  Ctrl+Left/Right    previous or next song\n"
     "  Left/Right         seek 5 s back or forward (player screen)\n"
     "  Up/Down, Enter     move in a list, choose the row\n"
+    "  Ctrl+1 ... Ctrl+5  songs, artists, genres, albums, playlists (list screen)\n"
     "  Escape             go back\n"
     "  Ctrl+F             search the library\n"
     "  Ctrl+Q             quit (the settings are saved)\n"

@@ -4,7 +4,8 @@
 // Space plays or pauses (a button reached with Tab is pressed instead), Ctrl+Left and
 // Ctrl+Right go to the previous and the next song. On the player screen Left and Right
 // seek 5 s back and forward (a volume slider reached with Tab moves instead), and Escape
-// flips back to the list. The search field keeps the keys it edits with. Up, Down and Enter
+// flips back to the list; on the list screen Ctrl+1 to Ctrl+5 choose the list as the tab
+// bar's buttons do. The search field keeps the keys it edits with. Up, Down and Enter
 // in the lists are the list's own (ListView); Ctrl+Q is the window's (the application).
 //
 // The buttons of the two screens take the keyboard focus only from Tab, so that a click
@@ -72,6 +73,12 @@ void TavoroViewController::buildKeyboard()
     onKey(contentView, QKeySequence(Qt::Key_Left), [this] { arrowPressed(-1); });
     onKey(contentView, QKeySequence(Qt::Key_Right), [this] { arrowPressed(1); });
     onKey(contentView, QKeySequence(Qt::Key_Escape), [this] { flipInfoAction(); });
+    // Ctrl+1 to Ctrl+5 press the tab bar's list buttons, left to right, as a click would:
+    // the buttons themselves take no focus, so the keyboard stays with the table.
+    QPushButton* const lists[] = {mListTable->TitleButton, mListTable->ArtistButton, mListTable->GenreButton,
+                                  mListTable->AlbumButton, mListTable->PlayListButton};
+    for (int k = 0; k < 5; ++k)
+        onKey(listView, QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + k)), [button = lists[k]] { button->click(); });
 
     // The position is moved with Left and Right; the slider stays a pointer's.
     playbackSlider->setFocusPolicy(Qt::NoFocus);

@@ -98,6 +98,9 @@ TEST(Keyboard, TheListKeepsTheKeyboardAndCtrlQLeavesThroughTheSaveOfAClosedWindo
     EXPECT_EQ(QApplication::focusWidget(), table);
     QTest::mouseClick(app.player().listTable()->TitleButton, Qt::LeftButton);
     EXPECT_EQ(QApplication::focusWidget(), table);
+    QTest::keyClick(table, Qt::Key_2, Qt::ControlModifier);
+    EXPECT_EQ(app.player().listChangeFlag(), uint32_t(ListKindArtists));
+    EXPECT_EQ(QApplication::focusWidget(), table);
 
     int saves = 0;
     NotificationCenter::defaultCenter().addObserver(&saves, UIApplicationDidEnterBackgroundNotification, nullptr,
