@@ -193,8 +193,8 @@ bool PulseOutput::playedFrames(const std::atomic<int64_t>& rendered, int64_t* pl
     pa_usec_t latency = 0;
     int negative = 0;
     if (known && pa_stream_get_latency(mStream, &latency, &negative) == 0) {
-        const pa_sample_spec* spec = pa_stream_get_sample_spec(mStream);
-        const int64_t held = negative ? 0 : int64_t(pa_usec_to_bytes(latency, spec) / pa_frame_size(spec));
+        const pa_sample_spec* sampleFormat = pa_stream_get_sample_spec(mStream);
+        const int64_t held = negative ? 0 : int64_t(pa_usec_to_bytes(latency, sampleFormat) / pa_frame_size(sampleFormat));
         *played = rendered.load() - held;
     } else {
         known = false;
