@@ -5,17 +5,10 @@
 #include "EngineTestSupport.h"
 
 #include "engine/EngineGlobals.h"
-#include "platform/foundation/NotificationCenter.h"
-#include "platform/foundation/RunLoop.h"
-#include "qbs/QBS.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <gmock/gmock.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 
 namespace {
@@ -191,33 +184,6 @@ TEST_F(EnginePlayback, FilesThatCannotPlayAreRefusedCleanly)
         EXPECT_THAT(log, HasSubstr(StatusLine(line, kAudioFilePermissionsError)));
     }
     EXPECT_TRUE(load(flac)) << "each injected failure fires once";
-}
-
-TEST_F(EnginePlayback, EndReportWaitingOnTheMainThreadWhileItSeeksDoesNotDeadlock)
-{
-    auto running = std::make_shared<AudioCaptureOutput>(AudioCaptureOutput::Pacing::FreeRunning, kBlock);
-    running->setKeepSamples(false);
-    AudioOutputSetCapture(running);
-    std::atomic<bool> ended{false};
-    int observer = 0;
-    NotificationCenter::defaultCenter().addObserver(&observer, MusicPlayTimerNotification, nullptr, [&](const Notification& n) {
-        if (n.userInfo.contains(MusciPlayfinishKey)) // the player's hand-off, waiting for the main thread
-            RunLoop::performOnMainThread([&] { ended = true; }, true);
-    });
-    mode(0);
-    ASSERT_TRUE(load(MakeTrack("race.wav", 2.0, 44100, 2, "-c:a pcm_s16le")));
-    start();
-    QElapsedTimer timer;
-    timer.start();
-    for (SInt64 target = 0; !ended && timer.elapsed() < 10000; target += 3000) {
-        engine->FileSeek(std::min<SInt64>(target, engine->frameCount()));
-        engine->LockSeekChange(false);
-        QCoreApplication::processEvents();
-    }
-    NotificationCenter::defaultCenter().removeObserver(&observer);
-    EXPECT_TRUE(ended);
-    EXPECT_TRUE(running->waitUntilStopped(5.0));
-    EXPECT_FALSE(engine->isPlaying());
 }
 
 class EngineReport : public EngineTest {
