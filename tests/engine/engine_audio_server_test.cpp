@@ -27,13 +27,7 @@
 
 namespace {
 
-// A 16-bit stereo WAV whose every frame is told apart from its neighbours and from silence:
-// left counts 1..30000 and around again, right is its negative.
-int16_t CountingSample(int64_t frame, int channel)
-{
-    const int16_t value = int16_t(1 + frame % 30000);
-    return channel ? int16_t(-value) : value;
-}
+using pulse_test::CountingSample;
 
 std::string CountingWav(const std::string& name, int64_t frames)
 {

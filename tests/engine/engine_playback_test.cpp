@@ -165,8 +165,8 @@ TEST_F(EnginePlayback, FilesThatCannotPlayAreRefusedCleanly)
     using namespace audiofile_test;
     std::string log;
     // A 0-byte file and a WAV header without frames: a length of 0, refused without a message.
-    const std::string header("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xac\0\0\x10\xb1\x02\0\x04\0\x10\0data\0\0\0\0", 44);
-    for (const std::string& path : {writeFile("empty.m4a", ""), writeFile("header-only.wav", header)}) {
+    const std::string headerOnly = StereoWav("header-only.wav", 0, [](int64_t, int) { return int16_t(0); });
+    for (const std::string& path : {writeFile("empty.m4a", ""), headerOnly}) {
         EXPECT_FALSE(load(path, &log)) << path;
         EXPECT_THAT(log, Not(HasSubstr("result"))) << path;
     }
