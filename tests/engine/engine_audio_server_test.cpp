@@ -53,6 +53,8 @@ protected:
         EngineTest::SetUp();
         AudioOutputSetCapture(nullptr);
         AudioOutputForceNull(false);
+        ExtAudioFileWaitForDecoding(false); // real-time reads, as in the player
+        QBS_BYPASS_Prescale = 0; // no headroom: the sink gets the track itself
         if (const std::string why = server.start("engine-pulse"); !why.empty())
             GTEST_SKIP() << why;
     }
@@ -71,8 +73,6 @@ TEST_F(EngineOnAudioServer, StalledDecodingAndADescheduledCallbackNeverUnderflow
 {
     const int64_t frames = 44100 * 30;
     const std::string path = CountingWav("counting.wav", frames);
-    ExtAudioFileWaitForDecoding(false); // real-time reads, as in the player
-    QBS_BYPASS_Prescale = 0; // no headroom: the sink gets the track itself
     ASSERT_TRUE(load(path));
     AURenderCallbackStruct callback{&DescheduledRender, engine.get()};
     ASSERT_EQ(AUGraphSetNodeInputCallback(mGraph, mMixerNode, 0, &callback), noErr);
@@ -127,8 +127,6 @@ TEST_F(EngineOnAudioServer, StalledDecodingAndADescheduledCallbackNeverUnderflow
 TEST_F(EngineOnAudioServer, PausesLoseAndRepeatNoFrameAndShowTheFramesHeard)
 {
     const int64_t frames = 44100 * 4;
-    ExtAudioFileWaitForDecoding(false);
-    QBS_BYPASS_Prescale = 0;
     ASSERT_TRUE(load(CountingWav("pauses.wav", frames)));
     const auto recording = server.dir / "speaker.raw";
     server.record(recording);
@@ -171,7 +169,6 @@ class SeekOnAudioServer : public EngineOnAudioServer, public ::testing::WithPara
 TEST_P(SeekOnAudioServer, AfterASeekOnlyTheNewPositionIsHeard)
 {
     const int64_t target = 44100 * 5;
-    ExtAudioFileWaitForDecoding(false);
     ASSERT_TRUE(load(StereoWav("seek.wav", target * 2, [&](int64_t frame, int) {
         const double hz = frame < target ? 1000.0 : 300.0;
         return int16_t(12000 * std::sin(2 * M_PI * hz * double(frame) / 44100.0));
