@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <utility>
@@ -97,13 +98,19 @@ public:
         return fs::exists(socket) && run({"pactl", "info"}) == 0 ? std::string() : "the audio server did not start";
     }
 
-    // Runs a client tool to its end; answers its exit status.
-    int run(const std::vector<std::string>& args)
+    // Runs a client tool to its end; answers its exit status, and its standard output in
+    // *output when asked.
+    int run(const std::vector<std::string>& args, std::string* output = nullptr)
     {
-        const pid_t pid = Spawn(args, nullptr);
+        const std::filesystem::path outputPath = dir / "output.txt";
+        const pid_t pid = Spawn(args, output ? outputPath.c_str() : nullptr);
         int status = 0;
         if (waitpid(pid, &status, 0) != pid)
             return -1;
+        if (output) {
+            std::ifstream file(outputPath);
+            output->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        }
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     // Starts a client tool in the background; it is ended with the daemon at the latest.
