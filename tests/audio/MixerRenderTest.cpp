@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace {
 
 class MixerRender : public ::testing::Test {
@@ -26,6 +28,11 @@ std::vector<int16_t> Expected(TestSource& source, size_t frames)
         for (int ch = 0; ch < 2; ++ch)
             out.push_back(source.signal(int64_t(i), source.channels == 1 ? 0 : ch));
     return out;
+}
+
+int16_t Sine(int64_t i, double hz, double amplitude)
+{
+    return int16_t(std::lrint(amplitude * std::sin(2 * M_PI * hz * double(i) / 44100.0)));
 }
 
 } // namespace
@@ -56,6 +63,27 @@ TEST_F(MixerRender, UnitGainAndRatePassSamplesThroughBitExactInEveryOutputFormat
         ASSERT_EQ(cap->pull(20000), 20000u);
         EXPECT_EQ(cap->samples(), Expected(src, 20000));
         EXPECT_EQ(src.framesPulled.load(), 20000);
+    }
+}
+
+TEST_F(MixerRender, GainInDecibelsScalesTheOutput)
+{
+    source.signal = [](int64_t i, int ch) { return Sine(i, 1000, ch ? 8000 : -4000); };
+    ASSERT_EQ(g.build(&source), noErr);
+    ASSERT_EQ(AUGraphStart(g.graph), noErr);
+    for (float db : {-6.0206f, 6.0206f, -20.0f, 12.0f}) {
+        SCOPED_TRACE(db);
+        ASSERT_EQ(AudioUnitSetParameter(g.mixer, k3DMixerParam_Gain, kAudioUnitScope_Output, 0, db, 0), noErr);
+        capture->pull(1024); // the change glides across this block
+        capture->clear();
+        int64_t first = source.nextFrame;
+        capture->pull(4096);
+        double factor = std::pow(10.0, db / 20.0);
+        std::vector<int16_t> got = capture->samples();
+        for (size_t k = 0; k < got.size(); ++k) {
+            double want = std::clamp(factor * source.signal(first + int64_t(k / 2), int(k % 2)), -32768.0, 32767.0);
+            ASSERT_NEAR(got[k], want, 1.0) << "sample " << k;
+        }
     }
 }
 
