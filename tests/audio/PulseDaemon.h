@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -54,6 +55,14 @@ inline void End(pid_t pid, int signal)
     }
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
+}
+
+// A 16-bit stereo signal whose every frame a recording tells apart from its neighbours and
+// from silence: left counts 1..30000 and around again, right is its negative.
+inline int16_t CountingSample(int64_t frame, int channel)
+{
+    const int16_t value = int16_t(1 + frame % 30000);
+    return channel ? int16_t(-value) : value;
 }
 
 class PulseDaemon {

@@ -46,10 +46,7 @@ TEST_F(PulseOutput, SamplesReachTheSinkBitForBit)
 {
     // A counting signal makes every frame's place in the stream recognisable.
     TestSource source;
-    source.signal = [](int64_t i, int ch) {
-        int16_t v = int16_t(1 + i % 30000);
-        return ch ? int16_t(-v) : v;
-    };
+    source.signal = pulse_test::CountingSample;
     TestGraph g;
     ASSERT_EQ(g.build(&source), noErr);
 

@@ -1,7 +1,8 @@
 // The engine playing into a real audio server that the test starts itself: 30 s of a track
 // with the reader's decoding held up again and again and the render callback descheduled
 // now and then (the server's buffering and the decoding ahead ride it out); pauses that
-// lose and repeat nothing; seeks after which only the new position is heard.
+// lose and repeat nothing and show the position heard; seeks after which only the new
+// position is heard.
 
 #include "EngineTestSupport.h"
 
@@ -26,13 +27,7 @@
 
 namespace {
 
-// A 16-bit stereo WAV whose every frame is told apart from its neighbours and from silence:
-// left counts 1..30000 and around again, right is its negative.
-int16_t CountingSample(int64_t frame, int channel)
-{
-    const int16_t value = int16_t(1 + frame % 30000);
-    return channel ? int16_t(-value) : value;
-}
+using pulse_test::CountingSample;
 
 std::string CountingWav(const std::string& name, int64_t frames)
 {
@@ -58,6 +53,8 @@ protected:
         EngineTest::SetUp();
         AudioOutputSetCapture(nullptr);
         AudioOutputForceNull(false);
+        ExtAudioFileWaitForDecoding(false); // real-time reads, as in the player
+        QBS_BYPASS_Prescale = 0; // no headroom: the sink gets the track itself
         if (const std::string why = server.start("engine-pulse"); !why.empty())
             GTEST_SKIP() << why;
     }
@@ -76,8 +73,6 @@ TEST_F(EngineOnAudioServer, StalledDecodingAndADescheduledCallbackNeverUnderflow
 {
     const int64_t frames = 44100 * 30;
     const std::string path = CountingWav("counting.wav", frames);
-    ExtAudioFileWaitForDecoding(false); // real-time reads, as in the player
-    QBS_BYPASS_Prescale = 0; // no headroom: the sink gets the track itself
     ASSERT_TRUE(load(path));
     AURenderCallbackStruct callback{&DescheduledRender, engine.get()};
     ASSERT_EQ(AUGraphSetNodeInputCallback(mGraph, mMixerNode, 0, &callback), noErr);
@@ -126,19 +121,24 @@ TEST_F(EngineOnAudioServer, StalledDecodingAndADescheduledCallbackNeverUnderflow
     EXPECT_EQ(frame, frames) << "the recording ends before the track";
 }
 
-TEST_F(EngineOnAudioServer, PausesLoseAndRepeatNoFrame)
+// Pauses lose and repeat no frame, and at each the engine shows what the listener heard
+// through the sink: not what it read, which runs ahead by what the server (and the mixer)
+// still hold.
+TEST_F(EngineOnAudioServer, PausesLoseAndRepeatNoFrameAndShowTheFramesHeard)
 {
     const int64_t frames = 44100 * 4;
-    ExtAudioFileWaitForDecoding(false);
-    QBS_BYPASS_Prescale = 0;
     ASSERT_TRUE(load(CountingWav("pauses.wav", frames)));
     const auto recording = server.dir / "speaker.raw";
     server.record(recording);
     start();
-    for (int pause = 0; pause < 4; ++pause) {
-        QThread::msleep(500);
+    for (int pause = 0; pause < 3; ++pause) {
+        QThread::msleep(400 + 130 * pause);
         Stdout([&] { engine->stopAUGraph(); });
-        QThread::msleep(200);
+        const int64_t shown = engine->heardFrame();
+        QThread::msleep(300); // the recorder takes in what played up to the pause
+        const std::vector<int16_t> samples = pulse_test::PulseDaemon::Recorded(recording);
+        const int64_t heard = std::count_if(samples.begin(), samples.end(), [](int16_t s) { return s > 0; });
+        EXPECT_NEAR(double(shown), double(heard), double(kBlock)) << "pause " << pause << ", read " << engine->currentFrame();
         start();
     }
     QElapsedTimer timer;
@@ -161,31 +161,6 @@ TEST_F(EngineOnAudioServer, PausesLoseAndRepeatNoFrame)
         ASSERT_EQ(left[size_t(frame)], CountingSample(frame, 0)) << "track frame " << frame;
 }
 
-// At each pause the engine shows what the listener heard through the sink: not what it
-// read, which runs ahead by what the server (and the mixer) still hold.
-TEST_F(EngineOnAudioServer, ThePositionAtAPauseIsTheFramesHeard)
-{
-    ExtAudioFileWaitForDecoding(false);
-    QBS_BYPASS_Prescale = 0;
-    ASSERT_TRUE(load(CountingWav("heard.wav", 44100 * 4)));
-    const auto recording = server.dir / "speaker.raw";
-    server.record(recording);
-    start();
-    std::vector<int64_t> shown;
-    for (int pause = 0; pause < 3; ++pause) {
-        QThread::msleep(400 + 130 * pause);
-        Stdout([&] { engine->stopAUGraph(); });
-        shown.push_back(engine->heardFrame());
-        QThread::msleep(300); // the recorder takes in what played up to the pause
-        std::vector<int16_t> samples = pulse_test::PulseDaemon::Recorded(recording);
-        const int64_t heard = std::count_if(samples.begin(), samples.end(), [](int16_t s) { return s > 0; });
-        EXPECT_NEAR(double(shown.back()), double(heard), double(kBlock)) << "pause " << pause << ", read "
-                                                                         << engine->currentFrame();
-        start();
-    }
-    server.stopRecording();
-}
-
 // A seek while paused, with the speed/pitch effect off and on: the server, the varispeed
 // and the effect all hold audio from before the seek then. The track is 1 kHz up to the
 // seek target and 300 Hz from there; after the pause nothing at 1 kHz may be heard.
@@ -194,7 +169,6 @@ class SeekOnAudioServer : public EngineOnAudioServer, public ::testing::WithPara
 TEST_P(SeekOnAudioServer, AfterASeekOnlyTheNewPositionIsHeard)
 {
     const int64_t target = 44100 * 5;
-    ExtAudioFileWaitForDecoding(false);
     ASSERT_TRUE(load(StereoWav("seek.wav", target * 2, [&](int64_t frame, int) {
         const double hz = frame < target ? 1000.0 : 300.0;
         return int16_t(12000 * std::sin(2 * M_PI * hz * double(frame) / 44100.0));

@@ -54,6 +54,8 @@ TEST_F(EngineControl, EachFailingSetUpStepPrintsItsLineAndEndsTheSetUp)
         if (fault.call == AudioCall::AUGraphAddNode) {
             EXPECT_EQ(mMixer, nullptr) << "a failing node add leaves the graph unopened";
         }
+        start();
+        EXPECT_FALSE(engine->isPlaying()) << "a graph left unready does not play";
     }
     AudioTestClearFaults();
     const std::string out = Stdout([&] { engine->initializeAUGraph(2); });
