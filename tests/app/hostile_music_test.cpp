@@ -6,6 +6,7 @@
 #include "AppTestSupport.h"
 
 #include "../HostileFiles.h"
+#include "../SessionBus.h"
 #include "app/DemoLibrary.h"
 
 #include <gtest/gtest.h>
@@ -36,20 +37,13 @@ TEST(HostileMusic, TheProgramSendsNothingToAServerItsFilesName)
     writeBytes(music + "/list.m3u8", QByteArray::fromStdString(hostile::streamingFiles(listener.port())[0].second));
     ASSERT_TRUE(QFile::copy(QString::fromLocal8Bit(generatedSongs()[1].properties().filePath), music + "/song.mp3"));
 
-    QProcess bus;
-    bus.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
-    ASSERT_TRUE(bus.waitForReadyRead(10000)) << "dbus-daemon did not start";
+    PrivateSessionBus bus;
+    ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon did not start";
     QProcessEnvironment env = programEnvironment(home.path());
-    env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromLocal8Bit(bus.readLine()).trimmed());
+    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
     env.insert("XDG_MUSIC_DIR", music);
     const auto open = [&](const QString& file) {
-        QProcess gdbus;
-        gdbus.setProcessEnvironment(env);
-        gdbus.start("gdbus", {"call", "--session", "--dest", "org.mpris.MediaPlayer2.tavoro", "--object-path",
-                              "/org/mpris/MediaPlayer2", "--method", "org.mpris.MediaPlayer2.Player.OpenUri",
-                              QUrl::fromLocalFile(music + "/" + file).toString()});
-        gdbus.waitForFinished(10000);
-        return gdbus.exitStatus() == QProcess::NormalExit && gdbus.exitCode() == 0;
+        return callPlayer(env, {"org.mpris.MediaPlayer2.Player.OpenUri", QUrl::fromLocalFile(music + "/" + file).toString()});
     };
 
     QProcess app;
@@ -68,8 +62,6 @@ TEST(HostileMusic, TheProgramSendsNothingToAServerItsFilesName)
     EXPECT_EQ(listener.connections(), 0) << "the player connected to a server a file names";
     app.terminate();
     app.waitForFinished(10000);
-    bus.terminate();
-    bus.waitForFinished(5000);
 }
 
 TEST(HostileMusic, TheDemoLibraryReplacesLinksAtItsNamesAndNeverWritesThroughThem)
