@@ -1,5 +1,6 @@
-// The application as a whole: the launch, a chosen song heard, the settings kept across a
-// quit, and the program's own answers on the terminal.
+// The application as a whole: the launch, a chosen song heard, calls and hiding, the
+// settings kept across a quit, and the real program: its answers on the terminal, the songs
+// of its arguments and of later starts, the quit from the desktop controls, a foreign lock.
 
 #include "AppTestSupport.h"
 #include "../SessionBus.h"
@@ -16,17 +17,14 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <algorithm>
-#include <csignal>
 #include <sys/stat.h>
 
 TEST(Launch, EndsOnTheListWithNoSongAndFreshModesAndQuittingKeepsTheEqualizerAndTheWindowSize)
@@ -62,49 +60,45 @@ TEST(Launch, EndsOnTheListWithNoSongAndFreshModesAndQuittingKeepsTheEqualizerAnd
     second.lifecycle->enterBackground();
 }
 
-TEST(Launch, HidingOrMinimisingTheWindowSavesAndShowingItResumesAfterTheWait)
+TEST(Launch, ACallResumesOnceTheWindowIsOnScreenAndHidingOrMinimisingSaves)
 {
     LaunchedApp app;
     TavoroViewController& player = app.player();
     QWidget* window = app.delegate->window();
-    player.PlayModeButtonchange(3);
-    window->hide();
-    EXPECT_TRUE(app.lifecycle->isInBackground());
+    AudioSessionContext* session = app.delegate.get();  // what the session's callbacks get
+    const auto playing = [&] { return player.graphController().isPlaying(); };
     const auto storedShuffle = [] {
         return storeAnswer(DTMusicModelController().storeURL().toLocalFile(), "SELECT shuffleEnable FROM PlayControl;");
     };
-    EXPECT_EQ(storedShuffle(), "1");
-    // Back on screen: after the activation wait, playback an interruption stopped resumes.
+    ASSERT_TRUE(waitFor([&] { return !app.delegate->activationPending(); }, 3));  // the launch's own
     app.chooseSong(1);
-    ASSERT_TRUE(waitFor([&] { return app.delegate->tavoroViewController()->graphController().isPlaying(); }, 10));
-    player.graphController().stopAUGraph();
-    player.setInterruptPlayStopFlag(true);
+    ASSERT_TRUE(waitFor(playing, 10));
+    // A call ending while the window is on screen resumes, once: the flag is cleared.
+    interruptionListener(session, kAudioSessionBeginInterruption);
+    EXPECT_TRUE(player.interruptPlayStopFlag());
+    EXPECT_FALSE(playing());
+    interruptionListener(session, kAudioSessionEndInterruption);
+    ASSERT_TRUE(waitFor(playing, 3)) << "not resumed after the call";
+    EXPECT_FALSE(player.interruptPlayStopFlag()) << "a later restore would start playback";
+
+    // Hidden, the settings are saved; a call that ends meanwhile resumes once the window is
+    // back, after the activation wait.
+    player.PlayModeButtonchange(3);
+    interruptionListener(session, kAudioSessionBeginInterruption);
+    window->hide();
+    EXPECT_TRUE(app.lifecycle->isInBackground());
+    EXPECT_EQ(storedShuffle(), "1");
+    interruptionListener(session, kAudioSessionEndInterruption);
     window->show();
     EXPECT_FALSE(app.lifecycle->isInBackground());
     EXPECT_TRUE(app.delegate->activationPending());
-    EXPECT_FALSE(player.graphController().isPlaying());
-    ASSERT_TRUE(waitFor([&] { return player.graphController().isPlaying(); }, 3));
+    EXPECT_FALSE(playing());
+    ASSERT_TRUE(waitFor(playing, 3));
 
     player.PlayModeButtonchange(3);
     window->showMinimized();
     EXPECT_TRUE(app.lifecycle->isInBackground());
     EXPECT_EQ(storedShuffle(), "0");
-}
-
-TEST(Launch, ACallEndingWhileTheWindowIsOnScreenResumesOnceAndClearsTheFlag)
-{
-    LaunchedApp app;
-    TavoroViewController& player = app.player();
-    ASSERT_TRUE(waitFor([&] { return !app.delegate->activationPending(); }, 3)); // the launch's own
-    app.chooseSong(1);
-    ASSERT_TRUE(waitFor([&] { return player.graphController().isPlaying(); }, 10));
-    AudioSessionContext* session = app.delegate.get(); // what the session's callbacks get
-    interruptionListener(session, kAudioSessionBeginInterruption);
-    EXPECT_TRUE(player.interruptPlayStopFlag());
-    EXPECT_FALSE(player.graphController().isPlaying());
-    interruptionListener(session, kAudioSessionEndInterruption);
-    ASSERT_TRUE(waitFor([&] { return player.graphController().isPlaying(); }, 3)) << "not resumed after the call";
-    EXPECT_FALSE(player.interruptPlayStopFlag()) << "a later restore would start playback";
 }
 
 TEST(Playback, ChoosingASongFlipsToThePlayerAndItsSamplesReachTheOutput)
@@ -139,26 +133,6 @@ ProcessRun runTavoro(const QStringList& arguments, const QProcessEnvironment& en
     process.waitForFinished(30000);
     return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};
-}
-
-// Reads the program's standard output until it shows the launch has run (the graph built).
-bool waitForLaunch(QProcess& program, QString& out)
-{
-    program.waitForStarted();
-    QElapsedTimer timer;
-    timer.start();
-    while (!out.contains("Input callbacks") && program.state() == QProcess::Running && timer.elapsed() < 30000) {
-        program.waitForReadyRead(200);
-        out += QString::fromLocal8Bit(program.readAllStandardOutput());
-    }
-    return out.contains("Input callbacks");
-}
-
-// SIGTERM to a program that runs (a process id of 0 would signal the whole group).
-void terminate(QProcess& program)
-{
-    if (program.processId() > 0)
-        ::kill(pid_t(program.processId()), SIGTERM);
 }
 
 } // namespace
@@ -264,14 +238,8 @@ TEST(Program, StartsDespiteAForeignLockInItsPrivateFolder)
     lock.write("4242\ntavoro\nanother-machine\n");
     lock.close();
 
-    QProcess app;
-    app.setProcessEnvironment(env);
-    app.start(TAVORO_BINARY);
-    QString out;
-    EXPECT_TRUE(waitForLaunch(app, out)) << "the player did not start: " << out.toStdString();
-    EXPECT_FALSE(out.contains("already running"));
-    terminate(app);
-    EXPECT_TRUE(app.waitForFinished(10000));
-    const QString err = QString::fromLocal8Bit(app.readAllStandardError());
-    EXPECT_TRUE(err.contains("is held, but no player answers")) << err.toStdString();
+    ClientWatcher app({TAVORO_BINARY}, env);
+    EXPECT_TRUE(app.waitForText("Input callbacks", 30)) << "the player did not start: " << app.output().toStdString();
+    EXPECT_FALSE(app.output().contains("already running"));
+    EXPECT_TRUE(app.output().contains("is held, but no player answers")) << app.output().toStdString();
 }

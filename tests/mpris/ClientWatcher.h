@@ -6,13 +6,18 @@
 #include "../EventLoopWait.h"
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
 class ClientWatcher {
 public:
-    explicit ClientWatcher(const QStringList& command)
+    // Standard error is collected with the output; `environment` is the client's.
+    explicit ClientWatcher(const QStringList& command,
+                           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
+        mProcess.setProcessEnvironment(environment);
+        mProcess.setProcessChannelMode(QProcess::MergedChannels);
         QObject::connect(&mProcess, &QProcess::readyReadStandardOutput,
                          [this] { mOutput += QString::fromUtf8(mProcess.readAllStandardOutput()); });
         mProcess.start(command.first(), command.mid(1));
