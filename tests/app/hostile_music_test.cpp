@@ -12,11 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTest>
 
 namespace {
 
@@ -43,7 +41,8 @@ TEST(HostileMusic, TheProgramSendsNothingToAServerItsFilesName)
     env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
     env.insert("XDG_MUSIC_DIR", music);
     const auto open = [&](const QString& file) {
-        return callPlayer(env, {"org.mpris.MediaPlayer2.Player.OpenUri", QUrl::fromLocalFile(music + "/" + file).toString()});
+        return callPlayer(env, {"org.mpris.MediaPlayer2.Player.OpenUri",
+                                QUrl::fromLocalFile(music + "/" + file).toString()});
     };
 
     QProcess app;
@@ -51,12 +50,8 @@ TEST(HostileMusic, TheProgramSendsNothingToAServerItsFilesName)
     app.start(TAVORO_BINARY);
     ASSERT_TRUE(app.waitForStarted());
     // The song opens once the player is on the bus and its scan has found the song.
-    QElapsedTimer timer;
-    timer.start();
-    bool opened = false;
-    while (!(opened = open("song.mp3")) && timer.elapsed() < 20000)
-        QTest::qWait(200);
-    EXPECT_TRUE(opened) << "the player never opened the song from the desktop controls";
+    EXPECT_TRUE(waitFor([&] { return open("song.mp3"); }, 20))
+        << "the player never opened the song from the desktop controls";
     EXPECT_FALSE(open("manifest.m4a"));
     EXPECT_FALSE(open("track.mp3"));
     EXPECT_EQ(listener.connections(), 0) << "the player connected to a server a file names";
