@@ -73,12 +73,27 @@ QProcessEnvironment programEnvironment(const QString& home)
     return env;
 }
 
-QByteArray savedSettingRows(const QString& home)
+QByteArray storeAnswer(const QString& store, const QString& query)
 {
     QProcess sqlite;
-    sqlite.start("sqlite3", {home + "/data/Tavoro/DTMusicModel.sqlite", "SELECT COUNT(*) FROM Setting;"});
+    sqlite.start("sqlite3", {store, query});
     sqlite.waitForFinished();
     return sqlite.readAllStandardOutput().trimmed();
+}
+
+QByteArray savedSettingRows(const QString& home)
+{
+    return storeAnswer(home + "/data/Tavoro/DTMusicModel.sqlite", "SELECT COUNT(*) FROM Setting;");
+}
+
+bool callPlayer(const QProcessEnvironment& environment, const QStringList& methodAndArguments)
+{
+    QProcess gdbus;
+    gdbus.setProcessEnvironment(environment);
+    gdbus.start("gdbus", QStringList{"call", "--session", "--dest", "org.mpris.MediaPlayer2.tavoro", "--object-path",
+                                     "/org/mpris/MediaPlayer2", "--method"} + methodAndArguments);
+    gdbus.waitForFinished(10000);
+    return gdbus.exitStatus() == QProcess::NormalExit && gdbus.exitCode() == 0;
 }
 
 LaunchedApp::LaunchedApp(bool launch, AudioCaptureOutput::Pacing pacing)

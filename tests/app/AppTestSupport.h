@@ -28,8 +28,13 @@ void saveScreenshot(QWidget* widget, const QString& name);
 // directories under `home`, the generated library as its music, offscreen, and no session
 // bus (a test that wants one starts its own).
 QProcessEnvironment programEnvironment(const QString& home);
+// What sqlite3 prints for `query` on the store file `store`, trimmed.
+QByteArray storeAnswer(const QString& store, const QString& query);
 // How many settings rows such a process saved in its store, as sqlite3 prints the count.
 QByteArray savedSettingRows(const QString& home);
+// Calls a method of the running player's desktop media-control object with gdbus, on the
+// session bus `environment` names: whether it answered without an error.
+bool callPlayer(const QProcessEnvironment& environment, const QStringList& methodAndArguments);
 
 // An application loaded and launched as the program does it, over the test's store, its
 // engine playing into `capture`.

@@ -6,16 +6,15 @@
 #include "AppTestSupport.h"
 
 #include "../HostileFiles.h"
+#include "../SessionBus.h"
 #include "app/DemoLibrary.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTest>
 
 namespace {
 
@@ -36,20 +35,14 @@ TEST(HostileMusic, TheProgramSendsNothingToAServerItsFilesName)
     writeBytes(music + "/list.m3u8", QByteArray::fromStdString(hostile::streamingFiles(listener.port())[0].second));
     ASSERT_TRUE(QFile::copy(QString::fromLocal8Bit(generatedSongs()[1].properties().filePath), music + "/song.mp3"));
 
-    QProcess bus;
-    bus.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
-    ASSERT_TRUE(bus.waitForReadyRead(10000)) << "dbus-daemon did not start";
+    PrivateSessionBus bus;
+    ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon did not start";
     QProcessEnvironment env = programEnvironment(home.path());
-    env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromLocal8Bit(bus.readLine()).trimmed());
+    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
     env.insert("XDG_MUSIC_DIR", music);
     const auto open = [&](const QString& file) {
-        QProcess gdbus;
-        gdbus.setProcessEnvironment(env);
-        gdbus.start("gdbus", {"call", "--session", "--dest", "org.mpris.MediaPlayer2.tavoro", "--object-path",
-                              "/org/mpris/MediaPlayer2", "--method", "org.mpris.MediaPlayer2.Player.OpenUri",
-                              QUrl::fromLocalFile(music + "/" + file).toString()});
-        gdbus.waitForFinished(10000);
-        return gdbus.exitStatus() == QProcess::NormalExit && gdbus.exitCode() == 0;
+        return callPlayer(env, {"org.mpris.MediaPlayer2.Player.OpenUri",
+                                QUrl::fromLocalFile(music + "/" + file).toString()});
     };
 
     QProcess app;
@@ -57,19 +50,13 @@ TEST(HostileMusic, TheProgramSendsNothingToAServerItsFilesName)
     app.start(TAVORO_BINARY);
     ASSERT_TRUE(app.waitForStarted());
     // The song opens once the player is on the bus and its scan has found the song.
-    QElapsedTimer timer;
-    timer.start();
-    bool opened = false;
-    while (!(opened = open("song.mp3")) && timer.elapsed() < 20000)
-        QTest::qWait(200);
-    EXPECT_TRUE(opened) << "the player never opened the song from the desktop controls";
+    EXPECT_TRUE(waitFor([&] { return open("song.mp3"); }, 20))
+        << "the player never opened the song from the desktop controls";
     EXPECT_FALSE(open("manifest.m4a"));
     EXPECT_FALSE(open("track.mp3"));
     EXPECT_EQ(listener.connections(), 0) << "the player connected to a server a file names";
     app.terminate();
     app.waitForFinished(10000);
-    bus.terminate();
-    bus.waitForFinished(5000);
 }
 
 TEST(HostileMusic, TheDemoLibraryReplacesLinksAtItsNamesAndNeverWritesThroughThem)

@@ -4,6 +4,7 @@
 
 #include "PlayerTestSupport.h"
 #include "../SessionBus.h"
+#include "ClientWatcher.h"
 
 #include "app/mpris/MprisService.h"
 #include "engine/MusicPlayTimerNotification.h"
@@ -58,43 +59,19 @@ QString property(const QString& name)
     return gdbusCall("org.freedesktop.DBus.Properties.Get", {"org.mpris.MediaPlayer2.Player", name}).out;
 }
 
-// A client that prints every signal the player's object sends, as it arrives.
-class Watcher {
-public:
-    explicit Watcher(const QStringList& command)
-    {
-        QObject::connect(&mProcess, &QProcess::readyReadStandardOutput,
-                         [this] { mOutput += QString::fromUtf8(mProcess.readAllStandardOutput()); });
-        mProcess.start(command.first(), command.mid(1));
-        mProcess.waitForStarted(5000);
-    }
-    ~Watcher()
-    {
-        mProcess.kill();
-        mProcess.waitForFinished(5000);
-    }
-    bool waitForText(const QString& text, double seconds = 5)
-    {
-        return waitFor([&] { return mOutput.contains(text); }, seconds);
-    }
-    // Lets the watcher settle (what it prints after start-up) and forgets what it printed.
-    void settle(const QString& readyText)
-    {
-        waitForText(readyText);
-        waitFor([] { return false; }, 0.3);
-        mOutput.clear();
-    }
-    const QString& output() const { return mOutput; }
-
-private:
-    QProcess mProcess;
-    QString mOutput;
-};
-
-Watcher* signalMonitor()
+// Sets a property of the player's interface as dbus-send writes it ("variant:double:1.5").
+void setProperty(const QString& name, const QString& value)
 {
-    auto* watcher = new Watcher({"gdbus", "monitor", "--session", "--dest", kMprisBusName, "--object-path",
-                                 kMprisObjectPath});
+    run("dbus-send", {"--session", "--print-reply", QString("--dest=") + kMprisBusName, kMprisObjectPath,
+                      "org.freedesktop.DBus.Properties.Set", "string:org.mpris.MediaPlayer2.Player", "string:" + name,
+                      value});
+}
+
+// A client that prints every signal the player's object sends, as it arrives.
+ClientWatcher* signalMonitor()
+{
+    auto* watcher = new ClientWatcher({"gdbus", "monitor", "--session", "--dest", kMprisBusName, "--object-path",
+                                       kMprisObjectPath});
     watcher->settle(QStringLiteral("is owned by"));
     return watcher;
 }
@@ -159,7 +136,7 @@ TEST_F(Mpris, OpenedFileAndChosenSongShowTheirMetadata)
     QTemporaryDir dir;
     const QString path = makeTaggedSong(dir);
     // The file goes through the import as a chosen song does: exported, then opened.
-    run("playerctl", {"--player=tavoro", "open", QUrl::fromLocalFile(path).toString()});
+    playerctl({"open", QUrl::fromLocalFile(path).toString()});
     ASSERT_TRUE(waitFor([&] { return !h->engine->callsStartingWith("loadFiles").isEmpty(); }));
     EXPECT_EQ(h->engine->callsStartingWith("loadFiles"), QStringList{"loadFiles(music.m4a)"});
     EXPECT_EQ(h->player->currentPlayList().size(), 1);
@@ -188,7 +165,7 @@ TEST_F(Mpris, OpenedFileAndChosenSongShowTheirMetadata)
     // Opening the loaded song again plays it on where it was paused, without a new import.
     h->player->buttonPressedAction(1);
     EXPECT_EQ(playerctl({"status"}), "Paused");
-    run("playerctl", {"--player=tavoro", "open", QUrl::fromLocalFile(path).toString()});
+    playerctl({"open", QUrl::fromLocalFile(path).toString()});
     EXPECT_EQ(playerctl({"status"}), "Playing");
     EXPECT_EQ(h->engine->callsStartingWith("loadFiles").size(), 1);
 
@@ -215,17 +192,15 @@ TEST_F(Mpris, TransportThroughTheBusActsAsTheButtons)
     EXPECT_EQ(playerctl({"status"}), "Playing");
 
     playerctl({"play-pause"});
-    EXPECT_EQ(engineCalls(), QStringList{"stopAUGraph"});
     EXPECT_EQ(imageNameOf(h->player->playOrPauseToggleButton), "play.png");
     EXPECT_EQ(playerctl({"status"}), "Paused");
     playerctl({"pause"});  // already paused: nothing
+    EXPECT_EQ(engineCalls(), QStringList{"stopAUGraph"});
     playerctl({"play"});
     EXPECT_EQ(h->engine->callsStartingWith("startAUGraph").size(), 1);
     EXPECT_EQ(playerctl({"status"}), "Playing");
     // A rate of 0 pauses.
-    run("dbus-send", {"--session", "--print-reply", QString("--dest=") + kMprisBusName, kMprisObjectPath,
-                      "org.freedesktop.DBus.Properties.Set", "string:org.mpris.MediaPlayer2.Player", "string:Rate",
-                      "variant:double:0"});
+    setProperty("Rate", "variant:double:0");
     EXPECT_EQ(playerctl({"status"}), "Paused");
     playerctl({"play"});
 
@@ -256,7 +231,7 @@ TEST_F(Mpris, TransportThroughTheBusActsAsTheButtons)
 
 TEST_F(Mpris, PlayModesBothWaysAndAWatchingClientHearsOfThem)
 {
-    std::unique_ptr<Watcher> monitor(signalMonitor());
+    std::unique_ptr<ClientWatcher> monitor(signalMonitor());
     for (const auto& [loop, mode] : {std::pair{"Track", 2}, {"None", 0}, {"Playlist", 1}}) {
         playerctl({"loop", loop});
         EXPECT_EQ(h->player->playModeFlag(), mode) << loop;
@@ -278,7 +253,7 @@ TEST_F(Mpris, PlayModesBothWaysAndAWatchingClientHearsOfThem)
 
     // A client following the status sees every change the player makes itself.
     choose(0);
-    Watcher follower({"playerctl", "--player=tavoro", "--follow", "status"});
+    ClientWatcher follower({"playerctl", "--player=tavoro", "--follow", "status"});
     ASSERT_TRUE(follower.waitForText("Playing"));
     h->player->buttonPressedAction(1);
     EXPECT_TRUE(follower.waitForText("Paused"));
@@ -295,7 +270,7 @@ TEST_F(Mpris, SeeksGoThroughTheSliderAndAreAnnounced)
 {
     choose(1);
     h->player->playbackSlider->setMaximum(60 * 44100);  // the track is open
-    std::unique_ptr<Watcher> monitor(signalMonitor());
+    std::unique_ptr<ClientWatcher> monitor(signalMonitor());
 
     // A user's drag of the slider: Seeked once, when it is let go.
     QSlider* slider = h->player->playbackSlider;
@@ -333,13 +308,8 @@ TEST_F(Mpris, SeeksGoThroughTheSliderAndAreAnnounced)
 
 TEST_F(Mpris, RateFollowsSpeedPitchAndVolumeTheVolumeControl)
 {
-    std::unique_ptr<Watcher> monitor(signalMonitor());
+    std::unique_ptr<ClientWatcher> monitor(signalMonitor());
     EXPECT_EQ(property("Rate"), "(<1.0>,)");
-    const auto setProperty = [](const QString& name, const QString& value) {
-        return run("dbus-send", {"--session", "--print-reply", QString("--dest=") + kMprisBusName, kMprisObjectPath,
-                                 "org.freedesktop.DBus.Properties.Set", "string:org.mpris.MediaPlayer2.Player",
-                                 "string:" + name, value});
-    };
     // Off: a rate is refused, the speed stays.
     setProperty("Rate", "variant:double:1.5");
     EXPECT_TRUE(h->engine->callsStartingWith("setSpeedPitch").isEmpty());
