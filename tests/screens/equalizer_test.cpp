@@ -63,25 +63,20 @@ TEST_F(Equalizer, SwitchOnTellsTheOtherEffectsOffThenPostsAndStores)
 TEST_F(Equalizer, ADraggedSliderReportsItsTruncatedLevelAtEveryStep)
 {
     EqualizerViewController* eq = openEq();
-    ValueSlider* band400 = eq->sliders[1];
-    dragSlider(band400, 20.4);
+    dragSlider(eq->sliders[1], 20.7);
+    const double level = eq->sliders[1]->levelValue();
+    ASSERT_GT(level, 20.5);
+    ASSERT_LT(level, 20.9);
     EXPECT_EQ(log.last(), "post EqualizerSettingNotification EqUserSetting400Key=20");
     EXPECT_GT(log.size(), 3) << "a drag reports while it moves, not only where it ends";
     EXPECT_TRUE(log.contains("tell EqModeChangeKey=1"));
     EXPECT_TRUE(log.contains("tell EqUserSetting400Key=20"));
-
-    log.clear();
-    dragSlider(eq->sliders[0], 12.7);
-    const double level = eq->sliders[0]->levelValue();
-    ASSERT_GT(level, 12.5);
-    ASSERT_LT(level, 12.9);
-    EXPECT_EQ(log.last(), "post EqualizerSettingNotification EqUserSetting200Key=12");
     // The detail text shows "My Setting" once after a slider moved.
     EXPECT_EQ(eq->presetRow->detailText(), "My Setting");
 
     // Arrow keys move a focused slider one level; each slider stores and sends its own band.
     const char* const keys[] = {"200", "400", "800", "1600", "3200", "6400", "12800"};
-    const int levels[] = {13, 21, 14, 14, 14, 14, 14};
+    const int levels[] = {14, 21, 14, 14, 14, 14, 14};
     for (int band = 0; band < 7; ++band) {
         eq->sliders[band]->setFocus();
         QTest::keyClick(eq->sliders[band], Qt::Key_Right);

@@ -206,7 +206,6 @@ TEST_F(QbsRender, BadInputGivesOneErrorLineStatusTwoAndNoOutput)
         "--effect eq " + path("missing.wav") + " " + out,
         "--effect eq " + path("text.wav") + " " + out,
         "--effect eq " + path("short.wav") + " " + out,
-        "--effect eq " + dir.string() + " " + out,
         "--effect reverb " + in + " " + out,
         "--effect eq --loud 3 " + in + " " + out,
         "--effect eq --preset 9 " + in + " " + out,
