@@ -32,18 +32,20 @@ struct PcmAudio {
     size_t frames() const { return samples.size() / size_t(channels); }
 };
 
+// Little-endian fields of a WAV header.
+std::string le32(uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
+std::string le16(uint16_t v) { return {char(v), char(v >> 8)}; }
+
 void writeTestWav(const std::string& path, const PcmAudio& a)
 {
-    auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
-    auto u16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
     const uint32_t bytes = uint32_t(a.samples.size() * 2);
-    std::string h = "RIFF" + u32(36 + bytes) + "WAVEfmt " + u32(16) + u16(1) + u16(uint16_t(a.channels))
-        + u32(uint32_t(a.sampleRate)) + u32(uint32_t(a.sampleRate * a.channels * 2)) + u16(uint16_t(a.channels * 2)) + u16(16)
-        + "data" + u32(bytes);
+    std::string h = "RIFF" + le32(36 + bytes) + "WAVEfmt " + le32(16) + le16(1) + le16(uint16_t(a.channels))
+        + le32(uint32_t(a.sampleRate)) + le32(uint32_t(a.sampleRate * a.channels * 2)) + le16(uint16_t(a.channels * 2))
+        + le16(16) + "data" + le32(bytes);
     std::ofstream f(path, std::ios::binary);
     f << h;
     for (int16_t v : a.samples)
-        f << u16(uint16_t(v));
+        f << le16(uint16_t(v));
 }
 
 // Reads a file with the plain 44-byte header the tool writes.
@@ -238,16 +240,11 @@ TEST_F(QbsRender, ReadsExtensibleAndOddChunkedWavFiles)
 {
     // A WAVE_FORMAT_EXTENSIBLE header and an odd-sized chunk before the data, as other
     // writers produce them.
-    std::vector<uint8_t> b;
-    auto s = [&](const char* t) { for (int i = 0; i < 4; ++i) b.push_back(uint8_t(t[i])); };
-    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i))); };
-    auto u16 = [&](uint16_t v) { b.push_back(uint8_t(v)); b.push_back(uint8_t(v >> 8)); };
-    s("RIFF"); u32(0); s("WAVE");
-    s("fmt "); u32(40); u16(0xFFFE); u16(2); u32(48000); u32(48000 * 4); u16(4); u16(16);
-    u16(22); u16(16); u32(3); u16(1); u16(0); u32(0x00100000); u32(0xAA000080); u32(0x719B3800);
-    s("LIST"); u32(3); b.push_back('a'); b.push_back('b'); b.push_back('c'); b.push_back(0);
-    s("data"); u32(8); u16(100); u16(uint16_t(-100)); u16(4); u16(uint16_t(-4));
-    std::ofstream(path("ext.wav"), std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+    const std::string head = "RIFF" + le32(0) + "WAVE" + "fmt " + le32(40) + le16(0xFFFE) + le16(2) + le32(48000)
+        + le32(48000 * 4) + le16(4) + le16(16) + le16(22) + le16(16) + le32(3) + le16(1) + le16(0) + le32(0x00100000)
+        + le32(0xAA000080) + le32(0x719B3800) + "LIST" + le32(3) + std::string("abc\0", 4);
+    std::ofstream(path("ext.wav"), std::ios::binary)
+        << head + "data" + le32(8) + le16(100) + le16(uint16_t(-100)) + le16(4) + le16(uint16_t(-4));
     RunResult r = run("--effect bypass " + path("ext.wav") + " " + path("out.wav"));
     ASSERT_EQ(r.status, 0) << r.err;
     PcmAudio out = read("out.wav");
@@ -255,9 +252,7 @@ TEST_F(QbsRender, ReadsExtensibleAndOddChunkedWavFiles)
     EXPECT_EQ(out.samples, (std::vector<int16_t>{25, -25, 1, -1}));
 
     // A data chunk stating no bytes holds no sound, whatever chunk follows it.
-    b.resize(b.size() - 16);
-    s("data"); u32(0); s("LIST"); u32(8); s("INFO"); s("abcd");
-    std::ofstream(path("empty.wav"), std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+    std::ofstream(path("empty.wav"), std::ios::binary) << head + "data" + le32(0) + "LIST" + le32(8) + "INFO" + "abcd";
     r = run("--effect bypass " + path("empty.wav") + " " + path("out.wav"));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(read("out.wav").samples.empty()) << "the chunk after the data was read as sound";
