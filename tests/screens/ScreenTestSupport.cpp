@@ -57,13 +57,9 @@ ScreenTest::~ScreenTest()
 
 void ScreenTest::screenshot(const QString& name, QWidget* widget)
 {
-    QDir().mkpath(screenshotDirectory());
-    (widget ? widget : stack->window())->grab().save(screenshotDirectory() + '/' + name + QStringLiteral(".png"));
-}
-
-QString screenshotDirectory()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/screenshots");
+    const QString directory = QCoreApplication::applicationDirPath() + QStringLiteral("/screenshots");
+    QDir().mkpath(directory);
+    (widget ? widget : stack->window())->grab().save(directory + '/' + name + QStringLiteral(".png"));
 }
 
 void settle()
@@ -74,16 +70,6 @@ void settle()
 void tap(QWidget* widget)
 {
     QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
-}
-
-void touchTap(QWidget* widget)
-{
-    static QPointingDevice* const finger = QTest::createTouchDevice();
-    QWidget* window = widget->window();
-    const QPoint at = widget->mapTo(window, widget->rect().center());
-    QTest::touchEvent(window, finger).press(0, at, window);
-    QTest::touchEvent(window, finger).release(0, at, window);
-    QCoreApplication::processEvents();
 }
 
 void dragSlider(ValueSlider* slider, double level)

@@ -35,15 +35,14 @@ protected:
     ScreenTest();
     ~ScreenTest() override;
 
-    // Pushes `screen` (holding the player's live table, with the recording delegate
-    // unless `withDelegate` is false) without animation and lets it appear.
+    // Pushes `screen` (holding the player's live table, with the recording delegate)
+    // without animation and lets it appear.
     template <typename Screen, typename Give>
-    Screen* open(Give give, bool withDelegate = true)
+    Screen* open(Give give)
     {
         auto* screen = new Screen;
         (screen->*give)(player->settingValueArray());
-        if (withDelegate)
-            screen->setDelegate(&delegate);
+        screen->setDelegate(&delegate);
         stack->pushViewController(screen, false);
         QCoreApplication::processEvents();
         log.clear();
@@ -53,8 +52,8 @@ protected:
 
     int setting(const QString& key) const { return player->settingValueArray()->integerValue(key); }
     void setSetting(const QString& key, int value) { player->settingValueArray()->setIntegerValue(key, value); }
-    // Saves a screenshot of the whole window (or of `widget`) as `name`.png in the test
-    // output directory.
+    // Saves a screenshot of the whole window (or of `widget`) as `name`.png in
+    // "screenshots" beside the test binary.
     void screenshot(const QString& name, QWidget* widget = nullptr);
 
     PlayerHarness h;
@@ -69,9 +68,5 @@ protected:
 void settle();
 // Taps (clicks) a widget in its middle, as a finger does.
 void tap(QWidget* widget);
-// Taps a widget with a finger on a touch screen.
-void touchTap(QWidget* widget);
 // Drags a slider's handle to the position of `level` and lets go.
 void dragSlider(ValueSlider* slider, double level);
-// The screen's directory for screenshots: "screenshots" beside the test binary.
-QString screenshotDirectory();

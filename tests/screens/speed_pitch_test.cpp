@@ -23,9 +23,6 @@ protected:
 TEST_F(SpeedPitch, StepsMoveOnFromTheTableAndStopAtTheLimits)
 {
     SpeedPitchController* sp = openSp();
-    EXPECT_EQ(sp->speedLabel->text(), "1.0");
-    EXPECT_EQ(sp->pitchLabel->text(), "0");
-
     press(sp, SpeedPitchController::kSpeedPlus);
     EXPECT_EQ(log, QStringList{"post SpeedPitchSettingNotification SpeedPitchSPKey=110 SpeedPitchSpeedKey=11"});
     EXPECT_EQ(sp->speedLabel->text(), "1.1");
@@ -33,8 +30,6 @@ TEST_F(SpeedPitch, StepsMoveOnFromTheTableAndStopAtTheLimits)
     press(sp, SpeedPitchController::kSpeedPlus);
     EXPECT_EQ(sp->speedLabel->text(), "1.2");
     EXPECT_EQ(setting(SpeedPitchSpeedKey), 12);
-    EXPECT_EQ(engine->calls(), QStringList({"setSpeedPitch(1,11)", "setSpeedPitch(3,110)", "setSpeedPitch(1,12)",
-                                            "setSpeedPitch(3,120)"}));
 
     setSetting(SpeedPitchSpeedKey, 20);
     log.clear();
@@ -71,12 +66,10 @@ TEST_F(SpeedPitch, ResetAndTheSwitchPostOnlyTheirKeys)
     EXPECT_EQ(sp->pitchLabel->text(), "0");
 
     log.clear();
-    engine->clearCalls();
     tap(sp->switchCtl);
     tap(sp->switchCtl);
     EXPECT_EQ(log, QStringList({"post SpeedPitchSettingNotification SpeedPitchOnOffKey=2 SpeedPitchSpeedKey=10",
                                 "post SpeedPitchSettingNotification SpeedPitchOnOffKey=1"}));
-    EXPECT_EQ(engine->calls(), QStringList({"setModeChange(3,1)", "setSpeedPitch(1,10)", "setModeChange(3,0)"}));
 }
 
 TEST_F(SpeedPitch, ADamagedStoreShowsAndStepsFromTheNearestValidValue)

