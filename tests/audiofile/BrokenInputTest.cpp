@@ -118,16 +118,10 @@ TEST(BrokenInput, AFifoSwappedInNeverBlocksAndAbsurdStatedLengthsAndRatesAreNotB
     EXPECT_TRUE(hostile::returnsWithoutBlocking(fifo, [&] { status = FFmpegFileSource::open(fifo, source); }));
     EXPECT_EQ(status, kAudioFileUnsupportedFileTypeError);
 
+    // Draining checks that the reads end at the stated length.
     SInt64 frames = 0;
-    ExtAudioFileRef file = nullptr;
-    const std::string huge = writeFile("huge.wav", hostile::hugeRf64());
-    ASSERT_EQ(openAndDrain(huge, &frames), noErr);
-    ASSERT_EQ(ExtAudioFileOpenURL(huge, &file), noErr);
-    const AudioStreamBasicDescription client = clientFormat(44100, 2);
-    ASSERT_EQ(ExtAudioFileSetProperty(file, kExtAudioFileProperty_ClientDataFormat, 40, &client), noErr);
-    EXPECT_EQ(lengthOf(file), 800 * 44100 / 8000) << "the stated length was believed";
-    EXPECT_EQ(frames, lengthOf(file));
-    ExtAudioFileDispose(file);
+    ASSERT_EQ(openAndDrain(writeFile("huge.wav", hostile::hugeRf64()), &frames), noErr);
+    EXPECT_EQ(frames, 800 * 44100 / 8000) << "the stated length was believed";
     // Nor a rate no music has (the resampler's set-up would take seconds at every seek).
     std::string fast = hostile::hugeRf64();
     fast.replace(60, 4, std::string("\x00\xe1\xf5\x05", 4));  // 100 MHz

@@ -34,10 +34,9 @@ TEST_F(LibraryTest, ADamagedStoreShowsEmptyListsAndTheNextSaveWritesAFreshWorkin
     EXPECT_FALSE(controller.allSongs().has_value());   // the player shows an empty list
     EXPECT_FALSE(controller.allSetting().has_value());  // and keeps its default settings
 
+    // How the damaged file is set aside is the store's (tests/store).
     controller.saveSetting(LiveTable::defaultSettingTable(), LiveTable::defaultPlayControlTable());
-    EXPECT_EQ(sql("PRAGMA integrity_check"), "ok");
     EXPECT_EQ(sql("SELECT count(*) FROM Setting; SELECT count(*) FROM PlayControl"), "1\n1");
-    EXPECT_EQ(QDir(QFileInfo(storePath()).absolutePath()).entryList({"DTMusicModel.sqlite.corrupt-*"}).size(), 1);
     ASSERT_TRUE(controller.allSongs().has_value());
     ASSERT_TRUE(controller.allSetting().has_value());
     EXPECT_EQ(controller.allSetting()->size(), 1u);

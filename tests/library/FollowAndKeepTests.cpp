@@ -39,14 +39,29 @@ TEST_F(LibraryTest, FirstQueryAnswersEmptyAtOnceAndTheListsRefreshWhenTheScanLan
     NotificationCenter::defaultCenter().removeObserver(this);
 }
 
+// The rebuild from real files: which files are songs and what their titles fall back to
+// is the scan's (tests/media); the grouping is checked on device songs (RebuildTests).
 TEST_F(LibraryTest, FilesAddedChangedOrRemovedWhileRunningAppearAfterTheNextRebuild)
 {
-    makeAudioFile(home->music() + "/first.mp3", "mp3");
+    const QString first = home->music() + "/first.mp3";
+    makeAudioFile(first, "mp3");
+    TagValues tags;
+    tags.lyrics = "la la";
+    tags.track = "2/2";
+    ASSERT_TRUE(writeTags(first, tags));
+    ASSERT_TRUE(embedCover(first, Qt::red));
     makeAudioFile(home->music() + "/gone.ogg", "ogg");
+    writeTextFile(home->music() + "/list.m3u", "gone.ogg\n");
     MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(home->music(), home->cacheFile()));
     DTMusicModelController controller;
     controller.setupMusicData(false);  // waits for the first scan
     EXPECT_EQ(songTitles(controller), (QStringList{"first", "gone"}));
+    // Lyrics and track number reach the store; device playlists are not copied.
+    EXPECT_EQ(sql("SELECT lyrics, trackNumber FROM DTSong WHERE title='first'; SELECT count(*) FROM DTPlaylist"),
+              "la la|2\n0");
+    const auto songs = controller.allSongs();
+    for (const auto& s : *songs)
+        EXPECT_EQ(s->artworkImageWithSize(QSize(32, 20)).size(), s->title() == "first" ? QSize(32, 20) : QSize(0, 0));
 
     makeAudioFile(home->music() + "/added/later.flac", "flac");
     ASSERT_TRUE(QFile::remove(home->music() + "/gone.ogg"));
@@ -55,6 +70,13 @@ TEST_F(LibraryTest, FilesAddedChangedOrRemovedWhileRunningAppearAfterTheNextRebu
     EXPECT_FALSE(controller.allSongs().has_value());  // nothing half-built is read meanwhile
     ASSERT_TRUE(waitFor([&] { return done; }));
     EXPECT_EQ(songTitles(controller), (QStringList{"first", "later"}));
+
+    // A removal alone, of the last song by path, changes the library as well.
+    ASSERT_TRUE(QFile::remove(first));
+    done = false;
+    controller.rescanAndSetupMusicData(false, [&] { done = true; });
+    ASSERT_TRUE(waitFor([&] { return done; }));
+    EXPECT_EQ(songTitles(controller), QStringList{"later"});
 }
 
 TEST_F(LibraryTest, ReadOnlyStoreKeepsTheUsersSettings)

@@ -97,16 +97,14 @@ TEST_F(QbsMeq, SetModeCopiesClampedPresetRowsAndInitKeepsTheBands) {
   EXPECT_EQ(bands(), (Gains{12, 12, 12, 12, 12, 12, 12}));
 }
 
-TEST_F(QbsMeq, InitAppliesTheShiftRuleAndClearsTheFilters) {
+// That Init clears the filters, here and in the other modules, shows in every comparison
+// with the reference: expect_stream runs Init again after a run has filled them.
+TEST_F(QbsMeq, InitAppliesTheShiftRule) {
   const std::pair<int16_t, Samples> shifts[] = {{3, {-3, 4}}, {-1, {-3, 4}}, {0, {-5, 9}}};
   for (const auto& [requested, expected] : shifts) {
     QBS_MEQ_Init(requested, 44100);
     EXPECT_EQ(qbs_test::whole(QBSt_MEQ, {-5, 9}), expected) << requested;
   }
-  QBS_MEQ_Set_Mode(5);
-  qbs_test::whole(QBSt_MEQ, qbs_test::noise(300, 3));
-  QBS_MEQ_Init(2, 44100);
-  EXPECT_EQ(qbs_test::whole(QBSt_MEQ, Samples(200, 0)), Samples(200, 0));
 }
 
 // Every shift, flat gains (the shifted input, whatever the filters hold), presets and stray
