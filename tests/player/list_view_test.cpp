@@ -295,8 +295,6 @@ TEST_F(ListScreen, SearchAsYouTypeFromTheKeyboardAndEscapeRestoresTheList)
     EXPECT_TRUE(list->indexBar()->titles().isEmpty());
     list->searchField->setText("the BEA");
     EXPECT_EQ(rowTexts(), QStringList({"Day Tripper", "The Zoo", "The Beatles", "A Hard Day"}));
-    list->searchField->setText("ero");  // not the start of a word
-    EXPECT_TRUE(rowTexts().isEmpty());
     list->searchField->setText("hard day");
 
     // A song plays with the song results as its queue; the list under them is kept.
@@ -325,8 +323,9 @@ TEST_F(ListScreen, SearchAsYouTypeFromTheKeyboardAndEscapeRestoresTheList)
     EXPECT_TRUE(list->searchField->text().isEmpty());
 }
 
-TEST_F(ListScreen, KeyboardAndSideIndexFindTheirSection)
+TEST_F(ListScreen, KeysTouchesAndTheSideIndexFindTheirRowsAndSections)
 {
+    static QPointingDevice* screen = QTest::createTouchDevice();
     press(list->TitleButton);
     table->setFocus();
     table->setCurrentIndex(list->model()->index(rowsNamed("Many A").first()));
@@ -335,33 +334,23 @@ TEST_F(ListScreen, KeyboardAndSideIndexFindTheirSection)
     EXPECT_EQ(h->player->currentSong(), songTitled("Many B", "Many Albums"));
     backToList();
 
-    // A press on the side index, then a drag along it.
+    // A press on the side index, then a drag along it, by mouse and by touch.
     ListViewIndexBar* bar = list->indexBar();
-    const QStringList titles = bar->titles();
-    QTest::mousePress(bar, Qt::LeftButton, {}, bar->centreOf(int(titles.indexOf("D"))));
+    const auto at = [&](const char* title) { return bar->centreOf(int(bar->titles().indexOf(title))); };
+    QTest::mousePress(bar, Qt::LeftButton, {}, at("D"));
     EXPECT_EQ(topRow(), list->model()->rowOfSection(1));
-    QTest::mouseMove(bar, bar->centreOf(int(titles.indexOf("S"))));
+    QTest::mouseMove(bar, at("S"));
     EXPECT_EQ(topRow(), list->model()->rowOfSection(5));
-    QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->centreOf(int(titles.indexOf("S"))));
-}
-
-TEST_F(ListScreen, TouchesChooseRowsAndDragAlongTheSideIndex)
-{
-    static QPointingDevice* screen = QTest::createTouchDevice();
-    press(list->TitleButton);
-    QTest::qWait(20);
-    ListViewIndexBar* bar = list->indexBar();
-    const QStringList titles = bar->titles();
-    QTest::touchEvent(bar, screen).press(0, bar->centreOf(int(titles.indexOf("D"))));
-    QTest::touchEvent(bar, screen).move(0, bar->centreOf(int(titles.indexOf("M"))));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, at("S"));
+    QTest::touchEvent(bar, screen).press(0, at("D"));
+    QTest::touchEvent(bar, screen).move(0, at("M"));
     EXPECT_EQ(topRow(), list->model()->rowOfSection(3));
-    QTest::touchEvent(bar, screen).release(0, bar->centreOf(int(titles.indexOf("M"))));
+    QTest::touchEvent(bar, screen).release(0, at("M"));
 
-    const QModelIndex row = list->model()->index(rowsNamed("Many B").first());
-    const QPoint at = table->visualRect(row).center();
-    QTest::touchEvent(table->viewport(), screen).press(0, at);
-    QTest::touchEvent(table->viewport(), screen).release(0, at);
-    EXPECT_EQ(h->player->currentSong(), songTitled("Many B", "Many Albums"));
+    const QPoint row = table->visualRect(list->model()->index(rowsNamed("Many A").first())).center();
+    QTest::touchEvent(table->viewport(), screen).press(0, row);
+    QTest::touchEvent(table->viewport(), screen).release(0, row);
+    EXPECT_EQ(h->player->currentSong(), songTitled("Many A", "Many Albums"));
 }
 
 TEST_F(ListScreen, PickedSongsAndClearingRebuildTheStore)
@@ -438,7 +427,6 @@ TEST_F(ListScreen, PickedSongsAndClearingRebuildTheStore)
     EXPECT_TRUE(h->player->currentSong().isNull());
     EXPECT_TRUE(h->player->infoButtonItem->isHidden());
     EXPECT_FALSE(h->engine->playing);
-    EXPECT_EQ(list->tableHeaderView(), list->TableHeaderView);
     QTRY_VERIFY(h->player->waitingAlert()->isHidden());
     EXPECT_EQ(shownList(), artists);
     press(list->ArtistButton);
@@ -449,25 +437,25 @@ TEST_F(ListScreen, PickedSongsAndClearingRebuildTheStore)
     NotificationCenter::defaultCenter().removeObserver(this);
 }
 
-TEST_F(ListScreen, AScanThatLandsWithNewSongsRefreshesTheListOnScreen)
+TEST_F(ListScreen, TheSyncButtonAndAScanReportRefreshTheListOnScreen)
 {
     press(list->TitleButton);
-    MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(
-        mSongs + QList{librarySong("Quiet", "Nena", "Nena", "Pop", 2)}, QList<MPMediaPlaylist>{}));
-    NotificationCenter::defaultCenter().postNotification(MPMediaLibraryDidChangeNotification, nullptr);
-    EXPECT_TRUE(list->indexBar()->titles().contains("Q"));
-    tap("Quiet");
-    EXPECT_EQ(h->player->currentSong().title(), "Quiet");
-}
-
-TEST_F(ListScreen, SyncRebuildsTheIndexesFromTheLibrary)
-{
-    press(list->TitleButton);
-    MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(
-        mSongs + QList{librarySong("Quiet", "Nena", "Nena", "Pop", 2)}, QList<MPMediaPlaylist>{}));
+    const auto addToLibrary = [&](const char* title) {
+        mSongs.append(librarySong(title, "Nena", "Nena", "Pop", 2));
+        MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(mSongs, QList<MPMediaPlaylist>{}));
+    };
+    addToLibrary("Quiet");
     EXPECT_FALSE(list->indexBar()->titles().contains("Q"));
     press(list->syncButtonItem);
     QTRY_VERIFY(list->indexBar()->titles().contains("Q"));  // after the rescan reports
     tap("Quiet");
     EXPECT_EQ(h->player->currentSong().title(), "Quiet");
+    backToList();
+
+    addToLibrary("Kite");
+    EXPECT_FALSE(list->indexBar()->titles().contains("K"));
+    NotificationCenter::defaultCenter().postNotification(MPMediaLibraryDidChangeNotification, nullptr);
+    EXPECT_TRUE(list->indexBar()->titles().contains("K"));
+    tap("Kite");
+    EXPECT_EQ(h->player->currentSong().title(), "Kite");
 }
