@@ -65,7 +65,6 @@ TEST_F(Transport, PositionReportMovesSliderAndLabelsAndDraggingSeeks)
 {
     choose(1);
     EXPECT_EQ(h->player->currentPlayCountLabel->text(), " 2 / 3");
-    EXPECT_TRUE(h->player->isPlayerViewOnScreen());
     QSlider* slider = h->player->playbackSlider;
     slider->setSliderDown(true);  // no track ready yet: maximum 0, no seek
     slider->setSliderPosition(100);
