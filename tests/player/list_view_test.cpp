@@ -108,17 +108,13 @@ protected:
                 rows.append(r);
         return rows;
     }
-    void tapRow(int flatRow)
-    {
-        const QModelIndex index = list->model()->index(flatRow);
-        table->scrollTo(index);
-        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(index).center());
-    }
     void tap(const QString& text, int occurrence = 0)
     {
         const QList<int> rows = rowsNamed(text);
         ASSERT_GT(rows.size(), occurrence) << text.toStdString();
-        tapRow(rows[occurrence]);
+        const QModelIndex index = list->model()->index(rows[occurrence]);
+        table->scrollTo(index);
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(index).center());
     }
     int topRow() const { return table->indexAt(QPoint(5, 1)).row(); }
     // The side index and every row shown, headers too.
