@@ -420,6 +420,7 @@ TEST_F(ListScreen, PickedSongsAndClearingRebuildTheStore)
     EXPECT_TRUE(h->player->currentSong().isNull());
     EXPECT_TRUE(h->player->infoButtonItem->isHidden());
     EXPECT_FALSE(h->engine->playing);
+    EXPECT_EQ(list->tableHeaderView(), list->TableHeaderView);
     QTRY_VERIFY(h->player->waitingAlert()->isHidden());
     EXPECT_EQ(shownList(), artists);
     press(list->ArtistButton);
