@@ -2,7 +2,6 @@
 
 #include "engine/MusicPlayTimerNotification.h"
 #include "library/DTMusicModelController.h"
-#include "platform/audio/AudioCapture.h"
 #include "platform/session/AudioSession.h"
 #include "player/AUGraphPlayerEngine.h"
 
@@ -135,16 +134,16 @@ QString QueueTest::title() const
     return h->player->currentSong().isNull() ? QString() : h->player->currentSong().title();
 }
 
-RealEnginePlayer::RealEnginePlayer()
+RealEnginePlayer::RealEnginePlayer(AudioCaptureOutput::Pacing pacing)
 {
     AudioSessionResetForTesting();
-    capture = std::make_shared<AudioCaptureOutput>(AudioCaptureOutput::Pacing::FreeRunning, 1024, 44100);
+    capture = std::make_shared<AudioCaptureOutput>(pacing, 1024, 44100);
     AudioOutputSetCapture(capture);
-    auto engine = std::make_unique<AUGraphPlayerEngine>();
-    AUGraphPlayerEngine* real = engine.get();
-    player = std::make_unique<TavoroViewController>(std::move(engine), std::make_shared<DTMusicModelController>());
+    auto made = std::make_unique<AUGraphPlayerEngine>();
+    engine = &made->controller();
+    player = std::make_unique<TavoroViewController>(std::move(made), std::make_shared<DTMusicModelController>());
     player->viewDidLoad();
-    real->controller().initializeAUGraph(2);
+    engine->initializeAUGraph(2);
     player->setUIDefaults();
 }
 

@@ -3,6 +3,7 @@
 // and a controller started as the application starts it.
 
 #include "../EventLoopWait.h"
+#include "platform/audio/AudioCapture.h"
 #include "player/PlayerImages.h"
 #include "player/TavoroViewController.h"
 
@@ -98,12 +99,14 @@ protected:
 };
 
 // A controller on the real audio engine, started as at launch, playing into a capturing
-// output that pulls as fast as it can; the capture is taken away again at the end.
-class AudioCaptureOutput;
+// output that pulls as fast as it can (or as the test pulls, when `pacing` is Manual); the
+// capture is taken away again at the end.
+class AUGraphController;
 struct RealEnginePlayer {
-    RealEnginePlayer();
+    explicit RealEnginePlayer(AudioCaptureOutput::Pacing pacing = AudioCaptureOutput::Pacing::FreeRunning);
     ~RealEnginePlayer();
     std::shared_ptr<AudioCaptureOutput> capture;
     std::unique_ptr<TavoroViewController> player;
+    AUGraphController* engine = nullptr;
 };
 

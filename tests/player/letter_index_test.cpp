@@ -5,27 +5,13 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-struct Case {
-    uint32_t kind;
-    QString name;
-    const char* header;
-};
-
-QStringList headersOf(const SectionList& sections)
-{
-    QStringList h;
-    for (const SectionRecord& s : sections)
-        h.append(s.headerTitle);
-    return h;
-}
-
-} // namespace
-
 TEST(LetterIndexHeader, ArticlesAndTheLetterRules)
 {
-    const Case cases[] = {
+    const struct {
+        uint32_t kind;
+        QString name;
+        const char* header;
+    } cases[] = {
         // Artists skip only an exact leading "The " of a longer name.
         {ListKindArtists, "The Beatles", "B"},
         {ListKindArtists, "The", "T"},
@@ -67,42 +53,34 @@ TEST(LetterIndexHeader, ArticlesAndTheLetterRules)
         {ListKindTitles, QString(), "#"},
         {ListKindArtists, QString(), "#"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name.toStdString());
         EXPECT_EQ(sectionHeader(c.kind, c.name), QString::fromLatin1(c.header));
     }
 }
 
-TEST(LetterIndexSections, RunsInListOrderWithNamesAndListNumbers)
-{
-    const QStringList names = {"Apple", "avocado", "The Bee", QString(), "Dog", "Bat", "Bus"};
-    const SectionList sections = sectionsOfNames(ListKindTitles, names);
-    ASSERT_EQ(headersOf(sections), QStringList({"A", "B", "#", "D", "B"}));
-    EXPECT_EQ(sections[0].rowValues, QStringList({"Apple", "avocado"}));
-    EXPECT_EQ(sections[1].rowValues, QStringList({"The Bee"}));  // the name, not the key
-    EXPECT_EQ(sections[2].rowValues, QStringList({""}));
-    EXPECT_EQ(sections[4].ListNumber, QList<int>({5, 6}));
-    EXPECT_EQ(sections[3].ListNumber, QList<int>({4}));
-    EXPECT_TRUE(sectionsOfNames(ListKindTitles, {}).isEmpty());
-}
-
-TEST(LetterIndexAnswers, SectionsShownForTheirKindOnly)
+TEST(LetterIndex, SectionsRunInListOrderWithNamesAndListNumbersShownForTheirKindOnly)
 {
     LetterIndex index;
     index.InitIndexArray();
-    index.makeIndex(ListKindTitles, {"99 Red", "Bee", "Dog", "Bat"}, ListKindTitles);
+    index.makeIndex(ListKindTitles, {"Apple", "avocado", "The Bee", QString(), "Dog", "Bat", "Bus"}, ListKindTitles);
     index.makeIndex(ListKindArtists, {"The Cure"}, ListKindTitles);
 
-    EXPECT_EQ(index.numberOfSections(), 4);
-    EXPECT_EQ(index.titleForHeaderInSection(0), "123");
-    EXPECT_EQ(index.sectionIndexTitles(), QStringList({"#", "B", "D", "B"}));
+    EXPECT_EQ(index.sectionIndexTitles(), QStringList({"A", "B", "#", "D", "B"}));
+    EXPECT_EQ(index.numberOfSections(), 5);
+    EXPECT_EQ(index.titleForHeaderInSection(2), "123");
     EXPECT_EQ(index.sectionForSectionIndexTitle("B"), 1);
     EXPECT_EQ(index.sectionForSectionIndexTitle("Q"), -1);
-    EXPECT_EQ(index.listNumber(3, 0), 3);
-    EXPECT_EQ(index.rowValue(3, 0), "Bat");
-    EXPECT_EQ(index.listNumber(3, 1), -1);
+    EXPECT_EQ(index.numberOfRowsInSection(0), 2);
+    EXPECT_EQ(index.rowValue(0, 1), "avocado");
+    EXPECT_EQ(index.rowValue(1, 0), "The Bee");  // the name, not the key
+    EXPECT_EQ(index.rowValue(2, 0), "");
+    EXPECT_EQ(index.listNumber(3, 0), 4);
+    EXPECT_EQ(index.listNumber(4, 1), 6);
+    EXPECT_EQ(index.listNumber(4, 2), -1);
     EXPECT_EQ(index.listNumber(9, 0), -1);
     EXPECT_EQ(index.numberOfRowsInSection(-1), 0);
+    EXPECT_TRUE(sectionsOfNames(ListKindTitles, {}).isEmpty());
 
     index.LoadListIndex(ListKindArtists);
     EXPECT_EQ(index.sectionIndexTitles(), QStringList({"C"}));

@@ -20,8 +20,6 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include <algorithm>
-
 namespace {
 
 MPMediaItem librarySong(const QString& title, const QString& artist, const QString& album, const QString& genre,
@@ -110,17 +108,13 @@ protected:
                 rows.append(r);
         return rows;
     }
-    void tapRow(int flatRow)
-    {
-        const QModelIndex index = list->model()->index(flatRow);
-        table->scrollTo(index);
-        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(index).center());
-    }
     void tap(const QString& text, int occurrence = 0)
     {
         const QList<int> rows = rowsNamed(text);
         ASSERT_GT(rows.size(), occurrence) << text.toStdString();
-        tapRow(rows[occurrence]);
+        const QModelIndex index = list->model()->index(rows[occurrence]);
+        table->scrollTo(index);
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(index).center());
     }
     int topRow() const { return table->indexAt(QPoint(5, 1)).row(); }
     // The side index and every row shown, headers too.
@@ -295,8 +289,6 @@ TEST_F(ListScreen, SearchAsYouTypeFromTheKeyboardAndEscapeRestoresTheList)
     EXPECT_TRUE(list->indexBar()->titles().isEmpty());
     list->searchField->setText("the BEA");
     EXPECT_EQ(rowTexts(), QStringList({"Day Tripper", "The Zoo", "The Beatles", "A Hard Day"}));
-    list->searchField->setText("ero");  // not the start of a word
-    EXPECT_TRUE(rowTexts().isEmpty());
     list->searchField->setText("hard day");
 
     // A song plays with the song results as its queue; the list under them is kept.
@@ -345,25 +337,6 @@ TEST_F(ListScreen, KeyboardAndSideIndexFindTheirSection)
     QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->centreOf(int(titles.indexOf("S"))));
 }
 
-TEST_F(ListScreen, TouchesChooseRowsAndDragAlongTheSideIndex)
-{
-    static QPointingDevice* screen = QTest::createTouchDevice();
-    press(list->TitleButton);
-    QTest::qWait(20);
-    ListViewIndexBar* bar = list->indexBar();
-    const QStringList titles = bar->titles();
-    QTest::touchEvent(bar, screen).press(0, bar->centreOf(int(titles.indexOf("D"))));
-    QTest::touchEvent(bar, screen).move(0, bar->centreOf(int(titles.indexOf("M"))));
-    EXPECT_EQ(topRow(), list->model()->rowOfSection(3));
-    QTest::touchEvent(bar, screen).release(0, bar->centreOf(int(titles.indexOf("M"))));
-
-    const QModelIndex row = list->model()->index(rowsNamed("Many B").first());
-    const QPoint at = table->visualRect(row).center();
-    QTest::touchEvent(table->viewport(), screen).press(0, at);
-    QTest::touchEvent(table->viewport(), screen).release(0, at);
-    EXPECT_EQ(h->player->currentSong(), songTitled("Many B", "Many Albums"));
-}
-
 TEST_F(ListScreen, PickedSongsAndClearingRebuildTheStore)
 {
     press(list->ArtistButton);
@@ -380,7 +353,6 @@ TEST_F(ListScreen, PickedSongsAndClearingRebuildTheStore)
     MPMediaPickerController* picker = h->player->presentedMediaPicker();
     ASSERT_NE(picker, nullptr);
     EXPECT_EQ(picker->prompt(), "add Song");
-    EXPECT_TRUE(picker->allowsPickingMultipleItems());
     press(picker->cancelButton());
     EXPECT_EQ(h->player->presentedMediaPicker(), nullptr);
     EXPECT_EQ(announcements, 0);
@@ -449,25 +421,25 @@ TEST_F(ListScreen, PickedSongsAndClearingRebuildTheStore)
     NotificationCenter::defaultCenter().removeObserver(this);
 }
 
-TEST_F(ListScreen, AScanThatLandsWithNewSongsRefreshesTheListOnScreen)
+TEST_F(ListScreen, TheSyncButtonAndAScanReportRefreshTheListOnScreen)
 {
     press(list->TitleButton);
-    MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(
-        mSongs + QList{librarySong("Quiet", "Nena", "Nena", "Pop", 2)}, QList<MPMediaPlaylist>{}));
-    NotificationCenter::defaultCenter().postNotification(MPMediaLibraryDidChangeNotification, nullptr);
-    EXPECT_TRUE(list->indexBar()->titles().contains("Q"));
-    tap("Quiet");
-    EXPECT_EQ(h->player->currentSong().title(), "Quiet");
-}
-
-TEST_F(ListScreen, SyncRebuildsTheIndexesFromTheLibrary)
-{
-    press(list->TitleButton);
-    MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(
-        mSongs + QList{librarySong("Quiet", "Nena", "Nena", "Pop", 2)}, QList<MPMediaPlaylist>{}));
+    const auto addToLibrary = [&](const char* title) {
+        mSongs.append(librarySong(title, "Nena", "Nena", "Pop", 2));
+        MPMediaLibrary::setDefaultMediaLibrary(std::make_shared<MPMediaLibrary>(mSongs, QList<MPMediaPlaylist>{}));
+    };
+    addToLibrary("Quiet");
     EXPECT_FALSE(list->indexBar()->titles().contains("Q"));
     press(list->syncButtonItem);
     QTRY_VERIFY(list->indexBar()->titles().contains("Q"));  // after the rescan reports
     tap("Quiet");
     EXPECT_EQ(h->player->currentSong().title(), "Quiet");
+    backToList();
+
+    addToLibrary("Kite");
+    EXPECT_FALSE(list->indexBar()->titles().contains("K"));
+    NotificationCenter::defaultCenter().postNotification(MPMediaLibraryDidChangeNotification, nullptr);
+    EXPECT_TRUE(list->indexBar()->titles().contains("K"));
+    tap("Kite");
+    EXPECT_EQ(h->player->currentSong().title(), "Kite");
 }

@@ -26,7 +26,7 @@ void settle()
 
 }  // namespace
 
-TEST(NavigationController, PushBackAndEscapeKeepTheRootAndDeleteWhatLeaves)
+TEST(NavigationController, PushModalBackAndEscapeKeepTheRootAndDeleteWhatLeaves)
 {
     auto* root = new CountingScreen(QStringLiteral("Player"));
     NavigationController stack(root);
@@ -44,13 +44,25 @@ TEST(NavigationController, PushBackAndEscapeKeepTheRootAndDeleteWhatLeaves)
     EXPECT_TRUE(stack.backButton()->isVisible());
     EXPECT_EQ(stack.backButton()->text(), QStringLiteral("Player"));
 
+    QPointer<CountingScreen> modal = new CountingScreen(QStringLiteral("G.EQ Control"));
+    stack.presentModalViewController(modal, true);
+    EXPECT_EQ(stack.visibleViewController(), modal.data());
+    EXPECT_EQ(stack.topViewController(), menu.data()) << "a modal screen is not pushed";
+    settle();
+    EXPECT_EQ(modal->geometry(), stack.rect());
+    QTest::keyClick(modal, Qt::Key_Escape);
+    settle();
+    EXPECT_TRUE(modal.isNull());
+    EXPECT_EQ(stack.topViewController(), menu.data()) << "Escape on a modal screen dismisses it, nothing more";
+    EXPECT_EQ(menu->willAppear, 2);
+
     QPointer<CountingScreen> eq = new CountingScreen(QStringLiteral("G.EQ Control"));
     stack.pushViewController(eq, false);
     QTest::keyClick(eq, Qt::Key_Escape);
     settle();
     EXPECT_TRUE(eq.isNull()) << "a popped screen is deleted";
     EXPECT_EQ(stack.topViewController(), menu.data());
-    EXPECT_EQ(menu->willAppear, 2);
+    EXPECT_EQ(menu->willAppear, 3);
 
     QTest::mouseClick(stack.backButton(), Qt::LeftButton);
     settle();
@@ -58,27 +70,4 @@ TEST(NavigationController, PushBackAndEscapeKeepTheRootAndDeleteWhatLeaves)
     EXPECT_EQ(stack.viewControllers(), QList<QWidget*>{root});
     EXPECT_FALSE(stack.popViewControllerAnimated(true)) << "the root is never popped";
     EXPECT_FALSE(stack.backButton()->isVisible());
-}
-
-TEST(NavigationController, ModalScreenCoversTheStackUntilDismissed)
-{
-    auto* root = new CountingScreen(QStringLiteral("Player"));
-    NavigationController stack(root);
-    stack.resize(320, 480);
-    stack.show();
-    auto* menu = new CountingScreen(QStringLiteral("Docking Mode"));
-    stack.pushViewController(menu, false);
-
-    QPointer<CountingScreen> modal = new CountingScreen(QStringLiteral("G.EQ Control"));
-    stack.presentModalViewController(modal, true);
-    EXPECT_EQ(stack.visibleViewController(), modal.data());
-    EXPECT_EQ(stack.topViewController(), menu) << "a modal screen is not pushed";
-    settle();
-    EXPECT_EQ(modal->geometry(), stack.rect());
-
-    QTest::keyClick(modal, Qt::Key_Escape);
-    settle();
-    EXPECT_TRUE(modal.isNull());
-    EXPECT_EQ(stack.topViewController(), menu) << "Escape on a modal screen dismisses it, nothing more";
-    EXPECT_EQ(menu->willAppear, 2);
 }

@@ -5,15 +5,14 @@
 
 #include "engine/MusicPlayTimerNotification.h"
 
-#include "library/DTMusicModelController.h"
-#include "platform/audio/AudioCapture.h"
 #include "platform/export/AVAssetExportSession.h"
-#include "platform/session/AudioSession.h"
 #include "player/AUGraphPlayerEngine.h"
 
 #include <QMessageBox>
 #include <QSlider>
 #include <QTest>
+
+#include <optional>
 
 namespace {
 
@@ -23,23 +22,14 @@ class NextSong : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        AudioSessionResetForTesting();
         ExtAudioFileWaitForDecoding(true);
-        capture = std::make_shared<AudioCaptureOutput>(AudioCaptureOutput::Pacing::Manual, 1024);
-        AudioOutputSetCapture(capture);
-        auto made = std::make_unique<AUGraphPlayerEngine>();
-        engine = &made->controller();
-        player = std::make_unique<TavoroViewController>(std::move(made), std::make_shared<DTMusicModelController>());
-        player->viewDidLoad();
-        engine->initializeAUGraph(2);
-        QObject::connect(player.get(), &TavoroViewController::songChanged, [this] {
+        QObject::connect(player, &TavoroViewController::songChanged, [this] {
             titles << (player->currentSong().isNull() ? QString() : player->currentSong().title());
         });
     }
     void TearDown() override
     {
-        player.reset();
-        AudioOutputSetCapture(nullptr);
+        real.reset();
         ExtAudioFileWaitForDecoding(false);
     }
 
@@ -70,9 +60,10 @@ protected:
         return {longest, last - first};
     }
 
-    std::shared_ptr<AudioCaptureOutput> capture;
-    AUGraphController* engine = nullptr;
-    std::unique_ptr<TavoroViewController> player;
+    std::optional<RealEnginePlayer> real{std::in_place, AudioCaptureOutput::Pacing::Manual};
+    std::shared_ptr<AudioCaptureOutput> capture = real->capture;
+    AUGraphController* engine = real->engine;
+    TavoroViewController* player = real->player.get();
     QStringList titles;
 };
 
