@@ -1,5 +1,7 @@
 #include "AudioFixtures.h"
 
+#include "../SoundFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -62,14 +64,19 @@ std::string readWhole(const std::string& path)
 std::string makeTrack(const std::string& name, int rate, int channels, int frames, const std::string& encodeArgs)
 {
     static std::set<std::string> made;
-    const std::string path = fixtureDir() + "/" + name;
     if (!made.insert(name).second)
-        return path;
+        return fixtureDir() + "/" + name;
     const std::vector<int16_t> samples = testSignal(rate, channels, frames);
-    const std::string raw = writeFile(name + ".raw", std::string(reinterpret_cast<const char*>(samples.data()), samples.size() * 2));
-    const std::string command = "ffmpeg -nostdin -loglevel error -y -f s16le -ar " + std::to_string(rate) + " -ac "
-                              + std::to_string(channels) + " -i '" + raw + "' " + encodeArgs + " '" + path + "'";
-    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return encodeSamples(name, samples.data(), samples.size(), rate, channels, encodeArgs);
+}
+
+std::string encodeSamples(const std::string& name, const int16_t* samples, size_t count, int rate, int channels,
+                          const std::string& encodeArgs)
+{
+    const std::string raw = writeFile(name + ".raw", std::string(reinterpret_cast<const char*>(samples), count * 2));
+    const std::string path = fixtureDir() + "/" + name;
+    const std::string input = "-f s16le -ar " + std::to_string(rate) + " -ac " + std::to_string(channels) + " -i '" + raw + "'";
+    EXPECT_TRUE(test_files::ffmpegMake(input, encodeArgs, path)) << path;
     return path;
 }
 

@@ -21,6 +21,9 @@ std::string readWhole(const std::string& path);
 // Encodes testSignal(rate, channels, frames) with ffmpeg `encodeArgs` into fixtureDir()/name
 // (once per name) and returns the path.
 std::string makeTrack(const std::string& name, int rate, int channels, int frames, const std::string& encodeArgs);
+// Encodes `count` interleaved 16-bit `samples` the same way (each time it is called).
+std::string encodeSamples(const std::string& name, const int16_t* samples, size_t count, int rate, int channels,
+                          const std::string& encodeArgs);
 
 // The audio stream's duration in its time base, as ffprobe reads it from the container.
 SInt64 probeStreamDuration(const std::string& path);

@@ -4,6 +4,7 @@
 
 #include "TrackCases.h"
 
+#include "../SoundFiles.h"
 #include "../HostileFiles.h"
 #include "platform/audiofile/FFmpegFileSource.h"
 
@@ -56,7 +57,7 @@ TEST(BrokenInput, MissingDirectoriesAndNonAudioAreRefusedWithTheirStatus)
     EXPECT_EQ(openAndDrain(fixtureDir()), kAudioFileUnsupportedFileTypeError);
     EXPECT_EQ(openAndDrain(writeFile("notes.m4a", "just some text, not audio\n")), kAudioFileUnsupportedFileTypeError);
     const std::string picture = fixtureDir() + "/cover.png"; // a stream, but no audio one
-    ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -f lavfi -i color=c=red:s=16x16 -frames:v 1 '" + picture + "'").c_str()), 0);
+    ASSERT_TRUE(test_files::ffmpegMake("-f lavfi -i color=c=red:s=16x16", "-frames:v 1", picture));
     EXPECT_EQ(openAndDrain(picture), kAudioFileUnsupportedFileTypeError);
     EXPECT_EQ(openAndDrain("http://example.com/song.mp3"), kAudioFileUnsupportedFileTypeError);
     EXPECT_EQ(ExtAudioFileOpenURL(fixtureDir(), nullptr), kAudioFileNotOpenError);

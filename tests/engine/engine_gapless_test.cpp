@@ -8,7 +8,6 @@
 #include <QVariantMap>
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace {
 
@@ -30,14 +29,9 @@ protected:
     {
         std::vector<std::string> paths;
         for (int i = 0; i < 3; ++i) {
-            const std::string name = std::string("join-") + codec.name + std::to_string(i);
-            const std::string raw = audiofile_test::writeFile(
-                name + ".raw", std::string(reinterpret_cast<const char*>(&signal[2 * size_t(kCuts[i])]),
-                                           size_t(kCuts[i + 1] - kCuts[i]) * 4));
-            paths.push_back(audiofile_test::fixtureDir() + "/" + name + "." + codec.extension);
-            const std::string command = "ffmpeg -nostdin -loglevel error -y -f s16le -ar 44100 -ac 2 -i '" + raw
-                                      + "' " + codec.args + " '" + paths.back() + "'";
-            EXPECT_EQ(std::system(command.c_str()), 0) << command;
+            const std::string name = std::string("join-") + codec.name + std::to_string(i) + "." + codec.extension;
+            paths.push_back(audiofile_test::encodeSamples(name, &signal[2 * size_t(kCuts[i])],
+                                                          2 * size_t(kCuts[i + 1] - kCuts[i]), 44100, 2, codec.args));
         }
         return paths;
     }

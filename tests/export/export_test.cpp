@@ -1,6 +1,7 @@
 // The asset's source description as FFmpeg reads it, and the passthrough export: a
 // byte-identical copy delivered on a worker thread, or a failure with no file left behind.
 
+#include "../SoundFiles.h"
 #include "../HostileFiles.h"
 #include "platform/export/AVAssetExportSession.h"
 #include "platform/export/FileClone.h"
@@ -40,18 +41,14 @@ class ExportFixtures : public ::testing::Environment {
             {"-ac 2 -sample_fmt s16 -c:a flac", "lossless.flac"}, {"-ac 2 -c:a libopus", "speech.opus"},
             {"-ac 2 -c:a wavpack", "packed.wv"},
         };
-        for (const auto& m : made) {
-            const QString cmd = QString("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=duration=0.3 %1 '%2'")
-                                    .arg(m[0], fixture(m[1]));
-            ASSERT_EQ(std::system(cmd.toUtf8().constData()), 0) << cmd.toStdString();
-        }
+        for (const auto& m : made)
+            ASSERT_TRUE(test_files::makeTone(fixture(m[1]).toStdString(), 0.3, m[0])) << m[1];
         // An MP3 with a cover picture: the picture is a video stream before the audio.
-        const QString cover = QString("ffmpeg -nostdin -loglevel error -y -f lavfi -i color=c=red:s=32x32:d=1 "
-                                      "-frames:v 1 '%1' && ffmpeg -nostdin -loglevel error -y -i '%1' -f lavfi "
-                                      "-i sine=duration=0.3 -map 0 -map 1 -c:v png -disposition:v attached_pic "
-                                      "-c:a libmp3lame -ac 2 '%2'")
-                                  .arg(fixture("cover.png"), fixture("cover.mp3"));
-        ASSERT_EQ(std::system(cover.toUtf8().constData()), 0);
+        const std::string cover = fixture("cover.png").toStdString();
+        ASSERT_TRUE(test_files::ffmpegMake("-f lavfi -i color=c=red:s=32x32:d=1", "-frames:v 1", cover));
+        ASSERT_TRUE(test_files::makeTone(fixture("cover.mp3").toStdString(), 0.3,
+                                         "-i '" + cover + "' -map 1 -map 0 -c:v png -disposition:v attached_pic "
+                                         "-c:a libmp3lame -ac 2"));
         // A song from an old archive: its name is Latin-1 ("caf\xe9"), not UTF-8.
         const QByteArray latin1 = QFile::encodeName(g_dir->path()) + "/caf\xe9.flac";
         ASSERT_EQ(std::system(("cp '" + QFile::encodeName(fixture("lossless.flac")) + "' '" + latin1 + "'").constData()), 0);

@@ -40,25 +40,6 @@ TEST_F(LibraryTest, SavingTheDefaultsWritesTheirValuesAndNothingForLiveOnlyKeys)
               "0|0|NULL|NULL");
 }
 
-TEST_F(LibraryTest, AnyNumberOfSavesLeavesExactlyOneRowOfEachWithTheLatestValues)
-{
-    auto settings = LiveTable::defaultSettingTable();
-    auto play = LiveTable::defaultPlayControlTable();
-    for (int run = 0; run < 3; ++run) {
-        DTMusicModelController controller;  // a new start each time
-        for (int i = 1; i <= 4; ++i) {
-            settings->setIntegerValue(SpeedPitchSpeedKey, run * 10 + i);
-            play->setIntegerValue(PlayModeKey, i % 3);
-            controller.saveSetting(settings, play);
-        }
-        auto rows = controller.allSetting();
-        ASSERT_TRUE(rows && rows->size() == 1u);
-        EXPECT_EQ(rows->front()->integerForAttribute("SpeedValue"), run * 10 + 4);
-    }
-    EXPECT_EQ(sql("SELECT count(*), max(SpeedValue) FROM Setting; SELECT count(*), max(PlayMode) FROM PlayControl"),
-              "1|24\n1|1");
-}
-
 TEST_F(LibraryTest, ASaveCutShortByACrashLeavesThePreviousSettings)
 {
     auto settings = LiveTable::defaultSettingTable();

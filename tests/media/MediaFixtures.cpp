@@ -1,5 +1,7 @@
 #include "MediaFixtures.h"
 
+#include "../SoundFiles.h"
+
 #include <QBuffer>
 #include <QDateTime>
 #include <QDir>
@@ -7,7 +9,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QMap>
-#include <QProcess>
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/fileref.h>
@@ -50,16 +51,9 @@ void makeAudioFile(const QString& path, const QString& extension)
     static QMap<QString, QString> made;
     if (!made.contains(extension)) {
         const QString source = sources.path() + QStringLiteral("/tone.") + extension;
-        QStringList arguments = {"-nostdin", "-v", "error", "-y", "-f", "lavfi",
-                                 "-i", "sine=frequency=440:duration=0.2:sample_rate=44100"};
-        if (extension == QLatin1String("m4a"))
-            arguments << "-c:a" << "aac";
-        else if (extension == QLatin1String("ogg"))
-            arguments << "-c:a" << "libvorbis";
-        else if (extension == QLatin1String("flac"))
-            arguments << "-sample_fmt" << "s16";
-        arguments << source;
-        if (QProcess::execute(QStringLiteral("ffmpeg"), arguments) != 0 || !QFile::exists(source))
+        const QMap<QString, std::string> options = {
+            {"m4a", "-c:a aac"}, {"ogg", "-c:a libvorbis"}, {"flac", "-sample_fmt s16"}};
+        if (!test_files::makeTone(source.toStdString(), 0.2, options.value(extension)) || !QFile::exists(source))
             throw std::runtime_error("ffmpeg could not make a ." + extension.toStdString() + " file");
         made.insert(extension, source);
     }

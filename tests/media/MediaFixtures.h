@@ -1,13 +1,17 @@
 #pragma once
-// Test fixtures for the device library: a private home directory and short audio files
-// made with ffmpeg, tagged with TagLib.
+// Test fixtures for the device library: a private home directory, short audio files made
+// with ffmpeg and tagged with TagLib, and running as an ordinary user.
 
 #include <QByteArray>
 #include <QColor>
 #include <QString>
 #include <QTemporaryDir>
 
+#include <gtest/gtest.h>
+
 #include <optional>
+
+#include <unistd.h>
 
 // Points HOME and the XDG directories at a fresh temporary directory, with the music
 // directory at <home>/Music (XDG_MUSIC_DIR). The next TemporaryHome takes over.
@@ -43,3 +47,18 @@ bool embedCover(const QString& path, QColor colour, int width = 64, int height =
 void writeTextFile(const QString& path, const QByteArray& content);
 // Moves the file's modification time, as an editor saving it a few seconds later would.
 void touchLater(const QString& path, int seconds);
+
+// Runs `work` as an ordinary user when the tests run as root (whom no file mode stops),
+// so that what has no rights really cannot be read or written.
+template <typename Work>
+void asOrdinaryUser(Work work)
+{
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::seteuid(65534), 0);
+    }
+    work();
+    if (root) {
+        ASSERT_EQ(::seteuid(0), 0);
+    }
+}

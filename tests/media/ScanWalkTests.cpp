@@ -23,21 +23,6 @@ namespace {
 
 QByteArray bytes(const QString& path) { return QFile::encodeName(path); }
 
-// Runs `work` as an ordinary user when the tests run as root (whom no file mode stops),
-// so that a folder without rights really cannot be read.
-template <typename Work>
-void asOrdinaryUser(Work work)
-{
-    const bool root = ::geteuid() == 0;
-    if (root) {
-        ASSERT_EQ(::seteuid(65534), 0);
-    }
-    work();
-    if (root) {
-        ASSERT_EQ(::seteuid(0), 0);
-    }
-}
-
 QStringList paths(MPMediaLibrary& library)
 {
     QStringList result;

@@ -3,6 +3,7 @@
 // player runs on the recording engine.
 
 #include "PlayerTestSupport.h"
+#include "../SoundFiles.h"
 #include "../SessionBus.h"
 #include "ClientWatcher.h"
 
@@ -117,12 +118,10 @@ QString makeTaggedSong(const QTemporaryDir& dir)
     red.fill(Qt::red);
     red.save(cover);
     const QString path = dir.filePath("tagged song.m4a");
-    const QString command =
-        QString("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=duration=1 -i '%1' -map 0:a -map 1:v -c:a aac "
-                "-c:v copy -disposition:v:0 attached_pic -metadata title=Tagged -metadata artist='Some Artist' "
-                "-metadata album='Some Album' -metadata track=3/9 '%2'")
-            .arg(cover, path);
-    EXPECT_EQ(std::system(command.toUtf8().constData()), 0);
+    EXPECT_TRUE(test_files::makeTone(path.toStdString(), 1,
+                                     "-i '" + cover.toStdString() + "' -map 0:a -map 1:v -c:a aac -c:v copy "
+                                     "-disposition:v:0 attached_pic -metadata title=Tagged -metadata artist='Some Artist' "
+                                     "-metadata album='Some Album' -metadata track=3/9"));
     return path;
 }
 

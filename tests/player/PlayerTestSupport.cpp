@@ -1,5 +1,6 @@
 #include "PlayerTestSupport.h"
 
+#include "../SoundFiles.h"
 #include "engine/MusicPlayTimerNotification.h"
 #include "library/DTMusicModelController.h"
 #include "platform/session/AudioSession.h"
@@ -11,8 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <cstdlib>
 
 namespace {
 QTemporaryDir* g_songs = nullptr;
@@ -78,9 +77,8 @@ MPMediaItem makeSong(const QString& title, const QString& codec, const QString& 
     if (codec.isEmpty() && file.open(QIODevice::WriteOnly)) {
         file.write(QByteArray(4096, 'x'));
     } else if (!file.exists()) {
-        const QString cmd = QString("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=duration=%1 -ac %2 -c:a %3 '%4'")
-                                .arg(seconds).arg(channels).arg(codec, path);
-        EXPECT_EQ(std::system(cmd.toUtf8().constData()), 0) << cmd.toStdString();
+        const QString options = QString("-ac %1 -c:a %2").arg(channels).arg(codec);
+        EXPECT_TRUE(test_files::makeTone(path.toStdString(), seconds, options.toStdString())) << path.toStdString();
     }
     return songAt(title, path, seconds);
 }

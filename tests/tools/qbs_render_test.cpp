@@ -1,5 +1,6 @@
 // The offline effects tool as its users drive it: through its command line and files.
 
+#include "../SoundFiles.h"
 #include "qbs/QBS.h"
 #include "tests/qbs/ptc_test_support.h"
 
@@ -15,6 +16,7 @@
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
+using namespace test_files;
 
 namespace {
 
@@ -23,7 +25,7 @@ struct RunResult {
     std::string err;
 };
 
-// 16-bit PCM audio as the tests write and read it, with WAV code of their own.
+// 16-bit PCM audio as the tests write and read it.
 struct PcmAudio {
     int sampleRate = 44100;
     int channels = 2;
@@ -31,22 +33,6 @@ struct PcmAudio {
 
     size_t frames() const { return samples.size() / size_t(channels); }
 };
-
-// Little-endian fields of a WAV header.
-std::string le32(uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
-std::string le16(uint16_t v) { return {char(v), char(v >> 8)}; }
-
-void writeTestWav(const std::string& path, const PcmAudio& a)
-{
-    const uint32_t bytes = uint32_t(a.samples.size() * 2);
-    std::string h = "RIFF" + le32(36 + bytes) + "WAVEfmt " + le32(16) + le16(1) + le16(uint16_t(a.channels))
-        + le32(uint32_t(a.sampleRate)) + le32(uint32_t(a.sampleRate * a.channels * 2)) + le16(uint16_t(a.channels * 2))
-        + le16(16) + "data" + le32(bytes);
-    std::ofstream f(path, std::ios::binary);
-    f << h;
-    for (int16_t v : a.samples)
-        f << le16(uint16_t(v));
-}
 
 // Reads a file with the plain 44-byte header the tool writes.
 PcmAudio readTestWav(const std::string& path)
@@ -107,7 +93,10 @@ protected:
         return a;
     }
 
-    void write(const std::string& name, const PcmAudio& a) const { writeTestWav(path(name), a); }
+    void write(const std::string& name, const PcmAudio& a) const
+    {
+        std::ofstream(path(name), std::ios::binary) << wavBytes(a.samples, a.sampleRate, a.channels);
+    }
     PcmAudio read(const std::string& name) const { return readTestWav(path(name)); }
 
     fs::path dir;
@@ -263,7 +252,7 @@ TEST_F(QbsRender, OtherFormatsAreDecodedAsTheEngineDecodesThem)
     // Lossless: a mono FLAC of the same samples renders exactly as the WAV does, whose
     // reader spreads mono over both channels itself; the decoder helper must ask for stereo.
     write("in.wav", makeSignal(30000, 1));
-    ASSERT_EQ(std::system(("ffmpeg -v error -y -i " + path("in.wav") + " -sample_fmt s16 " + path("in.flac")).c_str()), 0);
+    ASSERT_TRUE(ffmpegMake("-i " + path("in.wav"), "-sample_fmt s16", path("in.flac")));
     ASSERT_EQ(run("--effect eq --preset 4 " + path("in.wav") + " " + path("from-wav.wav")).status, 0);
     RunResult r = run("--effect eq --preset 4 " + path("in.flac") + " " + path("from-flac.wav"));
     ASSERT_EQ(r.status, 0) << r.err;
