@@ -5,8 +5,9 @@
 // to, never the tester's language), and the player's application name, so that a store
 // lands in <XDG_DATA_HOME>/Tavoro.
 
+#include "PrivateHome.h"
+
 #include <QCoreApplication>
-#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -14,13 +15,7 @@
 int main(int argc, char** argv)
 {
     QTemporaryDir home;
-    const QString root = home.path();
-    QDir(root).mkpath("runtime");
-    QFile::setPermissions(root + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    qputenv("HOME", root.toUtf8());
-    qputenv("XDG_DATA_HOME", (root + "/.local/share").toUtf8());
-    qputenv("XDG_CONFIG_HOME", (root + "/.config").toUtf8());
-    qputenv("XDG_RUNTIME_DIR", (root + "/runtime").toUtf8());
+    usePrivateHome(home.path());
     qputenv("LC_ALL", "C");
     qputenv("LANG", "C");
     qunsetenv("LANGUAGE");

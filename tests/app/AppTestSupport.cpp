@@ -1,4 +1,6 @@
 #include "AppTestSupport.h"
+#include "../ClientProcess.h"
+#include "../PrivateHome.h"
 
 #include "app/DemoLibrary.h"
 #include "app/TavoroApplication.h"
@@ -11,7 +13,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -47,18 +48,6 @@ const QList<MPMediaItem>& generatedSongs()
     return songs;
 }
 
-QString testOutputDirectory()
-{
-    const QString dir = QStringLiteral(TAVORO_TEST_OUTPUT);
-    QDir().mkpath(dir);
-    return dir;
-}
-
-void saveScreenshot(QWidget* widget, const QString& name)
-{
-    widget->grab().save(QDir(testOutputDirectory()).filePath(name + ".png"));
-}
-
 QProcessEnvironment programEnvironment(const QString& home)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -75,10 +64,7 @@ QProcessEnvironment programEnvironment(const QString& home)
 
 QByteArray storeAnswer(const QString& store, const QString& query)
 {
-    QProcess sqlite;
-    sqlite.start("sqlite3", {store, query});
-    sqlite.waitForFinished();
-    return sqlite.readAllStandardOutput().trimmed();
+    return runClient("sqlite3", {store, query}).out.trimmed().toUtf8();
 }
 
 QByteArray savedSettingRows(const QString& home)
@@ -88,12 +74,9 @@ QByteArray savedSettingRows(const QString& home)
 
 bool callPlayer(const QProcessEnvironment& environment, const QStringList& methodAndArguments)
 {
-    QProcess gdbus;
-    gdbus.setProcessEnvironment(environment);
-    gdbus.start("gdbus", QStringList{"call", "--session", "--dest", "org.mpris.MediaPlayer2.tavoro", "--object-path",
-                                     "/org/mpris/MediaPlayer2", "--method"} + methodAndArguments);
-    gdbus.waitForFinished(10000);
-    return gdbus.exitStatus() == QProcess::NormalExit && gdbus.exitCode() == 0;
+    return runClient("gdbus", QStringList{"call", "--session", "--dest", "org.mpris.MediaPlayer2.tavoro", "--object-path",
+                                          "/org/mpris/MediaPlayer2", "--method"} + methodAndArguments,
+                     environment, 10).exitCode == 0;
 }
 
 LaunchedApp::LaunchedApp(bool launch, AudioCaptureOutput::Pacing pacing)
@@ -131,12 +114,7 @@ int main(int argc, char** argv)
 {
     QTemporaryDir root;
     g_root = &root;
-    qputenv("XDG_DATA_HOME", root.filePath("data").toUtf8());
-    qputenv("XDG_CONFIG_HOME", root.filePath("config").toUtf8());
-    qputenv("XDG_CACHE_HOME", root.filePath("cache").toUtf8());
-    qputenv("XDG_RUNTIME_DIR", root.filePath("runtime").toUtf8());
-    QDir().mkpath(root.filePath("runtime"));
-    QFile::setPermissions(root.filePath("runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    usePrivateHome(root.path());
     qputenv("XDG_MUSIC_DIR", root.filePath("music").toUtf8());
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -3,6 +3,7 @@
 // engine playing into a capturing output, and where screenshots go.
 
 #include "../EventLoopWait.h"
+#include "../Screenshots.h"
 #include "app/ApplicationLifecycle.h"
 #include "app/TavoroAppDelegate.h"
 #include "platform/audio/AudioCapture.h"
@@ -19,10 +20,6 @@
 // order FLAC, MP3, AAC, WAV, ALAC, Ogg Vorbis, and a playlist.
 const QList<MPMediaItem>& generatedSongs();
 QString generatedLibraryDirectory();
-
-// Where screenshots and other output of the tests go (made on first use).
-QString testOutputDirectory();
-void saveScreenshot(QWidget* widget, const QString& name);
 
 // The environment of a `tavoro` process a test starts: its own data, settings and runtime
 // directories under `home`, the generated library as its music, offscreen, and no session

@@ -3,6 +3,7 @@
 // the cover keeps clear of the controls. Screenshots of every screen and size are saved.
 
 #include "AppTestSupport.h"
+#include "../NavigationSettle.h"
 
 #include "player/ListView.h"
 #include "player/ListViewIndexBar.h"
@@ -63,10 +64,11 @@ void expectTabBarAlongTheBottom(ListView& list, QSize window)
     EXPECT_EQ(inWindow(list.tableView()).bottom() + 1, inWindow(list.TitleButton).top()) << "the list fills the rest";
 }
 
+// Lets the flip between the list and the player finish, then the stack's animations.
 void settle(TavoroViewController& player)
 {
     waitFor([&] { return !player.isFlipAnimating(); }, 2);
-    waitFor([] { return false; }, NavigationController::kSlideMilliseconds / 1000.0 + 0.1);
+    ::settle();
 }
 
 } // namespace

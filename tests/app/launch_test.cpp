@@ -4,7 +4,7 @@
 
 #include "AppTestSupport.h"
 #include "../SessionBus.h"
-#include "../mpris/ClientWatcher.h"
+#include "../ClientProcess.h"
 
 #include "app/SingleInstance.h"
 #include "engine/EngineGlobals.h"
@@ -116,48 +116,28 @@ TEST(Playback, ChoosingASongFlipsToThePlayerAndItsSamplesReachTheOutput)
     EXPECT_TRUE(waitFor([&] { return player.currentSong().isNull(); }, 10));
 }
 
-namespace {
-
-struct ProcessRun {
-    int exitCode;
-    QString out;
-    QString err;
-};
-
-ProcessRun runTavoro(const QStringList& arguments, const QProcessEnvironment& environment)
-{
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(TAVORO_BINARY, arguments);
-    process.waitForFinished(30000);
-    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
-}
-
-} // namespace
-
 TEST(Program, AnswersOnTheTerminalWithoutADisplay)
 {
     QTemporaryDir home;
     QProcessEnvironment headless = programEnvironment(home.path());
     for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         headless.remove(variable);
-    const ProcessRun version = runTavoro({"--version"}, headless);
+    const ClientRun version = runClient(TAVORO_BINARY, {"--version"}, headless);
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, "tavoro " TAVORO_VERSION "\n");
-    const ProcessRun help = runTavoro({"--help"}, headless);
+    const ClientRun help = runClient(TAVORO_BINARY, {"--help"}, headless);
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.startsWith("Usage: tavoro")) << help.out.toStdString();
-    const ProcessRun unknown = runTavoro({"--bogus"}, headless);
+    const ClientRun unknown = runClient(TAVORO_BINARY, {"--bogus"}, headless);
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_TRUE(unknown.err.startsWith("tavoro: unknown option '--bogus'\nUsage: tavoro")) << unknown.err.toStdString();
     // No display in the environment, then one that cannot be reached: one line, status 1.
     const QString noDisplay = "tavoro: no display found; run with QT_QPA_PLATFORM=offscreen to play without a window\n";
-    const ProcessRun none = runTavoro({}, headless);
+    const ClientRun none = runClient(TAVORO_BINARY, {}, headless);
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_EQ(none.err.toStdString(), noDisplay.toStdString());
     headless.insert("DISPLAY", ":4242");
-    const ProcessRun unreachable = runTavoro({}, headless);
+    const ClientRun unreachable = runClient(TAVORO_BINARY, {}, headless);
     EXPECT_EQ(unreachable.exitCode, 1);
     EXPECT_TRUE(unreachable.err.endsWith(noDisplay)) << unreachable.err.toStdString();
 }
@@ -191,10 +171,10 @@ TEST(Program, PlaysItsArgumentsAndThoseOfLaterStartsAndQuitsFromTheDesktopContro
 
     // Later starts defer to it and end: one without songs, and one with a folder whose first
     // song then plays.
-    const ProcessRun bare = runTavoro({}, env);
+    const ClientRun bare = runClient(TAVORO_BINARY, {}, env);
     EXPECT_EQ(bare.exitCode, 0);
     EXPECT_TRUE(bare.out.contains("already running")) << bare.out.toStdString();
-    const ProcessRun second = runTavoro({generatedLibraryDirectory() + "/Demo Album 2"}, env);
+    const ClientRun second = runClient(TAVORO_BINARY, {generatedLibraryDirectory() + "/Demo Album 2"}, env);
     EXPECT_EQ(second.exitCode, 0);
     EXPECT_TRUE(second.out.contains("already running")) << second.out.toStdString();
     EXPECT_TRUE(monitor.waitForText(announced(songs[4]), 30)) << "the running player did not play what it was handed";

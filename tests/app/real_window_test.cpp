@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QProcess>
@@ -124,7 +123,7 @@ TEST(Program, ShowsThePlaylistsInARealWindowAndQuitsOnSigterm)
     timer.restart();
     while (!(shown = showsTheList()) && app.state() == QProcess::Running && timer.elapsed() < 120000)
         QTest::qWait(250);
-    shot.save(QDir(testOutputDirectory()).filePath("real-window.png"));
+    shot.save(screenshotDirectory() + "/real-window.png");
     ASSERT_TRUE(shown) << "no window showing the playlists list was mapped; last seen in real-window.png";
     EXPECT_EQ(shot.size(), QSize(320, 460));
 

@@ -5,7 +5,7 @@
 #include "PlayerTestSupport.h"
 #include "../SoundFiles.h"
 #include "../SessionBus.h"
-#include "ClientWatcher.h"
+#include "../ClientProcess.h"
 
 #include "app/mpris/MprisService.h"
 #include "engine/MusicPlayTimerNotification.h"
@@ -24,48 +24,27 @@ namespace {
 
 PrivateSessionBus* g_bus = nullptr;
 
-struct ClientRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// Runs a client to its end while this thread keeps serving the bus (the service answers
-// on the main thread, so waiting without the event loop would stall both).
-ClientRun run(const QString& program, const QStringList& arguments)
-{
-    QProcess client;
-    client.start(program, arguments);
-    waitFor([&] { return client.state() == QProcess::NotRunning; }, 10);
-    ClientRun result;
-    result.exitCode = client.exitStatus() == QProcess::NormalExit ? client.exitCode() : -1;
-    result.out = QString::fromUtf8(client.readAllStandardOutput()).trimmed();
-    result.err = QString::fromUtf8(client.readAllStandardError()).trimmed();
-    return result;
-}
-
 QString playerctl(const QStringList& arguments)
 {
-    return run("playerctl", QStringList{"--player=tavoro"} + arguments).out;
+    return runClient("playerctl", QStringList{"--player=tavoro"} + arguments).out.trimmed();
 }
 
 ClientRun gdbusCall(const QString& method, const QStringList& arguments = {})
 {
-    return run("gdbus", QStringList{"call", "--session", "--dest", kMprisBusName, "--object-path", kMprisObjectPath,
-                                    "--method", method} + arguments);
+    return runClient("gdbus", QStringList{"call", "--session", "--dest", kMprisBusName, "--object-path", kMprisObjectPath,
+                                          "--method", method} + arguments);
 }
 
 QString property(const QString& name)
 {
-    return gdbusCall("org.freedesktop.DBus.Properties.Get", {"org.mpris.MediaPlayer2.Player", name}).out;
+    return gdbusCall("org.freedesktop.DBus.Properties.Get", {"org.mpris.MediaPlayer2.Player", name}).out.trimmed();
 }
 
 // Sets a property of the player's interface as dbus-send writes it ("variant:double:1.5").
 void setProperty(const QString& name, const QString& value)
 {
-    run("dbus-send", {"--session", "--print-reply", QString("--dest=") + kMprisBusName, kMprisObjectPath,
-                      "org.freedesktop.DBus.Properties.Set", "string:org.mpris.MediaPlayer2.Player", "string:" + name,
-                      value});
+    runClient("dbus-send", {"--session", "--print-reply", QString("--dest=") + kMprisBusName, kMprisObjectPath,
+               "org.freedesktop.DBus.Properties.Set", "string:org.mpris.MediaPlayer2.Player", "string:" + name, value});
 }
 
 // A client that prints every signal the player's object sends, as it arrives.
@@ -341,13 +320,13 @@ TEST_F(Mpris, RateFollowsSpeedPitchAndVolumeTheVolumeControl)
 
 TEST_F(Mpris, RaiseQuitAndTheServiceGoneAfterQuitting)
 {
-    EXPECT_TRUE(run("playerctl", {"--list-all"}).out.split('\n').contains("tavoro"));
+    EXPECT_TRUE(runClient("playerctl", {"--list-all"}).out.split('\n').contains("tavoro"));
     EXPECT_EQ(gdbusCall("org.mpris.MediaPlayer2.Raise").exitCode, 0);
     EXPECT_EQ(raised, 1);
     // The quit answers first, then runs the application's quit (here: the service goes).
     EXPECT_EQ(gdbusCall("org.mpris.MediaPlayer2.Quit").exitCode, 0);
     ASSERT_TRUE(waitFor([&] { return !service; }, 5));
-    EXPECT_FALSE(run("playerctl", {"--list-all"}).out.contains("tavoro"));
+    EXPECT_FALSE(runClient("playerctl", {"--list-all"}).out.contains("tavoro"));
     EXPECT_NE(gdbusCall("org.freedesktop.DBus.Peer.Ping").exitCode, 0);
 }
 

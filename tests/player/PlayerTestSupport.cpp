@@ -1,4 +1,5 @@
 #include "PlayerTestSupport.h"
+#include "../PrivateHome.h"
 
 #include "../SoundFiles.h"
 #include "engine/MusicPlayTimerNotification.h"
@@ -9,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -153,17 +153,8 @@ RealEnginePlayer::~RealEnginePlayer()
 
 int main(int argc, char** argv)
 {
-    // Everything the player writes goes below one temporary home.
     QTemporaryDir home;
-    const QString root = home.path();
-    for (const char* dir : {"data", "config", "cache", "runtime"})
-        QDir(root).mkpath(dir);
-    QFile::setPermissions(root + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    qputenv("HOME", root.toUtf8());
-    qputenv("XDG_DATA_HOME", (root + "/data").toUtf8());
-    qputenv("XDG_CONFIG_HOME", (root + "/config").toUtf8());
-    qputenv("XDG_CACHE_HOME", (root + "/cache").toUtf8());
-    qputenv("XDG_RUNTIME_DIR", (root + "/runtime").toUtf8());
+    usePrivateHome(home.path());
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName("Tavoro");

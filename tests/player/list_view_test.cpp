@@ -3,6 +3,7 @@
 // the store behind the waiting alert. Screenshots of the lists go to the test output.
 
 #include "PlayerTestSupport.h"
+#include "../Screenshots.h"
 
 #include "player/ListView.h"
 #include "player/ListViewIndexBar.h"
@@ -12,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QListView>
 #include <QMessageBox>
 #include <QLineEdit>
@@ -35,14 +35,6 @@ MPMediaItem librarySong(const QString& title, const QString& artist, const QStri
     p.albumTrackNumber = track;
     p.playbackDuration = 60.0;
     return MPMediaItem(p);
-}
-
-QString screensDirectory()
-{
-    const QByteArray fromEnv = qgetenv("TAVORO_TEST_SCREENS");
-    const QString dir = fromEnv.isEmpty() ? QStringLiteral(TAVORO_TEST_SCREENS_DIR) : QString::fromLocal8Bit(fromEnv);
-    QDir().mkpath(dir);
-    return dir;
 }
 
 class ListScreen : public ::testing::Test {
@@ -122,7 +114,7 @@ protected:
     void saveScreen(const QString& name)
     {
         QTest::qWait(50);  // the view lays its rows out from the event loop
-        EXPECT_TRUE(h->player->grab().save(screensDirectory() + "/" + name));
+        EXPECT_TRUE(saveScreenshot(h->player.get(), name));
     }
 
     std::shared_ptr<MPMediaLibrary> previous;
@@ -149,9 +141,9 @@ TEST_F(ListScreen, StartsOnThePlaylistsAndEachButtonMarksItsList)
     const struct {
         QPushButton* button;
         const char* shot;
-    } lists[] = {{list->TitleButton, "list-0-titles.png"},  {list->ArtistButton, "list-1-artists.png"},
-                 {list->GenreButton, "list-2-genres.png"},  {list->AlbumButton, "list-3-albums.png"},
-                 {list->PlayListButton, "list-4-playlists.png"}};
+    } lists[] = {{list->TitleButton, "list-0-titles"},  {list->ArtistButton, "list-1-artists"},
+                 {list->GenreButton, "list-2-genres"},  {list->AlbumButton, "list-3-albums"},
+                 {list->PlayListButton, "list-4-playlists"}};
     const QStringList plain = {"title.png", "artist.png", "genre.png", "album.png", "playlist.png"};
     for (int kind = 0; kind < 5; ++kind) {
         press(lists[kind].button);
@@ -215,7 +207,7 @@ TEST_F(ListScreen, ArtistDrillDowns)
     EXPECT_EQ(h->player->listChangeFlag(), ListKindArtistSongs);
     EXPECT_EQ(sorted(rowTexts()), QStringList({"1 Solo One", "2 Solo Two", "3 Other Shared"}));
     EXPECT_TRUE(list->syncButtonItem->isHidden());
-    saveScreen("list-7-artist-songs.png");
+    saveScreen("list-7-artist-songs");
 
     press(list->ArtistButton);
     EXPECT_FALSE(list->syncButtonItem->isHidden());

@@ -1,10 +1,9 @@
 // The navigation stack as the screens use it: push and back, the modal screen over the
 // whole stack, Escape, and the appearance calls a screen relies on to refresh itself.
 
-#include "player/NavigationController.h"
+#include "../NavigationSettle.h"
 
 #include <QPushButton>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -18,11 +17,6 @@ public:
     void viewDidAppear(bool) override { ++didAppear; }
     void viewWillDisappear(bool) override { ++willDisappear; }
 };
-
-void settle()
-{
-    QTest::qWait(NavigationController::kSlideMilliseconds + 100);
-}
 
 }  // namespace
 

@@ -5,7 +5,6 @@
 
 #include "platform/session/AudioSession.h"
 
-#include <QDir>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
@@ -53,18 +52,6 @@ ScreenTest::~ScreenTest()
     NotificationCenter::defaultCenter().removeObserver(this);
     AudioSessionResetForTesting();
     delete stack;
-}
-
-void ScreenTest::screenshot(const QString& name, QWidget* widget)
-{
-    const QString directory = QCoreApplication::applicationDirPath() + QStringLiteral("/screenshots");
-    QDir().mkpath(directory);
-    (widget ? widget : stack->window())->grab().save(directory + '/' + name + QStringLiteral(".png"));
-}
-
-void settle()
-{
-    QTest::qWait(NavigationController::kSlideMilliseconds + 80);
 }
 
 void tap(QWidget* widget)

@@ -4,6 +4,8 @@
 // screens tell their delegate and post; and the user's gestures (tap, drag, keys).
 
 #include "PlayerTestSupport.h"
+#include "../NavigationSettle.h"
+#include "../Screenshots.h"
 
 #include "player/NavigationController.h"
 #include "screens/SettingChangeDelegate.h"
@@ -52,9 +54,8 @@ protected:
 
     int setting(const QString& key) const { return player->settingValueArray()->integerValue(key); }
     void setSetting(const QString& key, int value) { player->settingValueArray()->setIntegerValue(key, value); }
-    // Saves a screenshot of the whole window (or of `widget`) as `name`.png in
-    // "screenshots" beside the test binary.
-    void screenshot(const QString& name, QWidget* widget = nullptr);
+    // Saves a screenshot of the whole window (or of `widget`) as `name`.png.
+    void screenshot(const QString& name, QWidget* widget = nullptr) { saveScreenshot(widget ? widget : stack->window(), name); }
 
     PlayerHarness h;
     RecordingEngine* engine = nullptr;
@@ -64,8 +65,6 @@ protected:
     RecordingDelegate delegate;
 };
 
-// Lets push, pop and present animations finish.
-void settle();
 // Taps (clicks) a widget in its middle, as a finger does.
 void tap(QWidget* widget);
 // Drags a slider's handle to the position of `level` and lets go.

@@ -1,15 +1,34 @@
 #pragma once
-// A client process (a bus monitor, a follower) whose standard output is collected as it
-// arrives while the test waits in the event loop. Shared by the desktop media-control tests
-// and the program tests that watch what the running player announces on its bus.
+// Client programs a test starts (the player's own binary, bus clients, sqlite3) while it
+// waits in the event loop, so that a service the test runs on the main thread goes on
+// answering them: run to their end, or watched while they run.
 
-#include "../EventLoopWait.h"
+#include "EventLoopWait.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
+struct ClientRun {
+    int exitCode = -1;  // -1 when the client did not end normally within its time
+    QString out;
+    QString err;
+};
+
+inline ClientRun runClient(const QString& program, const QStringList& arguments,
+                           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+                           double seconds = 30)
+{
+    QProcess client;
+    client.setProcessEnvironment(environment);
+    client.start(program, arguments);
+    const bool ended = waitFor([&] { return client.state() == QProcess::NotRunning; }, seconds);
+    return {ended && client.exitStatus() == QProcess::NormalExit ? client.exitCode() : -1,
+            QString::fromUtf8(client.readAllStandardOutput()), QString::fromUtf8(client.readAllStandardError())};
+}
+
+// A client (a bus monitor, a follower) whose standard output is collected as it arrives.
 class ClientWatcher {
 public:
     // Standard error is collected with the output; `environment` is the client's.
