@@ -117,6 +117,13 @@ struct TestGraph {
         return AUGraphInitialize(graph);
     }
 
+    // build(), then the graph started: the first failing status, or noErr.
+    OSStatus start(TestSource* source)
+    {
+        const OSStatus s = build(source);
+        return s ? s : AUGraphStart(graph);
+    }
+
     bool running() const
     {
         Boolean isRunning = false;

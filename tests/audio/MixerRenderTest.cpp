@@ -69,8 +69,7 @@ TEST_F(MixerRender, UnitGainAndRatePassSamplesThroughBitExactInEveryOutputFormat
 TEST_F(MixerRender, GainInDecibelsScalesTheOutput)
 {
     source.signal = [](int64_t i, int ch) { return Sine(i, 1000, ch ? 8000 : -4000); };
-    ASSERT_EQ(g.build(&source), noErr);
-    ASSERT_EQ(AUGraphStart(g.graph), noErr);
+    ASSERT_EQ(g.start(&source), noErr);
     for (float db : {-6.0206f, 6.0206f, -20.0f, 12.0f}) {
         SCOPED_TRACE(db);
         ASSERT_EQ(AudioUnitSetParameter(g.mixer, k3DMixerParam_Gain, kAudioUnitScope_Output, 0, db, 0), noErr);
@@ -89,8 +88,7 @@ TEST_F(MixerRender, GainInDecibelsScalesTheOutput)
 
 TEST_F(MixerRender, MonoToStereoSwitchWhilePlayingTakesEffectAtTheNextBlock)
 {
-    ASSERT_EQ(g.build(&source), noErr);
-    ASSERT_EQ(AUGraphStart(g.graph), noErr);
+    ASSERT_EQ(g.start(&source), noErr);
     capture->pull(1024);
     CAStreamBasicDescription mono = TestGraph::ClientFormat(1);
     ASSERT_EQ(AudioUnitSetProperty(g.mixer, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &mono, 40),

@@ -60,8 +60,7 @@ TEST_F(OutputThreading, StopFromInsideTheCallbackOnEveryKindOfOutput)
         AudioOutputSetCapture(capture);
         StoppingSource source;
         TestGraph g;
-        ASSERT_EQ(g.build(&source), noErr);
-        ASSERT_EQ(AUGraphStart(g.graph), noErr);
+        ASSERT_EQ(g.start(&source), noErr);
         if (pacing == AudioCaptureOutput::Pacing::Manual) {
             EXPECT_EQ(capture->pull(100000), 3u * 512); // the stopping block still counts
         }
@@ -78,8 +77,7 @@ TEST_F(OutputThreading, StopFromInsideTheCallbackOnEveryKindOfOutput)
     StoppingSource source;
     source.stopAt = 2;
     TestGraph g;
-    ASSERT_EQ(g.build(&source), noErr);
-    ASSERT_EQ(AUGraphStart(g.graph), noErr);
+    ASSERT_EQ(g.start(&source), noErr);
     EXPECT_STREQ(AudioOutputActiveName(g.graph), "null");
     ASSERT_TRUE(WaitFor([&] { return source.calls.load() >= 2; }, 2000ms));
     ASSERT_TRUE(WaitFor([&] { return !g.running(); }, 1000ms));
@@ -127,8 +125,7 @@ TEST_F(OutputThreading, UnreachableServerFallsBackToTheNullOutput)
 
     TestSource source;
     TestGraph g;
-    ASSERT_EQ(g.build(&source), noErr);
-    ASSERT_EQ(AUGraphStart(g.graph), noErr);
+    ASSERT_EQ(g.start(&source), noErr);
     EXPECT_STREQ(AudioOutputActiveName(g.graph), "null");
     EXPECT_TRUE(WaitFor([&] { return source.calls.load() >= 2; }, 2000ms));
     EXPECT_EQ(AUGraphStop(g.graph), noErr);

@@ -90,8 +90,7 @@ TEST_F(PulseOutput, TheStreamFollowsTheDefaultSink)
     ASSERT_EQ(server.run({"pactl", "load-module", "module-null-sink", "sink_name=headphones", "norewinds=1"}), 0);
     TestSource source;
     TestGraph g;
-    ASSERT_EQ(g.build(&source), noErr);
-    ASSERT_EQ(AUGraphStart(g.graph), noErr);
+    ASSERT_EQ(g.start(&source), noErr);
     ASSERT_EQ(server.run({"pactl", "set-default-sink", "headphones"}), 0);
     std::this_thread::sleep_for(300ms);
     server.record(dir / "headphones.raw", "headphones");
@@ -111,8 +110,7 @@ TEST_F(PulseOutput, StopFromInsideTheCallbackWindsTheStreamDown)
             AUGraphStop(self.graph);
     };
     TestGraph g;
-    ASSERT_EQ(g.build(&source), noErr);
-    ASSERT_EQ(AUGraphStart(g.graph), noErr);
+    ASSERT_EQ(g.start(&source), noErr);
     ASSERT_STREQ(AudioOutputActiveName(g.graph), "pulse");
     for (int i = 0; i < 500 && g.running(); ++i)
         std::this_thread::sleep_for(10ms);
@@ -132,8 +130,7 @@ TEST_F(PulseOutput, PlaybackGoesOnWhenTheServerGoesAway)
 {
     TestSource source;
     TestGraph g;
-    ASSERT_EQ(g.build(&source), noErr);
-    ASSERT_EQ(AUGraphStart(g.graph), noErr);
+    ASSERT_EQ(g.start(&source), noErr);
     ASSERT_STREQ(AudioOutputActiveName(g.graph), "pulse");
     std::this_thread::sleep_for(100ms);
     End(server.daemon, SIGKILL);

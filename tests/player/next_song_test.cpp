@@ -80,6 +80,7 @@ TEST_F(NextSong, RepeatOneAndPlayModeChangesPrepareWhatTheModesMakeNext)
 
     // Back to play once: the song prepared to repeat gives way to the next in the queue.
     player->PlayModeButtonchange(0);
+    ASSERT_EQ(player->playModeFlag(), 0) << "the third press goes back to play once";
     play(SIZE_MAX, 4, [&] { return player->currentSong().isNull(); });
     EXPECT_EQ(titles.mid(3), QStringList({"repeat-1", ""}));
     EXPECT_LT(silenceInside().first, 4u);

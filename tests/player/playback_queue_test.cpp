@@ -250,16 +250,6 @@ TEST_F(Transport, DamagedFileInRepeatOneMovesOnAndKeepsTheMode)
     ASSERT_TRUE(waitFor([&] { return h->engine->calls().contains("loadFiles(music.mp3)"); }));
 }
 
-TEST_F(Transport, RepeatButtonCyclesThroughTheThreeModes)
-{
-    EXPECT_EQ(imageNameOf(h->player->allOncerepeatButton), "repeat.png");
-    for (const char* image : {"repeat_select.png", "track_repeat.png", "repeat.png"}) {
-        QTest::mouseClick(h->player->allOncerepeatButton, Qt::LeftButton);
-        EXPECT_EQ(imageNameOf(h->player->allOncerepeatButton), image);
-    }
-}
-
-
 TEST_F(Transport, KeysFromTheWindowPlaySeekAndMoveAlongTheQueue)
 {
     h->player->show();
